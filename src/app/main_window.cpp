@@ -1,0 +1,59 @@
+#include <windows.h>
+#include <wtsapi32.h>
+
+#include "app/app.h"
+#include "app/idle_monitor.h"
+#include "app/settings.h"
+#include "log/log_events.h"
+#include "log/log_file.h"
+#include "res/resource.h"
+#include "ui/tray.h"
+
+static bool LoggingOn() { return Settings.LogIntervalSec != 0; }
+
+void StartTimers(HWND window)
+{
+    SetTimer(window, TIMER_IDLE, (UINT)Settings.TimerIntervalSec * 1000u, NULL);
+    if (LoggingOn()) SetTimer(window, TIMER_LOG, (UINT)Settings.LogIntervalSec * 1000u, NULL);
+}
+
+static void OnCreate(HWND window)
+{
+    if (LoggingOn()) WriteLogLine(START_TEXT);
+    TaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
+    CaptureCursorPos();
+    StartTimers(window);
+    WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+}
+
+static void OnDestroy(HWND window)
+{
+    KillTimer(window, TIMER_IDLE);
+    KillTimer(window, TIMER_LOG);
+    WTSUnRegisterSessionNotification(window);
+    if (LoggingOn()) WriteLogLine(EXIT_TEXT);
+    PostQuitMessage(0);
+}
+
+static void OnTimer(WPARAM id)
+{
+    if (id == TIMER_IDLE) CheckIdle();
+    else if (id == TIMER_LOG) ReportSessionState();
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (TaskbarCreatedMsg != 0 && message == TaskbarCreatedMsg) AddTrayIcon(window);
+
+    switch (message) {
+    case WM_CREATE: OnCreate(window); return 0;
+    case WM_DESTROY: OnDestroy(window); return 0;
+    case WM_ENDSESSION: if (LoggingOn()) LogSessionEnd(wParam, lParam); return 0;
+    case WM_COMMAND: OnTrayCommand(window, wParam); return 0;
+    case WM_TIMER: OnTimer(wParam); return 0;
+    case WM_POWERBROADCAST: if (LoggingOn()) LogPowerEvent(wParam); return 0;
+    case WM_WTSSESSION_CHANGE: if (LoggingOn()) LogSessionChange(wParam); return 0;
+    case WM_TRAYICON: OnTrayCallback(window, lParam); return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
