@@ -3,8 +3,9 @@
 
 This script is the icon's source: a teal rounded badge carrying a white mouse
 pointer and a gold padlock ("the pointer stays still -> the session locks").
-Each size is rendered from the same vector description with 4x4 supersampling;
-outlines never get thinner than one pixel so the shapes survive at 16 px.
+Every size is drawn from shapes (not downscaled) with 4x4 supersampling;
+outlines never get thinner than one pixel, and 16 px gets its own simpler,
+pixel-aligned layout so the shapes still read there.
 Standard library only, and the output is byte-identical on every run.
 
 Usage: python3 make_icon.py OUT.ico
@@ -14,7 +15,7 @@ import struct
 import sys
 import zlib
 
-SIZES = (256, 48, 32, 24, 16)   # directory order; 256 is stored as PNG
+SIZES = (256, 48, 32, 24, 16)   # directory order; 256 is PNG to keep the exe small
 SS = 4                          # SS x SS samples per pixel for anti-aliasing
 
 # Classic pointer on a 12x20 grid, tip at the origin (clockwise, y down).
@@ -62,8 +63,7 @@ def scene(size):
     ow = max(0.016, px)                      # outline: at least one whole pixel
     m = round(0.03 * size) * px              # badge margin, snapped to the pixel grid
     rim = max(0.012, px)
-    small = size <= 16
-    if small:
+    if size <= 16:
         # 16 px gets its own layout in whole pixels (p) so the 1-px strokes stay
         # crisp: a shorter pointer and a 7x6 padlock with a bare 1-px shackle.
         p = px
@@ -84,7 +84,8 @@ def scene(size):
     arrow = [(ox + x * s, oy + y * s) for x, y in ARROW]
 
     def shackle_dist(x, y):
-        # Distance to the shackle's centre line: a rounded rectangle from `stop` down to the body centre.
+        # Distance to the shackle's centre line, a rounded rectangle running
+        # from `stop` down to the body centre (its lower half is hidden).
         return abs(rrect_sdf(x, y, lx, (stop + ly) / 2, sw, (ly - stop) / 2, sr))
 
     def paint(x, y):
