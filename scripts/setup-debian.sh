@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building and testing StillSentinel needs on Debian 12.
+set -euo pipefail
+
+packages=(
+  cmake make
+  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  googletest
+  wine wine64
+  xvfb xauth x11-utils xdotool imagemagick
+  fonts-ipafont-gothic
+  python3 python3-pytest python3-pefile
+  liblnk-utils icoutils e2fsprogs
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
