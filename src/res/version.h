@@ -1,12 +1,14 @@
 // One source for the version shown in the About box and in the version resource.
+// Each text is a single literal: the resource compiler does not join literals.
 #pragma once
 
 #define APP_VERSION_MAJOR 1
 #define APP_VERSION_MINOR 0
-#define APP_VERSION_TEXT "1.00"
-#define APP_NAME_TEXT "StillSentinel"
+#define APP_VERSION_LINE "StillSentinel Version 1.00"
 
-// The maker's notice and web page. The address is a placeholder under the
-// reserved example.com domain until the project has a public home page.
-#define APP_NOTICE_TEXT "Copyright (C) 2026 StillSentinel developers"
-#define APP_URL_TEXT "https://stillsentinel.example.com/"
+// The maker's notice, and the link: "URL : " followed by the web page
+// address, which is a placeholder under the reserved example.com domain until
+// the project has a public home page.
+#define APP_NOTICE_TEXT "(C) 2026 StillSentinel"
+#define APP_LINK_TEXT "URL : https://example.com/"
+#define APP_LINK_PREFIX "URL : "

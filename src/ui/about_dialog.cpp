@@ -5,7 +5,9 @@
 #include "res/resource.h"
 #include "res/version.h"
 
-const wchar_t ABOUT_URL[] = L"" APP_URL_TEXT;
+// The address is the link's own text after its prefix: one constant for both.
+static const wchar_t ABOUT_LINK_TEXT[] = L"" APP_LINK_TEXT;
+const wchar_t* const ABOUT_URL = ABOUT_LINK_TEXT + (sizeof(APP_LINK_PREFIX) - 1);
 
 AboutLinkState AboutLink;
 

@@ -6,7 +6,7 @@
 #define LINK_COLOR_HOT    ((COLORREF)0x000000FF)  // red
 
 // The maker's web page: the link's text after "URL : " and what the shell opens.
-extern const wchar_t ABOUT_URL[];
+extern const wchar_t* const ABOUT_URL;
 
 struct AboutLinkState {
     HWND linkWindow;
