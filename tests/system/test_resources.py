@@ -1,0 +1,122 @@
+"""The exe's resources, read independently with pefile."""
+import re
+
+import pytest
+
+from conftest import EXE
+from resources import (RT_DIALOG, RT_GROUP_ICON, RT_ICON, RT_MANIFEST, RT_MENU, load_resources, parse_dialogex,
+                       parse_icon_group, parse_menu)
+
+LANG_EN_US = 0x0409
+DIALOG_STYLE = 0x80C808C0
+
+
+@pytest.fixture(scope="module")
+def resources():
+    return load_resources(EXE)
+
+
+def single(resources, rtype, name):
+    entries = resources.get((rtype, name))
+    assert entries, f"resource {rtype}/{name} missing"
+    assert [lang for lang, _ in entries] == [LANG_EN_US]
+    return entries[0][1]
+
+
+def test_every_resource_is_us_english(resources):
+    langs = {(key, lang) for key, entries in resources.items() for lang, _ in entries}
+    assert langs and all(lang == LANG_EN_US for _, lang in langs), sorted(langs)
+
+
+def test_icon_group_holds_five_32_bit_images(resources):
+    kind, entries = parse_icon_group(single(resources, RT_GROUP_ICON, 101))
+    assert kind == 1
+    assert [(e["width"], e["height"]) for e in entries] == [(256, 256), (48, 48), (32, 32), (24, 24), (16, 16)]
+    for e in entries:
+        assert (e["planes"], e["bits"]) == (1, 32)
+        image = single(resources, RT_ICON, e["id"])
+        assert len(image) == e["size"]
+        if e["width"] == 256:
+            assert image.startswith(b"\x89PNG\r\n\x1a\n")
+        else:
+            # BITMAPINFOHEADER: width, doubled height, 32 bits per pixel
+            assert int.from_bytes(image[4:8], "little") == e["width"]
+            assert int.from_bytes(image[8:12], "little") == 2 * e["height"]
+            assert int.from_bytes(image[14:16], "little") == 32
+
+
+def test_manifest_asks_for_common_controls_6_as_invoker(resources):
+    text = single(resources, RT_MANIFEST, 1).decode("utf-8")
+    dep = re.search(r"<dependentAssembly>(.*?)</dependentAssembly>", text, re.S).group(1)
+    for attr in ['name="Microsoft.Windows.Common-Controls"', 'version="6.0.0.0"', 'processorArchitecture="*"',
+                 'publicKeyToken="6595b64144ccf1df"']:
+        assert attr in dep
+    assert re.search(r'<requestedExecutionLevel\s+level="asInvoker"\s+uiAccess="false"', text)
+
+
+def test_tray_menu(resources):
+    menu = parse_menu(single(resources, RT_MENU, 100))
+    assert len(menu) == 1
+    flags, _, caption, items = menu[0]
+    assert flags & 0x10 and caption == "StillSentinel"
+    assert [(mid, text) for _, mid, text, _ in items] == [
+        (40004, "ログフォルダを開く(&L)"),
+        (40003, "設定(&C)..."),
+        (40002, "バージョン情報(&A)..."),
+        (0, ""),
+        (40001, "終了する(&X)"),
+    ]
+    # No item is checked, greyed or disabled (only MF_END may be set).
+    assert [f & ~0x80 for f, _, _, _ in items] == [0, 0, 0, 0, 0]
+
+
+def check_dialog(dialog, size, caption, controls):
+    assert (dialog["version"], dialog["signature"], dialog["help_id"], dialog["ex_style"]) == (1, 0xFFFF, 0, 0)
+    assert dialog["style"] == DIALOG_STYLE
+    assert dialog["rect"] == (0, 0) + size
+    assert (dialog["menu"], dialog["cls"], dialog["caption"]) == ("", "", caption)
+    assert (dialog["font"], dialog["font_size"], dialog["font_weight"], dialog["font_italic"],
+            dialog["font_charset"]) == ("MS UI Gothic", 9, 0, 0, 1)
+    # Window class names are case-insensitive; resource compilers may upper-case them.
+    got = [(c["id"], c["cls"].upper(), c["text"], c["style"], c["rect"]) for c in dialog["controls"]]
+    assert got == [(i, cls.upper(), text, style, rect) for i, cls, text, style, rect in controls]
+    assert all(c["ex_style"] == 0 and c["help_id"] == 0 for c in dialog["controls"])
+
+
+LABEL, EDIT, SPIN = 0x50020000, 0x50812000, 0x50010036
+
+SETTINGS_CONTROLS = [
+    (-1, "STATIC", "監視間隔（秒）:", LABEL, (10, 12, 105, 8)),
+    (1001, "EDIT", "", EDIT, (120, 10, 40, 14)),
+    (1002, "msctls_updown32", "", SPIN, (160, 10, 11, 14)),
+    (-1, "STATIC", "不動でロックまでの秒数:", LABEL, (10, 32, 105, 8)),
+    (1003, "EDIT", "", EDIT, (120, 30, 40, 14)),
+    (1004, "msctls_updown32", "", SPIN, (160, 30, 11, 14)),
+    (-1, "STATIC", "不動判定の移動閾値（px）:", LABEL, (10, 52, 105, 8)),
+    (1005, "EDIT", "", EDIT, (120, 50, 40, 14)),
+    (1006, "msctls_updown32", "", SPIN, (160, 50, 11, 14)),
+    (-1, "STATIC", "ログ記録間隔（秒、0で記録しない）:", LABEL, (10, 72, 105, 8)),
+    (1007, "EDIT", "", EDIT, (120, 70, 40, 14)),
+    (1008, "msctls_updown32", "", SPIN, (160, 70, 11, 14)),
+    (1009, "BUTTON", "本ソフトをスタートアップに登録する", 0x50010003, (10, 92, 165, 10)),
+    (1, "BUTTON", "OK", 0x50010001, (30, 115, 50, 14)),
+    (2, "BUTTON", "キャンセル", 0x50010000, (100, 115, 50, 14)),
+]
+
+
+def test_settings_dialog_template(resources):
+    check_dialog(parse_dialogex(single(resources, RT_DIALOG, 1000)), (180, 140), "設定", SETTINGS_CONTROLS)
+
+
+def test_about_dialog_template(resources):
+    dialog = parse_dialogex(single(resources, RT_DIALOG, 2000))
+    notice = dialog["controls"][2]["text"]
+    link = dialog["controls"][3]["text"]
+    assert notice.strip() and link.startswith("URL : https://")
+    check_dialog(dialog, (213, 114), "バージョン情報 StillSentinel", [
+        (2001, "STATIC", 101, 0x50000003, (7, 10, 128, 128)),
+        (-1, "STATIC", "StillSentinel Version 1.00", 0x50020080, (85, 31, 124, 8)),
+        (-1, "STATIC", notice, 0x50020080, (85, 46, 124, 8)),
+        (2002, "STATIC", link, 0x50030180, (85, 61, 124, 8)),
+        (1, "BUTTON", "閉じる", 0x50030001, (156, 93, 50, 14)),
+    ])
