@@ -1,8 +1,8 @@
 #include <windows.h>
-#include <wtsapi32.h>
 
 #include "app/app.h"
 #include "app/idle_monitor.h"
+#include "app/session_api.h"
 #include "app/settings.h"
 #include "log/log_events.h"
 #include "log/log_file.h"
@@ -23,14 +23,16 @@ static void OnCreate(HWND window)
     TaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
     CaptureCursorPos();
     StartTimers(window);
-    WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+    const SessionApi& sessions = GetSessionApi();
+    if (sessions.registerNotification) sessions.registerNotification(window, NOTIFY_FOR_THIS_SESSION);
 }
 
 static void OnDestroy(HWND window)
 {
     KillTimer(window, TIMER_IDLE);
     KillTimer(window, TIMER_LOG);
-    WTSUnRegisterSessionNotification(window);
+    const SessionApi& sessions = GetSessionApi();
+    if (sessions.unregisterNotification) sessions.unregisterNotification(window);
     if (LoggingOn()) WriteLogLine(EXIT_TEXT);
     PostQuitMessage(0);
 }

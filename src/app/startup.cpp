@@ -14,9 +14,10 @@ const wchar_t MAIN_WINDOW_CLASS[] = L"StillSentinelClass";
 static const wchar_t MUTEX_NAME[] = L"Local\\StillSentinel_Mutex";
 static const wchar_t ALREADY_RUNNING_TEXT[] = L"このソフトはすでに起動しています。";
 
-// Exit code when the hidden window cannot be created: there would be no
-// window to end the message loop, so the program stops at once instead.
-static const int EXIT_NO_WINDOW = 1;
+// Exit code when the hidden window cannot be created (there would be no
+// window to end the message loop, so the program stops at once instead) or
+// when the message loop itself fails.
+static const int EXIT_ABNORMAL = 1;
 
 static HWND CreateMainWindow(HINSTANCE instance)
 {
@@ -41,6 +42,9 @@ static void ReleaseSingleInstance()
 
 int RunStillSentinel(HINSTANCE instance)
 {
+    // Before anything loads a library: never from the exe's own folder.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
     SingleInstanceMutex = CreateMutexW(NULL, FALSE, MUTEX_NAME);
     if (SingleInstanceMutex && GetLastError() == ERROR_ALREADY_EXISTS) {
         ReleaseSingleInstance();
@@ -60,13 +64,13 @@ int RunStillSentinel(HINSTANCE instance)
     HWND window = CreateMainWindow(instance);
     if (!window) {
         ReleaseSingleInstance();
-        return EXIT_NO_WINDOW;
+        return EXIT_ABNORMAL;
     }
     AddTrayIcon(window);
 
     MSG msg;
     BOOL got;
-    int exitCode = EXIT_NO_WINDOW;
+    int exitCode = EXIT_ABNORMAL;
     while ((got = GetMessageW(&msg, NULL, 0, 0)) > 0) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

@@ -1,7 +1,7 @@
 #include "log/log_events.h"
 
-#include <wtsapi32.h>
 
+#include "app/session_api.h"
 #include "log/format_bounded.h"
 #include "log/log_file.h"
 
@@ -82,15 +82,17 @@ void ReportSessionState()
     if (session == 0xFFFFFFFF) {
         result = SESSION_QUERY_NO_CONSOLE;
     } else {
+        const SessionApi& sessions = GetSessionApi();
         LPWSTR buffer = NULL;
         DWORD bytes = 0;
-        if (!WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session, WTSConnectState, &buffer, &bytes)) {
+        if (!sessions.querySessionInformation ||
+            !sessions.querySessionInformation(WTS_CURRENT_SERVER_HANDLE, session, WTSConnectState, &buffer, &bytes)) {
             result = SESSION_QUERY_FAILED;
         } else {
             // A reply too short to hold a state is not read past its end.
             if (buffer && bytes >= sizeof(state)) memcpy(&state, buffer, sizeof(state));
             else result = SESSION_QUERY_FAILED;
-            WTSFreeMemory(buffer);
+            sessions.freeMemory(buffer);
         }
     }
     wchar_t eventText[EVENT_TEXT_CHARS];
