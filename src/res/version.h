@@ -12,3 +12,7 @@
 #define APP_NOTICE_TEXT "(C) 2026 StillSentinel"
 #define APP_LINK_TEXT "URL : https://example.com/"
 #define APP_LINK_PREFIX "URL : "
+
+// The same version for the version resource; checked against the numbers at
+// compile time (see about_dialog.cpp).
+#define APP_VERSION_DOTTED "1.0.0.0"

@@ -1,0 +1,118 @@
+"""The shipped exe: hardening flags, imports, symbols, version resource, and DLL planting."""
+import shutil
+import time
+
+import pefile
+import pytest
+
+from conftest import BUILD, EXE, WM_CLOSE
+from resources import RT_DIALOG, load_resources, parse_dialogex
+
+IMAGE_SCN_MEM_EXECUTE, IMAGE_SCN_MEM_WRITE, IMAGE_SCN_MEM_SHARED = 0x20000000, 0x80000000, 0x10000000
+DLLCHAR_HIGH_ENTROPY_VA, DLLCHAR_DYNAMIC_BASE, DLLCHAR_NX_COMPAT = 0x0020, 0x0040, 0x0100
+IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+
+# DLLs that every Windows installation carries in its system folder.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "shlwapi.dll",
+               "comctl32.dll", "ole32.dll", "msvcrt.dll"}
+# Of those, the ones the loader never takes from the exe's folder (KnownDLLs,
+# or bound through the manifest's side-by-side assembly for comctl32).
+PROTECTED_DLLS = SYSTEM_DLLS
+
+
+@pytest.fixture(scope="module")
+def pe():
+    return pefile.PE(str(EXE))
+
+
+def test_aslr_high_entropy_and_nx_with_relocations(pe):
+    flags = pe.OPTIONAL_HEADER.DllCharacteristics
+    assert flags & DLLCHAR_DYNAMIC_BASE, "DYNAMICBASE"
+    assert flags & DLLCHAR_HIGH_ENTROPY_VA, "HIGH_ENTROPY_VA"
+    assert flags & DLLCHAR_NX_COMPAT, "NX_COMPAT"
+    assert not pe.FILE_HEADER.Characteristics & IMAGE_FILE_RELOCS_STRIPPED
+    reloc = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    assert reloc.Size > 0, "relocations must be present for ASLR"
+
+
+def test_no_section_is_writable_and_executable_or_shared(pe):
+    for section in pe.sections:
+        name = section.Name.rstrip(b"\0").decode()
+        c = section.Characteristics
+        assert not (c & IMAGE_SCN_MEM_WRITE and c & IMAGE_SCN_MEM_EXECUTE), f"{name} is W+X"
+        assert not (c & IMAGE_SCN_MEM_WRITE and c & IMAGE_SCN_MEM_SHARED), f"{name} is shared and writable"
+
+
+def test_imports_only_system_dlls(pe):
+    dlls = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
+    assert dlls, "no imports read"
+    assert dlls <= SYSTEM_DLLS, sorted(dlls - SYSTEM_DLLS)
+    for runtime in ("libstdc++", "libgcc", "libwinpthread", "wtsapi32"):
+        assert not any(runtime in d for d in dlls), runtime
+
+
+def test_stripped_of_symbols(pe):
+    assert pe.FILE_HEADER.PointerToSymbolTable == 0
+    assert pe.FILE_HEADER.NumberOfSymbols == 0
+    names = {s.Name.rstrip(b"\0") for s in pe.sections}
+    assert not any(n.startswith(b".debug") or n.startswith(b"/") for n in names), names
+
+
+def test_version_resource_agrees_with_the_about_box(pe):
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    version = (fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF, fixed.FileVersionLS >> 16,
+               fixed.FileVersionLS & 0xFFFF)
+    assert version == (1, 0, 0, 0)
+    assert (fixed.ProductVersionMS, fixed.ProductVersionLS) == (fixed.FileVersionMS, fixed.FileVersionLS)
+    tables = [t for info in pe.FileInfo[0] if hasattr(info, "StringTable") for t in info.StringTable]
+    assert [t.LangID for t in tables] == [b"040904B0"] or [t.LangID for t in tables] == [b"040904b0"]
+    strings = {k.decode(): v.decode() for k, v in tables[0].entries.items()}
+    assert strings["ProductName"] == "StillSentinel"
+    assert strings["FileVersion"] == strings["ProductVersion"] == "%d.%d.%d.%d" % version
+    about = parse_dialogex(load_resources(EXE)[(RT_DIALOG, 2000)][0][1])
+    assert about["controls"][1]["text"] == "StillSentinel Version %d.%02d" % version[:2]
+    assert [lang for lang, _ in load_resources(EXE)[(16, 1)]] == [0x0409]
+
+
+PLANTED = BUILD / "tests" / "helpers" / "planted"
+
+
+def wait_for(predicate, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(0.2)
+    return predicate()
+
+
+def test_planted_wtsapi32_is_never_loaded(wine):
+    # Reproduce Windows' search order: a native DLL in the exe's folder wins.
+    overrides = wine.env["WINEDLLOVERRIDES"] + ";wtsapi32=n,b"
+    folder = wine.install()
+    shutil.copy2(PLANTED / "planted_wtsapi32.dll", folder / "wtsapi32.dll")
+    (folder / "tester_StillSentinel.ini").write_text(
+        "[StillSentinel]\r\nTimerIntervalSec=1\r\nIdleLimitSeconds=900\r\nIdleMoveThreshold=3\r\nLogIntervalSec=1\r\n")
+    marker = folder / "PLANTED_DLL_LOADED"
+
+    # Control: a program importing wtsapi32 the ordinary way does pick the planted copy up.
+    control = folder / "static_importer.exe"
+    shutil.copy2(PLANTED / "static_importer.exe", control)
+    wine.run(control, env={"WINEDLLOVERRIDES": overrides}, timeout=60)
+    assert marker.exists(), "the planted DLL should load into a program that imports it statically"
+    marker.unlink()
+    control.unlink()
+
+    app = wine.start(folder, extra_env={"WINEDLLOVERRIDES": overrides})
+    window = wine.wait_window()
+    wine.sstest("post", window["hwnd"], 0x2B1, 7, 1)  # a lock notification
+    log = folder / "tester_log"
+    # The session-state report needs the real library: under Wine its query fails.
+    assert wait_for(lambda: any(p.read_text(encoding="utf-8-sig").count("セッション状態の取得に失敗しました。") >= 2
+                                for p in log.glob("*.txt")), 20)
+    wine.sstest("post", window["hwnd"], WM_CLOSE, 0, 0)
+    assert app.wait_exit(30) == 0
+    text = "".join(p.read_text(encoding="utf-8-sig") for p in log.glob("*.txt"))
+    assert "ワークステーションがロックされました。" in text
+    assert text.rstrip("\r\n").endswith("StillSentinelが終了しました。")
+    assert not marker.exists(), "StillSentinel loaded the DLL planted beside it"
