@@ -4,6 +4,7 @@
 
 #include "res/resource.h"
 #include "res/version.h"
+#include "res/version_check.h"
 
 // The address is the link's own text after its prefix: one constant for both.
 static const wchar_t ABOUT_LINK_TEXT[] = L"" APP_LINK_TEXT;
