@@ -10,6 +10,10 @@
 #include "ui/settings_dialog.h"
 
 NOTIFYICONDATAW TrayIcon;
+
+// The full record of current Windows versions: older, shorter layouts would
+// be taken for a different shell version.
+static_assert(sizeof(void*) != 8 || sizeof(NOTIFYICONDATAW) == 976, "NOTIFYICONDATAW is 976 bytes on x64");
 UINT TaskbarCreatedMsg;
 int DialogOpen;
 
