@@ -129,7 +129,8 @@ class App:
                 self.stderr_file.close()
 
     def stderr_text(self):
-        self.stderr_file.flush()
+        if not self.stderr_file.closed:
+            self.stderr_file.flush()
         return Path(self.stderr_path).read_text(errors="replace")
 
     def kill(self):

@@ -1,0 +1,444 @@
+"""The tray icon, its menu and the menu's commands, on the real exe under Wine.
+
+Witnesses: Wine's relay trace of the program's GUI thread (shell, menu, timer
+and file calls with their arguments, in call order), the probe DLL that reads
+the open popup menu from inside the program, the program's memory (the icon
+record), Wine's own notification-area window (plain Xvfb has no X tray) and a
+recorder program that stands in for the folder browser.
+"""
+import os
+import shutil
+import subprocess
+import struct
+import time
+
+import pytest
+
+from conftest import EXE, SSTEST, Wine
+from tray_support import (
+    EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, NIM_ADD, NIM_DELETE, PROBE_DLL, START_TEXT, TPM_RIGHTBUTTON, WM_COMMAND,
+    WM_NULL, WM_TRAYICON, Trace, centre, hwnd_of, image_size, menus_shown, point_folder_verbs_at_recorder, probe,
+    read_record, read_records, read_trace, top_windows, wait_trace, wait_until, wine_path, wine_tray_icons,
+    write_settings, x_input)
+
+IDR_TRAYMENU = 100
+IDI_APP = 101
+MFT_SEPARATOR = 0x800
+
+# The popup of menu 100, top to bottom: (command id, text); None is the separator.
+MENU_ITEMS = [
+    (40004, "ログフォルダを開く(&L)"),
+    (40003, "設定(&C)..."),
+    (40002, "バージョン情報(&A)..."),
+    None,
+    (40001, "終了する(&X)"),
+]
+
+# Everything the tests read from the relay trace.
+RELAY = (
+    "shell32.Shell_NotifyIconW", "shell32.ShellExecuteW",
+    "user32.LoadIconW", "user32.GetCursorPos", "user32.SetForegroundWindow", "user32.LoadMenuW",
+    "user32.GetSubMenu", "user32.TrackPopupMenu", "user32.DestroyMenu", "user32.PostMessageW",
+    "user32.DefWindowProcW", "user32.DestroyWindow", "user32.KillTimer", "user32.PostQuitMessage",
+    "kernel32.CreateDirectoryW", "kernel32.CreateFileW", "kernel32.WriteFile",
+)
+
+# No timer tick and no session-state line may wander into a traced sequence.
+QUIET = {"TimerIntervalSec": 3600, "LogIntervalSec": 3600}
+
+
+def start_traced(wine, settings, name="app", channels=""):
+    """Installs and starts the exe with the relay trace (and any further debug
+    channels) on; returns (app, folder, window, Program)."""
+    folder = wine.install(name)
+    write_settings(folder, **settings)
+    wine.relay(*RELAY)
+    wine.env["WINEDEBUG"] += channels
+    app = wine.start(folder)
+    window = wine.wait_window()
+    trace = wait_trace(app, lambda t: t.thread_of_window(hwnd_of(window)) and t.calls("shell32.Shell_NotifyIconW"))
+    program = Program(trace, hwnd_of(window))
+    return app, folder, window, program
+
+
+class Program:
+    """Where the program runs in the trace: its GUI thread and its image, so that
+    calls the system DLLs make among themselves on that thread are left out."""
+
+    def __init__(self, trace, hwnd):
+        self.hwnd = hwnd
+        self.tid = trace.thread_of_window(hwnd)
+        assert self.tid, "the relay trace shows no message of the main window"
+        # Start-up's first LoadIconW (the class icon) names the program's module.
+        self.base = trace.calls("user32.LoadIconW", self.tid)[0].args[0].value
+        self.image = range(self.base, self.base + image_size(EXE))
+
+    def messages(self, trace, number=None, name=None):
+        """Messages to the main window, optionally only one kind."""
+        return [m for m in trace.messages(self.hwnd, self.tid) if number is None or m.is_msg(number, name)]
+
+    def calls(self, trace, function):
+        return trace.calls(function, self.tid, self.image)
+
+    def inside(self, trace, outer, function):
+        """The program's own calls of function made while outer was running."""
+        return [e for e in self.calls(trace, function) if spans(outer, e)]
+
+    def default_handling(self, trace, message, number):
+        """DefWindowProcW calls for this very message. The window procedure
+        reaches it by a tail jump, so the caller seen is user32, not the exe."""
+        return [e for e in trace.calls("user32.DefWindowProcW", self.tid) if spans(message, e)
+                and e.args[0].value == self.hwnd and e.args[1].int32 == number]
+
+
+def spans(outer, event):
+    """Whether event happened inside the call outer (same thread, between its Call and Ret)."""
+    return event.tid == outer.tid and outer.index < event.index < (outer.ret_index or float("inf"))
+
+
+def tray_callbacks(trace, prog, lparam):
+    return [m for m in prog.messages(trace) if m.is_msg(WM_TRAYICON) and m.wp == 1 and m.lp == lparam]
+
+
+# --- The icon --------------------------------------------------------------
+
+def unpack_notify_icon_data(record):
+    """The fields of a 64-bit NOTIFYICONDATAW (976 bytes)."""
+    assert len(record) == 976
+    cb_size, hwnd, uid, flags, callback, hicon = struct.unpack_from("<I4xQIII4xQ", record, 0)
+    tip = record[40:40 + 256].decode("utf-16-le").split("\0", 1)[0]
+    return {"cbSize": cb_size, "hWnd": hwnd, "uID": uid, "uFlags": flags, "uCallbackMessage": callback,
+            "hIcon": hicon, "szTip": tip, "tip_tail": record[40 + 2 * len(tip):296],
+            "rest": record[296:], "padding": record[4:8] + record[28:32]}
+
+
+def test_start_adds_the_icon_with_the_full_record(wine):
+    app, _, window, prog = start_traced(wine, QUIET, channels=",+systray")
+    hwnd, pid = hwnd_of(window), int(window["pid"])
+    text = read_trace(app)
+    trace = Trace(text)
+
+    adds = prog.calls(trace, "shell32.Shell_NotifyIconW")
+    assert [c.args[0].int32 for c in adds] == [NIM_ADD], "start-up must add the icon exactly once"
+    add = adds[0]
+    # What the shell saw at the call: Wine's systray channel prints the size.
+    assert f":{prog.tid}:trace:systray:Shell_NotifyIconW dwMessage = 0, nid->cbSize=976" in text
+    creates = prog.messages(trace, 1, "WM_CREATE")
+    assert creates and creates[0].ret_index < add.index, "the icon is added after the window exists"
+
+    # The record as the program holds it, read from its memory.
+    fields = unpack_notify_icon_data(read_record(wine, pid, add.args[1].value))
+    icon_loads = [c for c in prog.calls(trace, "user32.LoadIconW") if c.index < add.index]
+    assert icon_loads[-1].args[0].value == prog.base and icon_loads[-1].args[1].value == IDI_APP
+    expected = {"cbSize": 976, "hWnd": hwnd, "uID": 1, "uFlags": 7, "uCallbackMessage": WM_TRAYICON,
+                "hIcon": icon_loads[-1].retval, "szTip": "StillSentinel"}
+    assert {k: fields[k] for k in expected} == expected
+    assert fields["hIcon"] != 0
+    assert fields["tip_tail"] == bytes(len(fields["tip_tail"])), "szTip holds nothing after its text"
+    assert fields["rest"] == bytes(976 - 296), "state, balloon, version, GUID and balloon icon stay zero"
+    assert fields["padding"] == bytes(8)
+
+    # The shell received it: Wine's notification area shows one icon.
+    assert wait_until(lambda: len(wine_tray_icons(wine)) == 1, 10), "no icon in Wine's notification area"
+    assert wine.close_main(app) == 0
+
+
+def test_taskbar_created_adds_the_icon_again(wine):
+    app, _, window, prog = start_traced(wine, QUIET)
+    first_add = prog.calls(Trace(read_trace(app)), "shell32.Shell_NotifyIconW")[0]
+    record_before = read_record(wine, int(window["pid"]), first_add.args[1].value)
+    assert wait_until(lambda: len(wine_tray_icons(wine)) == 1, 10)
+
+    # The taskbar restarts and forgets its icons.
+    code, _, _ = wine.sstest("trayforget", window["hwnd"], 1)
+    assert code == 0
+    assert wait_until(lambda: not wine_tray_icons(wine), 10), "the icon did not leave Wine's notification area"
+
+    # Another registered message is not mistaken for the broadcast; then the
+    # broadcast itself, to every top-level window as the taskbar sends it.
+    code, other, _ = wine.sstest("trayregmsg", "broadcast", "StillSentinelTrayTestMessage")
+    assert code == 0
+    code, created, _ = wine.sstest("trayregmsg", "broadcast", "TaskbarCreated")
+    assert code == 0 and other["message"] != created["message"]
+
+    trace = wait_trace(app, lambda t: len(prog.calls(t, "shell32.Shell_NotifyIconW")) >= 2, 10)
+    notifies = prog.calls(trace, "shell32.Shell_NotifyIconW")
+    assert [(c.args[0].int32, c.args[1].value) for c in notifies] == [(NIM_ADD, first_add.args[1].value)] * 2
+    [received] = prog.messages(trace, int(created["message"], 16), "TaskbarCreated")
+    assert spans(received, notifies[1]), "the re-add happens while handling the broadcast"
+    # It then goes on to DefWindowProcW, whose answer is the window's answer.
+    [default] = prog.default_handling(trace, received, int(created["message"], 16))
+    assert default.index > notifies[1].ret_index and received.retval == default.retval
+    [ignored] = prog.messages(trace, int(other["message"], 16), "StillSentinelTrayTestMessage")
+    assert not prog.inside(trace, ignored, "shell32.Shell_NotifyIconW")
+
+    assert read_record(wine, int(window["pid"]), first_add.args[1].value) == record_before
+    assert wait_until(lambda: len(wine_tray_icons(wine)) == 1, 10), "the icon did not come back"
+    assert wine.close_main(app) == 0
+
+
+# --- The menu ----------------------------------------------------------------
+
+def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
+    app, _, window, prog = start_traced(wine, QUIET)
+    hwnd, pid = hwnd_of(window), int(window["pid"])
+    x_input(wine, "mousemove", 300, 200)
+    wine.sstest("post", window["hwnd"], WM_TRAYICON, 1, 0x205)
+
+    code, menu = probe(wine, pid, "menu", 10000)
+    assert code == 0, menu.get("error", menu)
+    assert menu["menus"] == "1"
+    assert int(menu["count"]) == len(MENU_ITEMS)
+    for i, expected in enumerate(MENU_ITEMS):
+        item = {k.split(".", 1)[1]: v for k, v in menu.items() if k.startswith(f"item{i}.")}
+        if expected is None:
+            assert int(item["type"], 16) & MFT_SEPARATOR and item["id"] == "0" and item["text"] == "", item
+        else:
+            # A plain string item: not checked, greyed, disabled or default, no submenu.
+            assert (int(item["id"]), item["text"]) == expected
+            assert (item["type"], item["state"], item["submenu"], item["checkbitmaps"]) == ("0x0", "0x0", "0", "0")
+
+    shown, windows = menus_shown(wine, pid, 1)
+    assert shown and windows["rect0"].split(",")[:2] == ["300", "200"], "the menu opens at the pointer"
+
+    x_input(wine, "key", "Escape")
+    assert menus_shown(wine, pid, 0)[0], "Escape did not close the menu"
+    trace = wait_trace(app, lambda t: any(m.ret_index for m in tray_callbacks(t, prog, 0x205)))
+    [callback] = tray_callbacks(trace, prog, 0x205)
+    assert callback.retval == 0
+
+    # The callback's own steps, in order, with their arguments.
+    seq = [e for e in trace.on_thread(prog.tid) if spans(callback, e) and e.caller in prog.image]
+    names = [e.name for e in seq]
+    expected_order = ["user32.GetCursorPos", "user32.SetForegroundWindow", "user32.LoadMenuW", "user32.GetSubMenu",
+                      "user32.TrackPopupMenu", "user32.DestroyMenu"]
+    assert [n for n in names if n in expected_order] == expected_order, names
+    get_pos, foreground, load, sub, track, destroy = (seq[names.index(n)] for n in expected_order)
+    assert foreground.args[0].value == hwnd
+    assert [a.value for a in load.args] == [prog.base, IDR_TRAYMENU]
+    assert (sub.args[0].value, sub.args[1].int32) == (load.retval, 0)
+    assert [a.int32 for a in track.args[1:5]] == [TPM_RIGHTBUTTON, 300, 200, 0]
+    assert (track.args[0].value, track.args[5].value, track.args[6].value) == (sub.retval, hwnd, 0)
+    assert track.args[0].value == int(menu["hmenu"], 16), "the menu read inside is the one that was tracked"
+    assert destroy.args[0].value == load.retval
+    # Posting WM_NULL after the menu is the documented remedy for a menu that
+    # would not close on an outside click; anything else posted here is not.
+    posts = [e for e in seq if e.name == "user32.PostMessageW"]
+    assert all(p.args[0].value == hwnd and p.args[1].int32 == WM_NULL and p.index > track.ret_index for p in posts)
+
+    code, after = probe(wine, pid, "ismenu", menu["hmenu"])
+    assert code == 0 and after["ismenu"] == "0", "the loaded menu is destroyed after use"
+    assert wine.close_main(app) == 0
+
+
+# One program serves all rows: each row's callback is posted and its handling
+# found in the trace. The last row proves that the same checks do see a menu.
+CALLBACKS = [
+    (0x0200, False),       # WM_MOUSEMOVE
+    (0x0201, False),       # WM_LBUTTONDOWN
+    (0x0202, False),       # WM_LBUTTONUP
+    (0x0203, False),       # WM_LBUTTONDBLCLK
+    (0x0204, False),       # WM_RBUTTONDOWN
+    (0x0206, False),       # WM_RBUTTONDBLCLK
+    (0x007B, False),       # WM_CONTEXTMENU
+    (0x0400, False),       # NIN_SELECT
+    (0x00010205, False),   # WM_RBUTTONUP with an icon id above: the whole lParam counts
+    (0x0205, True),        # WM_RBUTTONUP
+]
+
+
+@pytest.fixture(scope="module")
+def callback_app(tmp_path_factory):
+    if not EXE.exists() or not SSTEST.exists() or not PROBE_DLL.exists():
+        pytest.fail("build the exe, sstest.exe and ssprobe.dll first")
+    wine = Wine(tmp_path_factory.mktemp("callbacks"))
+    try:
+        app, _, window, prog = start_traced(wine, QUIET)
+        yield wine, app, window, prog
+        assert wine.close_main(app) == 0
+    finally:
+        wine.shutdown()
+
+
+@pytest.mark.parametrize("lparam,opens", CALLBACKS, ids=[f"lParam={lp:#x}" for lp, _ in CALLBACKS])
+def test_only_right_button_release_opens_the_menu(callback_app, lparam, opens):
+    wine, app, window, prog = callback_app
+    pid = int(window["pid"])
+    wine.sstest("post", window["hwnd"], WM_TRAYICON, 1, lparam)
+    if opens:
+        assert menus_shown(wine, pid, 1)[0], "no menu appeared"
+    handled = lambda t: [m for m in tray_callbacks(t, prog, lparam) if m.ret_index]  # noqa: E731
+    trace = wait_trace(app, handled, 5 if opens else 10)
+    if not handled(trace) and menus_shown(wine, pid, 1, 0)[0]:
+        # A menu keeps the handler from returning: close it, so that the
+        # following rows still meet a program at rest, then report.
+        x_input(wine, "key", "Escape")
+        trace = wait_trace(app, handled, 10)
+        assert opens, f"lParam {lparam:#x} opened a menu"
+    [callback] = handled(trace)
+    assert callback.retval == 0
+    tracked = prog.inside(trace, callback, "user32.TrackPopupMenu")
+    loaded = prog.inside(trace, callback, "user32.LoadMenuW")
+    assert (len(loaded), len(tracked)) == ((1, 1) if opens else (0, 0))
+    assert menus_shown(wine, pid, 0, 3000)[0], "a menu is still shown"
+    assert not prog.default_handling(trace, callback, WM_TRAYICON), "a handled callback never reaches DefWindowProcW"
+
+
+@pytest.mark.parametrize("clicks,callbacks", [(1, [0x201, 0x202]), (2, [0x201, 0x202, 0x203, 0x202])],
+                         ids=["left click", "left double click"])
+def test_real_left_clicks_on_the_icon_open_nothing(callback_app, clicks, callbacks):
+    wine, app, window, prog = callback_app
+    pid = int(window["pid"])
+    icons = wait_until(lambda: wine_tray_icons(wine), 10)
+    assert len(icons) == 1, "no icon in Wine's notification area"
+    # Let any earlier click fall out of the double-click time (500 ms).
+    time.sleep(1.0)
+    since = Trace(read_trace(app)).end
+    x, y = centre(icons[0])
+    x_input(wine, "mousemove", x, y, "click", "--repeat", clicks, "--delay", 100, 1)
+
+    def arrived(t):
+        return [m.lp for m in prog.messages(t, WM_TRAYICON) if m.index >= since and m.ret_index and m.lp != 0x200]
+
+    trace = wait_trace(app, lambda t: arrived(t) == callbacks, 10)
+    assert arrived(trace) == callbacks, "the icon did not pass the clicks on as version-0 callbacks"
+    assert not [c for c in prog.calls(trace, "user32.TrackPopupMenu") + prog.calls(trace, "user32.LoadMenuW")
+                if c.index >= since]
+    assert menus_shown(wine, pid, 0, 2000)[0]
+
+
+# --- Exit ----------------------------------------------------------------------
+
+def choose_exit_by_key(wine, pid):
+    x_input(wine, "key", "x")
+
+
+def choose_exit_by_click(wine, pid):
+    code, menu = probe(wine, pid, "menu", 10000)
+    assert code == 0 and menu["item4.text"] == "終了する(&X)"
+    rect = tuple(int(v) for v in menu["item4.rect"].split(","))
+    x, y = centre(rect)
+    x_input(wine, "mousemove", x, y, "click", 1)
+
+
+@pytest.mark.parametrize("choose", [choose_exit_by_key, choose_exit_by_click], ids=["access key", "click"])
+def test_exit_from_the_menu_writes_the_exit_line_then_removes_the_icon(wine, choose):
+    app, folder, window, prog = start_traced(wine, QUIET)
+    hwnd, pid = hwnd_of(window), int(window["pid"])
+    icons = wait_until(lambda: wine_tray_icons(wine), 10)
+    assert len(icons) == 1, "no icon in Wine's notification area"
+
+    # A real right-click on the icon, then the exit item.
+    x, y = centre(icons[0])
+    x_input(wine, "mousemove", x, y, "click", 3)
+    assert menus_shown(wine, pid, 1)[0], "the right-click opened no menu"
+    choose(wine, pid)
+    assert app.wait_exit(30) == 0
+
+    trace = Trace(read_trace(app))
+    [command] = [m for m in prog.messages(trace, WM_COMMAND, "WM_COMMAND") if m.wp & 0xFFFF == IDM_EXIT]
+    assert [c.args[0].value for c in prog.inside(trace, command, "user32.DestroyWindow")] == [hwnd]
+    [destroy] = prog.messages(trace, 2, "WM_DESTROY")
+    assert spans(command, destroy)
+
+    # WM_DESTROY: timers stopped, exit line written, quit posted; in this order.
+    kills = prog.inside(trace, destroy, "user32.KillTimer")
+    opens = [c for c in prog.inside(trace, destroy, "kernel32.CreateFileW") if c.args[0].text and "_log\\" in c.args[0].text]
+    assert len(opens) == 1, "the exit line must be written by exactly one open of the daily file"
+    writes = [w for w in prog.inside(trace, destroy, "kernel32.WriteFile") if w.args[0].value == opens[0].retval]
+    assert len(writes) == 1 and writes[0].retval == 1
+    [quit_call] = prog.inside(trace, destroy, "user32.PostQuitMessage")
+    assert [(k.args[0].value, k.args[1].value) for k in kills] == [(hwnd, 1), (hwnd, 2)]
+    assert kills[-1].index < opens[0].index < writes[0].index < quit_call.index
+    assert quit_call.args[0].int32 == 0
+
+    # The icon goes after the exit line is on disk, with the record it was added with.
+    notifies = prog.calls(trace, "shell32.Shell_NotifyIconW")
+    assert [c.args[0].int32 for c in notifies] == [NIM_ADD, NIM_DELETE]
+    delete = notifies[-1]
+    assert delete.args[1].value == notifies[0].args[1].value
+    assert delete.index > writes[0].ret_index and delete.index > command.ret_index
+    assert delete.time >= writes[0].time
+
+    # The write was the exit line: the file's last line, exactly that many bytes.
+    daily = opens[0].args[0].text.rsplit("\\", 1)[1]
+    data = (folder / "tester_log" / daily).read_bytes()
+    lines = data.decode("utf-8-sig").split("\r\n")
+    assert lines[-1] == "" and [line.split(" - ", 1)[1] for line in lines[:-1]] == [START_TEXT, EXIT_TEXT]
+    last_line = (lines[-2] + "\r\n").encode("utf-8")
+    assert writes[0].args[2].int32 == len(last_line) and data.endswith(last_line)
+
+    assert wait_until(lambda: not wine_tray_icons(wine), 10), "the icon stayed in Wine's notification area"
+
+
+# --- Open log folder -----------------------------------------------------------
+
+def test_open_log_folder_with_logging_off_makes_the_folder_then_opens_it(wine):
+    record = wine.tmp / "opened.txt"
+    point_folder_verbs_at_recorder(wine, record)
+    app, folder, window, prog = start_traced(wine, {"TimerIntervalSec": 3600, "LogIntervalSec": 0})
+    log_folder = folder / "tester_log"
+    assert not log_folder.exists(), "with logging off nothing makes the folder at start"
+
+    wine.sstest("post", window["hwnd"], WM_COMMAND, IDM_OPENLOG, 0)
+    assert wait_until(lambda: read_records(record), 20), "the shell did not run the folder's open verb"
+    trace = wait_trace(app, lambda t: any(c.ret_index for c in prog.calls(t, "shell32.ShellExecuteW")))
+
+    [command] = prog.messages(trace, WM_COMMAND, "WM_COMMAND")
+    [made] = prog.inside(trace, command, "kernel32.CreateDirectoryW")
+    [opened] = prog.inside(trace, command, "shell32.ShellExecuteW")
+    expected = wine_path(log_folder)
+    assert made.args[0].text == expected and made.retval == 1
+    assert made.ret_index < opened.index, "the folder is made before the shell is asked to open it"
+    assert (opened.args[0].value, opened.args[3].value, opened.args[5].int32) == (0, 0, 1)  # no owner or parameters; SW_SHOWNORMAL
+    assert [opened.args[1].text, opened.args[2].text, opened.args[4].text] == ["open", expected, expected]
+
+    assert log_folder.is_dir() and os.listdir(log_folder) == [], "logging is off: the folder stays empty"
+    [run] = read_records(record)
+    assert (run["argc"], run["arg1"], run["cwd"]) == ("1", expected, expected)
+
+    # A folder path already known is used unchanged: no second creation,
+    # even when the folder has gone meanwhile.
+    log_folder.rmdir()
+    wine.sstest("post", window["hwnd"], WM_COMMAND, IDM_OPENLOG, 0)
+    trace = wait_trace(app, lambda t: sum(1 for c in prog.calls(t, "shell32.ShellExecuteW") if c.ret_index) >= 2)
+    second = prog.calls(trace, "shell32.ShellExecuteW")[1]
+    assert [second.args[1].text, second.args[2].text, second.args[4].text] == ["open", expected, expected]
+    assert len(prog.calls(trace, "kernel32.CreateDirectoryW")) == 1
+    assert not log_folder.exists()
+    assert wine.close_main(app) == 0
+
+
+def chattr(flag, path):
+    return subprocess.run(["chattr", flag, str(path)], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, timeout=10)
+
+
+def test_open_log_folder_does_nothing_when_the_folder_cannot_be_made(wine):
+    if not shutil.which("chattr"):
+        pytest.skip("chattr is needed to make a folder unwritable for root")
+    record = wine.tmp / "opened.txt"
+    point_folder_verbs_at_recorder(wine, record)
+    app, folder, window, prog = start_traced(wine, {"TimerIntervalSec": 3600, "LogIntervalSec": 0})
+    pid = int(window["pid"])
+    if chattr("+i", folder).returncode != 0:
+        pytest.skip("this file system cannot mark the folder immutable")
+    try:
+        wine.sstest("post", window["hwnd"], WM_COMMAND, IDM_OPENLOG, 0)
+        trace = wait_trace(app, lambda t: any(m.ret_index for m in prog.messages(t, WM_COMMAND, "WM_COMMAND")))
+        [command] = prog.messages(trace, WM_COMMAND, "WM_COMMAND")
+        [made] = prog.inside(trace, command, "kernel32.CreateDirectoryW")
+        assert made.retval == 0, "the folder was made although its parent is unwritable"
+        assert not prog.inside(trace, command, "shell32.ShellExecuteW")
+        # Silent: no window of the program became visible.
+        assert [w for w in top_windows(wine, pid) if w["visible"] == "1"] == []
+    finally:
+        chattr("-i", folder)
+
+    # The next command tries again, and now succeeds.
+    wine.sstest("post", window["hwnd"], WM_COMMAND, IDM_OPENLOG, 0)
+    assert wait_until(lambda: read_records(record), 20), "the second command did not open the folder"
+    trace = Trace(read_trace(app))
+    assert [c.retval for c in prog.calls(trace, "kernel32.CreateDirectoryW")] == [0, 1]
+    assert (folder / "tester_log").is_dir()
+    assert wine.close_main(app) == 0
