@@ -1,0 +1,228 @@
+// Commands for the settings dialog tests: read and set dialog items of
+// another process, list a process's top-level windows, and work out the
+// dialog base units of a font the way the dialog manager does.
+#include "sstest.h"
+
+#include <commctrl.h>
+
+static const int EDIT_IDS[4] = {1001, 1003, 1005, 1007};
+static const int SPIN_IDS[4] = {1002, 1004, 1006, 1008};
+static const int STARTUP_CHECK_ID = 1009;
+
+static bool SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer)) return false;
+    *result = (LRESULT)answer;
+    return true;
+}
+
+static HWND DialogItem(const wchar_t* dialogText, const wchar_t* idText)
+{
+    HWND dialog = ParseWindow(dialogText);
+    if (!IsWindow(dialog)) return NULL;
+    return GetDlgItem(dialog, (int)(long)wcstol(idText, NULL, 0));
+}
+
+static bool PrintDialogState(HWND dialog)
+{
+    for (int i = 0; i < 4; ++i) {
+        HWND edit = GetDlgItem(dialog, EDIT_IDS[i]);
+        HWND spin = GetDlgItem(dialog, SPIN_IDS[i]);
+        if (!edit || !spin) return false;
+        PrintUtf8(Format(L"text%d=%ls\n", EDIT_IDS[i], WindowText(edit).c_str()));
+        // UDM_GETRANGE packs both bounds into the result, so it needs no
+        // pointer into the other process: low word maximum, high word minimum.
+        LRESULT range = 0, pos = 0;
+        if (!SendTo(spin, UDM_GETRANGE, 0, 0, &range)) return false;
+        if (!SendTo(spin, UDM_GETPOS32, 0, 0, &pos)) return false;
+        PrintUtf8(Format(L"range%d=%d,%d\npos%d=%d\n", SPIN_IDS[i], (int)(short)HIWORD((DWORD)range),
+                         (int)(short)LOWORD((DWORD)range), SPIN_IDS[i], (int)pos));
+    }
+    HWND check = GetDlgItem(dialog, STARTUP_CHECK_ID);
+    LRESULT state = 0;
+    if (!check || !SendTo(check, BM_GETCHECK, 0, 0, &state)) return false;
+    PrintUtf8(Format(L"check%d=%d\n", STARTUP_CHECK_ID, (int)state));
+    return true;
+}
+
+SSTEST_COMMAND(dlgstate, "<dialog>: edit texts, up-down ranges and positions, check box state")
+{
+    if (argc < 1) return 2;
+    HWND dialog = ParseWindow(argv[0]);
+    if (!IsWindow(dialog)) return 1;
+    return PrintDialogState(dialog) ? 0 : 1;
+}
+
+static bool SetItemTexts(HWND dialog, int argc, wchar_t** argv)
+{
+    for (int i = 0; i + 1 < argc; i += 2) {
+        HWND item = GetDlgItem(dialog, (int)(long)wcstol(argv[i], NULL, 0));
+        LRESULT result = 0;
+        if (!item || !SendTo(item, WM_SETTEXT, 0, (LPARAM)argv[i + 1], &result) || !result) {
+            PrintUtf8(Format(L"failed=%ls\n", argv[i]));
+            return false;
+        }
+    }
+    return true;
+}
+
+static bool WaitGone(HWND window, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// One round with the settings dialog in a single helper run, which saves a
+// Wine process start per step.
+SSTEST_COMMAND(dlgrun, "<main> <button_id|0> <timeout_ms> [<id> <text>...]: posts the settings command, waits "
+                       "for the dialog, prints hwnd and state, sets texts, clicks the button (0: none) and waits "
+                       "until the dialog is gone")
+{
+    if (argc < 3 || (argc - 3) % 2) return 2;
+    HWND main = ParseWindow(argv[0]);
+    int button = (int)ParseNumber(argv[1]);
+    DWORD timeoutMs = (DWORD)ParseNumber(argv[2]);
+    if (!PostMessageW(main, WM_COMMAND, 40003, 0)) return 1;
+    DWORD start = GetTickCount();
+    HWND dialog = NULL;
+    while (!dialog) {
+        HWND found = FindWindowW(L"#32770", L"\u8a2d\u5b9a");
+        if (found && GetWindow(found, GW_OWNER) == main && IsWindowVisible(found)) dialog = found;
+        else if (GetTickCount() - start >= timeoutMs) return 1;
+        else Sleep(20);
+    }
+    PrintUtf8(Format(L"hwnd=%llx\n", (unsigned long long)(ULONG_PTR)dialog));
+    if (!PrintDialogState(dialog) || !SetItemTexts(dialog, argc - 3, argv + 3)) return 1;
+    if (!button) return 0;
+    HWND item = GetDlgItem(dialog, button);
+    if (!item || !PostMessageW(item, BM_CLICK, 0, 0)) return 1;
+    bool gone = WaitGone(dialog, timeoutMs);
+    PrintUtf8(Format(L"gone=%d\n", gone ? 1 : 0));
+    return gone ? 0 : 1;
+}
+
+SSTEST_COMMAND(dlgset, "<dialog> <id> <text> [<id> <text>...]: WM_SETTEXT to dialog items (bypasses ES_NUMBER)")
+{
+    if (argc < 3 || (argc - 1) % 2) return 2;
+    HWND dialog = ParseWindow(argv[0]);
+    if (!IsWindow(dialog) || !SetItemTexts(dialog, argc - 1, argv + 1)) return 1;
+    PrintUtf8(L"set=1\n");
+    return 0;
+}
+
+SSTEST_COMMAND(dlgsend, "<dialog> <id> <msg> <wparam> <lparam>: sends to a dialog item; prints the result")
+{
+    if (argc < 5) return 2;
+    HWND item = DialogItem(argv[0], argv[1]);
+    LRESULT result = 0;
+    if (!item || !SendTo(item, (UINT)ParseNumber(argv[2]), (WPARAM)ParseNumber(argv[3]),
+                         (LPARAM)ParseNumber(argv[4]), &result))
+        return 1;
+    PrintUtf8(Format(L"result=%lld\n", (long long)result));
+    return 0;
+}
+
+SSTEST_COMMAND(dlgpost, "<dialog> <id> <msg> <wparam> <lparam>: posts to a dialog item")
+{
+    if (argc < 5) return 2;
+    HWND item = DialogItem(argv[0], argv[1]);
+    BOOL ok = item && PostMessageW(item, (UINT)ParseNumber(argv[2]), (WPARAM)ParseNumber(argv[3]),
+                                   (LPARAM)ParseNumber(argv[4]));
+    PrintUtf8(Format(L"posted=%d\n", ok ? 1 : 0));
+    return ok ? 0 : 1;
+}
+
+SSTEST_COMMAND(dlgkey, "<dialog> <id> <vk> [count]: posts key-down and key-up of a virtual key to a dialog item")
+{
+    if (argc < 3) return 2;
+    HWND item = DialogItem(argv[0], argv[1]);
+    UINT key = (UINT)ParseNumber(argv[2]);
+    unsigned long long count = argc > 3 ? ParseNumber(argv[3]) : 1;
+    // Down and up together, so that no auto-repeat of the receiver can see
+    // a key held longer than the test meant.
+    for (unsigned long long i = 0; i < count; ++i) {
+        if (!item || !PostMessageW(item, WM_KEYDOWN, key, 1) || !PostMessageW(item, WM_KEYUP, key, 0xC0000001)) {
+            PrintUtf8(L"posted=0\n");
+            return 1;
+        }
+    }
+    PrintUtf8(L"posted=1\n");
+    return 0;
+}
+
+struct WindowList {
+    DWORD pid;
+};
+
+static BOOL CALLBACK PrintTopWindow(HWND window, LPARAM param)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != ((WindowList*)param)->pid) return TRUE;
+    PrintUtf8(Format(L"window hwnd=%llx owner=%llx visible=%d class=%ls title=%ls\n",
+                     (unsigned long long)(ULONG_PTR)window,
+                     (unsigned long long)(ULONG_PTR)GetWindow(window, GW_OWNER), IsWindowVisible(window) ? 1 : 0,
+                     WindowClass(window).c_str(), WindowText(window).c_str()));
+    return TRUE;
+}
+
+SSTEST_COMMAND(dlgwindows, "<pid>: the top-level windows of a process, one line each (title last)")
+{
+    if (argc < 1) return 2;
+    WindowList list = {(DWORD)ParseNumber(argv[0])};
+    EnumWindows(PrintTopWindow, (LPARAM)&list);
+    return 0;
+}
+
+SSTEST_COMMAND(dlgbase, "<face> <points>: dialog base units of that font, as a DS_SETFONT dialog computes them")
+{
+    if (argc < 2) return 2;
+    HDC dc = GetDC(NULL);
+    int pixels = MulDiv((int)ParseNumber(argv[1]), GetDeviceCaps(dc, LOGPIXELSY), 72);
+    HFONT font = CreateFontW(-pixels, 0, 0, 0, 0, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY,
+                             FF_DONTCARE, argv[0]);
+    if (!font) {
+        ReleaseDC(NULL, dc);
+        return 1;
+    }
+    HGDIOBJ old = SelectObject(dc, font);
+    // The dialog manager's measure: the average width of the 52 Latin
+    // letters, rounded, and the font's full height.
+    SIZE size;
+    TEXTMETRICW metrics;
+    GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &size);
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(NULL, dc);
+    PrintUtf8(Format(L"basex=%ld\nbasey=%ld\n", (size.cx / 26 + 1) / 2, metrics.tmHeight));
+    return 0;
+}
+
+static BOOL CALLBACK PrintChildLayout(HWND child, LPARAM parent)
+{
+    if (GetParent(child) != (HWND)parent) return TRUE;
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(HWND_DESKTOP, (HWND)parent, (POINT*)&r, 2);
+    PrintUtf8(Format(L"child id=%d rect=%ld,%ld,%ld,%ld\n", (int)GetDlgCtrlID(child), r.left, r.top, r.right,
+                     r.bottom));
+    return TRUE;
+}
+
+SSTEST_COMMAND(dlglayout, "<dialog>: client size and each child's rectangle in client pixels")
+{
+    if (argc < 1) return 2;
+    HWND dialog = ParseWindow(argv[0]);
+    if (!IsWindow(dialog)) return 1;
+    RECT client;
+    GetClientRect(dialog, &client);
+    PrintUtf8(Format(L"client=%ld,%ld\n", client.right - client.left, client.bottom - client.top));
+    EnumChildWindows(dialog, PrintChildLayout, (LPARAM)dialog);
+    return 0;
+}

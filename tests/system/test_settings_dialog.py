@@ -1,0 +1,461 @@
+"""The settings dialog of the real StillSentinel.exe on Wine.
+
+The dialog is opened the way the tray menu does it, by posting WM_COMMAND
+40003 to the hidden main window, and driven from outside through sstest.
+"""
+import importlib.util
+import time
+
+import pytest
+
+from conftest import EXE
+from dialog_support import (
+    ABOUT_TITLE, BM_CLICK, DIALOG_CLASS, FIELDS, IDCANCEL, IDM_ABOUT, IDM_SETTINGS, KEYS, SC_CLOSE,
+    SETTINGS_TITLE, SHORTCUT_NAME, STARTUP_CHECK, TIMER_IDLE, TIMER_LOG, UDM_SETPOS, VK_ESCAPE, VK_UP, WM_CLOSE,
+    WM_COMMAND, WM_SYSCOMMAND, WM_TIMER, Session, dialog_resource, ini_text, mul_div, parse_dialogex, parse_dump,
+    startup_folder, windows_path, xdotool,
+)
+
+WS_BORDER = 0x00800000
+WS_VISIBLE = 0x10000000
+WS_CLIPSIBLINGS = 0x04000000
+DS_3DLOOK = 0x0004
+WS_EX_CLIENTEDGE = 0x00000200
+
+DIALOG_STYLE = 0x80C808C0
+DIALOG_SIZE = (180, 140)
+# id, class, text, style, (x, y, width, height) in dialog units, in creation order.
+CONTROLS = [
+    (-1, "STATIC", "監視間隔\uff08秒\uff09:", 0x50020000, (10, 12, 105, 8)),
+    (1001, "EDIT", "", 0x50812000, (120, 10, 40, 14)),
+    (1002, "msctls_updown32", "", 0x50010036, (160, 10, 11, 14)),
+    (-1, "STATIC", "不動でロックまでの秒数:", 0x50020000, (10, 32, 105, 8)),
+    (1003, "EDIT", "", 0x50812000, (120, 30, 40, 14)),
+    (1004, "msctls_updown32", "", 0x50010036, (160, 30, 11, 14)),
+    (-1, "STATIC", "不動判定の移動閾値\uff08px\uff09:", 0x50020000, (10, 52, 105, 8)),
+    (1005, "EDIT", "", 0x50812000, (120, 50, 40, 14)),
+    (1006, "msctls_updown32", "", 0x50010036, (160, 50, 11, 14)),
+    (-1, "STATIC", "ログ記録間隔\uff08秒\u30010で記録しない\uff09:", 0x50020000, (10, 72, 105, 8)),
+    (1007, "EDIT", "", 0x50812000, (120, 70, 40, 14)),
+    (1008, "msctls_updown32", "", 0x50010036, (160, 70, 11, 14)),
+    (1009, "BUTTON", "本ソフトをスタートアップに登録する", 0x50010003, (10, 92, 165, 10)),
+    (1, "BUTTON", "OK", 0x50010001, (30, 115, 50, 14)),
+    (2, "BUTTON", "キャンセル", 0x50010000, (100, 115, 50, 14)),
+]
+RANGES = {"TimerIntervalSec": (1, 3600), "IdleLimitSeconds": (5, 32767),
+          "IdleMoveThreshold": (0, 100), "LogIntervalSec": (0, 3600)}
+
+# Values a test starts from; each differs from its range's bounds and from
+# what a misread field would leave behind.
+BASELINE = {"TimerIntervalSec": 7, "IdleLimitSeconds": 905, "IdleMoveThreshold": 2, "LogIntervalSec": 45}
+
+
+def baseline_ini(**changes):
+    values = {**BASELINE, **changes}
+    return ini_text(values["TimerIntervalSec"], values["IdleLimitSeconds"], values["IdleMoveThreshold"],
+                    values["LogIntervalSec"])
+
+
+def shown(values):
+    """The field texts SetDlgItemInt writes for these values (never grouped)."""
+    return {key: str(value) for key, value in values.items()}
+
+
+def check_timers_restarted(session, mark, values):
+    """The OK sequence's timer calls: both stopped, then restarted with the saved periods."""
+    expected = [("KillTimer", TIMER_IDLE, None), ("KillTimer", TIMER_LOG, None),
+                ("SetTimer", TIMER_IDLE, values["TimerIntervalSec"] * 1000)]
+    if values["LogIntervalSec"]:
+        expected.append(("SetTimer", TIMER_LOG, values["LogIntervalSec"] * 1000))
+    assert session.timer_calls_since(mark) == expected
+
+
+def run_rows(session, rows):
+    """Runs (name, texts, expected values) rows, each from BASELINE; returns the mismatches."""
+    problems = []
+    current = dict(BASELINE)
+    for name, texts, expected in rows:
+        if current != BASELINE:
+            session.apply(shown(BASELINE))
+            current = session.ini_numbers()
+            assert current == BASELINE, "could not restore the baseline"
+        mark = session.trace_mark()
+        session.apply(texts)
+        current = session.ini_numbers()
+        if current != expected:
+            problems.append(f"{name}: INI holds {current}, expected {expected}")
+            continue
+        try:
+            check_timers_restarted(session, mark, expected)
+        except AssertionError as error:
+            problems.append(f"{name}: timers {error}")
+        texts_now = session.peek()
+        if texts_now != shown(expected):
+            problems.append(f"{name}: reopened dialog shows {texts_now}, expected {shown(expected)}")
+    return problems
+
+
+def test_template_resource_is_exact():
+    """Template 1000 as stored in the exe, read independently with pefile."""
+    if importlib.util.find_spec("pefile") is None:
+        pytest.fail("this check needs python3-pefile (apt-get install python3-pefile)")
+    resources = dialog_resource(EXE, 1000)
+    assert list(resources) == [0x0409]
+    template = parse_dialogex(resources[0x0409])
+    header = {k: template[k] for k in ("version", "signature", "help_id", "ex_style", "style", "rect", "menu",
+                                        "class", "title", "font")}
+    assert header == {"version": 1, "signature": 0xFFFF, "help_id": 0, "ex_style": 0, "style": DIALOG_STYLE,
+                      "rect": (0, 0) + DIALOG_SIZE, "menu": "", "class": "", "title": SETTINGS_TITLE,
+                      "font": ("MS UI Gothic", 9, 0, 0, 1)}
+    found = [(c["id"], c["class"].upper(), c["text"], c["style"], c["rect"]) for c in template["controls"]]
+    assert found == [(i, cls.upper(), text, style, rect) for i, cls, text, style, rect in CONTROLS]
+    assert all(c["help_id"] == 0 and c["ex_style"] == 0 and c["extra"] == 0 for c in template["controls"])
+
+
+INIT_RELAY = ("user32.SendMessageW", "user32.SendDlgItemMessageW", "user32.SetDlgItemInt", "user32.CheckDlgButton",
+              "shell32.SHGetSpecialFolderPathW")
+WM_SETICON = 0x0080
+UDM_SETRANGE = 0x0465
+CSIDL_STARTUP = 7
+
+
+def test_dialog_opens_as_built_with_current_values_and_ranges(wine):
+    session = Session(wine, ini=baseline_ini(), more_relay=INIT_RELAY)
+    mark = session.trace_mark()
+    dialog = session.open_dialog()
+    hwnd = int(dialog, 16)
+
+    # WM_INITDIALOG's steps in order: big icon, the four ranges, the four
+    # values (unsigned), then the check box from the Startup folder.
+    steps = []
+    for call in session.calls_since(mark, *(name.split(".")[1] for name in INIT_RELAY)):
+        if call.name == "SHGetSpecialFolderPathW":
+            steps.append((call.name, call.numbers[2]))
+        elif call.numbers[0] != hwnd:
+            continue
+        elif call.name == "SendMessageW" and call.numbers[1] == WM_SETICON:
+            steps.append((call.name, WM_SETICON, call.numbers[2]))
+        elif call.name != "SendMessageW":
+            steps.append((call.name, *call.numbers[1:]))
+    assert steps == [
+        ("SendMessageW", WM_SETICON, 1),
+        ("SendDlgItemMessageW", 1002, UDM_SETRANGE, 0, 0x00010E10),
+        ("SendDlgItemMessageW", 1004, UDM_SETRANGE, 0, 0x00057FFF),
+        ("SendDlgItemMessageW", 1006, UDM_SETRANGE, 0, 0x00000064),
+        ("SendDlgItemMessageW", 1008, UDM_SETRANGE, 0, 0x00000E10),
+    ] + [("SetDlgItemInt", FIELDS[key][0], BASELINE[key], 0) for key in KEYS] + [
+        ("SHGetSpecialFolderPathW", CSIDL_STARTUP),
+        ("CheckDlgButton", STARTUP_CHECK, 0),
+    ]
+    _, lines = session.sstest("dump", dialog)
+    window, *children = parse_dump(lines)
+
+    assert window["text"] == SETTINGS_TITLE
+    assert window["class"] == DIALOG_CLASS
+    owners = {int(w["hwnd"], 16): int(w["owner"], 16) for w in session.top_windows()}
+    assert owners[int(dialog, 16)] == session.main
+    style = int(window["style"], 16)
+    # The dialog manager adds visibility, sibling clipping and the 3-D look;
+    # every template bit must still be there and nothing else added.
+    assert style & DIALOG_STYLE == DIALOG_STYLE
+    assert style & ~DIALOG_STYLE & 0xFFFFFFFF == style & (WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK)
+    assert style & WS_VISIBLE
+
+    created = []
+    for child in children:
+        child_style = int(child["style"], 16)
+        ex_style = int(child["exstyle"], 16)
+        if child["class"].upper() == "EDIT":
+            # An edit control trades WS_BORDER for the sunken client edge.
+            assert ex_style & WS_EX_CLIENTEDGE
+            child_style |= WS_BORDER
+        text = child["text"] if child["class"].upper() != "EDIT" else ""
+        created.append((int(child["id"]), child["class"].upper(), text, child_style))
+    assert created == [(i, cls.upper(), text, style) for i, cls, text, style, _ in CONTROLS]
+
+    values = session.state(dialog)
+    for key, (edit, spin) in FIELDS.items():
+        assert values[f"text{edit}"] == str(BASELINE[key]), key
+        assert values[f"range{spin}"] == "%d,%d" % RANGES[key], key
+        assert values[f"pos{spin}"] == str(BASELINE[key]), key
+    assert values[f"check{STARTUP_CHECK}"] == "0"
+
+    # Layout in pixels: the dialog units of the template's font, computed the
+    # way the dialog manager does, map every rectangle.
+    base, _ = session.sstest("dlgbase", "MS UI Gothic", 9)
+    bx, by = int(base["basex"]), int(base["basey"])
+    _, lines = session.sstest("dlglayout", dialog)
+    client = next(line for line in lines if line.startswith("client="))[len("client="):]
+    assert tuple(map(int, client.split(","))) == (mul_div(DIALOG_SIZE[0], bx, 4), mul_div(DIALOG_SIZE[1], by, 8))
+    rects = [tuple(map(int, line.split("rect=")[1].split(","))) for line in lines if line.startswith("child ")]
+    assert len(rects) == len(CONTROLS)
+
+    def pixels(x, y, w, h):
+        left, top = mul_div(x, bx, 4), mul_div(y, by, 8)
+        return left, top, left + mul_div(w, bx, 4), top + mul_div(h, by, 8)
+
+    def close(a, b):  # one pixel for the platform's own rounding of edges
+        return all(abs(p - q) <= 1 for p, q in zip(a, b))
+
+    for index, (control_id, cls, _, _, dialog_units) in enumerate(CONTROLS):
+        expected, actual = pixels(*dialog_units), rects[index]
+        if cls == "EDIT":
+            # The up-down (UDS_ALIGNRIGHT) takes its width from the right of its buddy.
+            spin = rects[index + 1]
+            assert close(actual[:2] + actual[3:], expected[:2] + expected[3:]), control_id
+            assert actual[2] < expected[2], control_id
+            assert spin[0] <= actual[2] < spin[2], control_id
+            assert abs(spin[2] - expected[2]) <= 2, control_id
+            assert (spin[1], spin[3]) == (actual[1], actual[3]), control_id
+        elif cls != "msctls_updown32":
+            assert close(actual, expected), (control_id, actual, expected)
+    session.press_cancel(dialog)
+
+
+CLAMP_ROWS = [
+    ("below and above the ranges", {"TimerIntervalSec": "0", "IdleLimitSeconds": "3", "IdleMoveThreshold": "150",
+                                    "LogIntervalSec": "4000"},
+     {"TimerIntervalSec": 1, "IdleLimitSeconds": 5, "IdleMoveThreshold": 100, "LogIntervalSec": 3600}),
+    ("2^31 reads as negative", dict.fromkeys(KEYS, "2147483648"),
+     {"TimerIntervalSec": 1, "IdleLimitSeconds": 5, "IdleMoveThreshold": 0, "LogIntervalSec": 0}),
+    ("2^32 - 1 reads as -1", dict.fromkeys(KEYS, "4294967295"),
+     {"TimerIntervalSec": 1, "IdleLimitSeconds": 5, "IdleMoveThreshold": 0, "LogIntervalSec": 0}),
+    ("2^32 is no number", dict.fromkeys(KEYS, "4294967296"), BASELINE),
+    ("range bounds stay", {"TimerIntervalSec": "3600", "IdleLimitSeconds": "32767", "IdleMoveThreshold": "0",
+                           "LogIntervalSec": "0"},
+     {"TimerIntervalSec": 3600, "IdleLimitSeconds": 32767, "IdleMoveThreshold": 0, "LogIntervalSec": 0}),
+]
+
+
+def test_ok_saves_clamped_values_and_shows_them_next_time(wine):
+    """OK takes each field bit for bit, the save clamps, timers restart with the clamped periods."""
+    session = Session(wine, ini=baseline_ini())
+    assert run_rows(session, CLAMP_ROWS) == []
+
+
+def idle(value):
+    return {**BASELINE, "IdleLimitSeconds": value}
+
+
+FIELD_TEXT_ROWS = [
+    ("grouped 1,500", {"IdleLimitSeconds": "1,500"}, idle(1500)),
+    ("grouped 32,767", {"IdleLimitSeconds": "32,767"}, idle(32767)),
+    ("grouped in three fields", {"TimerIntervalSec": "1,500", "IdleLimitSeconds": "2,500", "LogIntervalSec": "3,500"},
+     {**BASELINE, "TimerIntervalSec": 1500, "IdleLimitSeconds": 2500, "LogIntervalSec": 3500}),
+    ("emptied", {"IdleLimitSeconds": ""}, BASELINE),
+    ("letters", {"IdleLimitSeconds": "abc"}, BASELINE),
+    ("digits then letters", {"IdleLimitSeconds": "12abc"}, BASELINE),
+    ("2^32", {"IdleLimitSeconds": "4294967296"}, BASELINE),
+    ("grouped 2^32", {"IdleLimitSeconds": "4,294,967,296"}, BASELINE),
+    ("separator first", {"IdleLimitSeconds": ",500"}, BASELINE),
+    ("separator last", {"IdleLimitSeconds": "1,500,"}, BASELINE),
+    ("two separators together", {"IdleLimitSeconds": "1,,500"}, BASELINE),
+    ("a dot is not this user's separator", {"IdleLimitSeconds": "1.500"}, BASELINE),
+    ("all four emptied", dict.fromkeys(KEYS, ""), BASELINE),
+]
+
+
+def test_ok_reads_each_field_as_the_number_it_shows(wine):
+    """Grouped numbers count in full; text that is no number keeps the old value."""
+    session = Session(wine, ini=baseline_ini())
+    assert run_rows(session, FIELD_TEXT_ROWS) == []
+
+
+def test_user_grouping_separator_is_the_one_accepted(wine):
+    """With '.' as this user's thousands separator, "1.500" is 1500 and "1,500" no number."""
+    wine.reg_add(r"HKCU\Control Panel\International", "sThousand", ".")
+    session = Session(wine, ini=baseline_ini())
+    rows = [
+        ("the user's separator", {"IdleLimitSeconds": "1.500"}, idle(1500)),
+        ("another separator", {"IdleLimitSeconds": "1,500"}, BASELINE),
+    ]
+    assert run_rows(session, rows) == []
+
+
+def test_arrow_grouped_values_are_stored_as_shown(wine):
+    """Values of 1000 and more that the up-down writes grouped are saved as the number shown."""
+    session = Session(wine, ini=baseline_ini())
+    dialog = session.open_dialog()
+    session.set_texts(dialog, {"IdleLimitSeconds": "999", "TimerIntervalSec": "3599"})
+    session.sstest("dlgkey", dialog, FIELDS["IdleLimitSeconds"][0], VK_UP)
+    session.sstest("dlgkey", dialog, FIELDS["TimerIntervalSec"][0], VK_UP)
+    session.sstest("dlgsend", dialog, FIELDS["LogIntervalSec"][1], UDM_SETPOS, 0, 1500)
+    texts = session.texts(dialog)
+    assert texts == {"TimerIntervalSec": "3,600", "IdleLimitSeconds": "1,000",
+                     "IdleMoveThreshold": str(BASELINE["IdleMoveThreshold"]), "LogIntervalSec": "1,500"}
+    session.press_ok(dialog)
+    assert session.ini_numbers() == {**BASELINE, "TimerIntervalSec": 3600, "IdleLimitSeconds": 1000,
+                                     "LogIntervalSec": 1500}
+
+
+RESTART_ROWS = [
+    pytest.param(1, {}, id="nothing-changed"),
+    pytest.param(1, {"LogIntervalSec": "0"}, id="log-interval-0-stops-the-log-timer"),
+    pytest.param(0, {"LogIntervalSec": "2"}, id="log-interval-from-0-starts-the-log-timer"),
+]
+
+
+@pytest.mark.parametrize("start_log, texts", RESTART_ROWS)
+def test_ok_rewrites_ini_and_restarts_timers(wine, start_log, texts):
+    session = Session(wine, ini=baseline_ini(LogIntervalSec=start_log))
+    expected = {**BASELINE, "LogIntervalSec": int(texts.get("LogIntervalSec", start_log))}
+    if start_log:
+        assert session.wait_session_state_count(2, timeout=15) >= 2, "the log timer did not run before OK"
+    # The program read the file at start; texts that differ from what a
+    # save writes show whether OK writes again (Wine skips identical writes).
+    session.ini_path.write_bytes(
+        "[StillSentinel]\r\nTimerIntervalSec=07\r\nIdleLimitSeconds=0905\r\nIdleMoveThreshold=02\r\n"
+        f"LogIntervalSec=0{start_log}\r\n[Other]\r\nkeep=yes\r\n".encode("ascii"))
+    dialog = session.open_dialog()
+    if start_log:
+        before = session.session_state_count()
+        assert session.wait_session_state_count(before + 1, timeout=15) > before, \
+            "the log timer stopped while the dialog was open"
+    session.set_texts(dialog, texts)
+    mark = session.trace_mark()
+    session.press_ok(dialog)
+    after_ok = session.session_state_count()
+
+    text = session.ini_path.read_text(encoding="ascii")
+    assert session.ini() == shown(expected)
+    lines = text.splitlines()
+    assert lines[lines.index("[Other]") + 1] == "keep=yes", "a save dropped another section"
+    writes = session.calls_since(mark, "WritePrivateProfileStringW")
+    ini = windows_path(session.ini_path)
+    assert [call.strings for call in writes] == [["StillSentinel", key, str(expected[key]), ini] for key in KEYS]
+
+    check_timers_restarted(session, mark, expected)
+    # Order of the OK steps: timers stopped, four writes, the new idle
+    # reference, then the timers started again.
+    steps = [c for c in session.calls_since(mark, "KillTimer", "SetTimer", "WritePrivateProfileStringW",
+                                            "GetCursorPos")
+             if c.name not in ("KillTimer", "SetTimer") or c.numbers[0] == session.main]
+    names = [c.name for c in steps]
+    first_set = names.index("SetTimer")
+    assert names[:6] == ["KillTimer", "KillTimer"] + ["WritePrivateProfileStringW"] * 4
+    assert "GetCursorPos" in names[6:first_set]
+
+    if expected["LogIntervalSec"]:
+        assert session.wait_session_state_count(after_ok + 1, timeout=15) > after_ok, \
+            "no session-state line after OK"
+    else:
+        time.sleep(3.5)  # more than three periods of the old 1 s log timer
+        assert session.session_state_count() == after_ok
+
+
+def dismiss_cancel_button(session, dialog):
+    session.click(dialog, IDCANCEL)
+
+
+def dismiss_escape_keyboard(session, dialog):
+    # A real key press on the X display, delivered to the focused dialog.
+    result = xdotool(session.wine, "key", "Escape")
+    assert result.returncode == 0, result.stderr
+
+
+def dismiss_escape_message(session, dialog):
+    # The key as the dialog manager sees it, sent to the focused first field.
+    session.sstest("dlgkey", dialog, FIELDS["TimerIntervalSec"][0], VK_ESCAPE)
+
+
+def dismiss_close_box(session, dialog):
+    session.sstest("post", dialog, WM_SYSCOMMAND, SC_CLOSE, 0)
+
+
+def dismiss_wm_close(session, dialog):
+    session.sstest("post", dialog, WM_CLOSE, 0, 0)
+
+
+DISMISS_ROWS = [
+    ("Cancel button", dismiss_cancel_button, False),
+    ("Escape key", dismiss_escape_keyboard, True),
+    ("Escape reaching the dialog manager", dismiss_escape_message, False),
+    ("close box", dismiss_close_box, True),
+    ("WM_CLOSE", dismiss_wm_close, False),
+]
+
+
+def snapshot(folder):
+    return {p.name: (p.read_bytes(), p.stat().st_mtime_ns) for p in sorted(folder.iterdir())}
+
+
+def test_dismissing_changes_nothing(wine):
+    """Cancel, Escape and the close box leave the INI, the shortcut and the timers alone.
+
+    The rows run one after another in one program run; each changes every
+    field and flips the box before dismissing, and alternates whether a
+    file of the shortcut's name is present.
+    """
+    session = Session(wine, ini=baseline_ini(LogIntervalSec=1))
+    startup = startup_folder(wine)
+    shortcut = startup / SHORTCUT_NAME
+    problems = []
+    for name, dismiss, shortcut_present in DISMISS_ROWS:
+        if shortcut_present:
+            shortcut.write_bytes(b"a file of the shortcut's name\r\n")
+        elif shortcut.exists():
+            shortcut.unlink()
+        dialog = session.open_dialog()
+        assert session.state(dialog)[f"check{STARTUP_CHECK}"] == ("1" if shortcut_present else "0"), name
+        session.set_texts(dialog, {"TimerIntervalSec": "1", "IdleLimitSeconds": "5", "IdleMoveThreshold": "0",
+                                   "LogIntervalSec": "0"})
+        session.sstest("dlgpost", dialog, STARTUP_CHECK, BM_CLICK, 0, 0)
+        assert session.state(dialog)[f"check{STARTUP_CHECK}"] == ("0" if shortcut_present else "1"), name
+        ini_before = (session.ini_path.read_bytes(), session.ini_path.stat().st_mtime_ns)
+        startup_before = snapshot(startup)
+        mark = session.trace_mark()
+        dismiss(session, dialog)
+        if not session.wait_gone(dialog):
+            problems.append(f"{name}: the dialog stayed open")
+            session.press_cancel(dialog)
+            continue
+        # (GetCursorPos is no sign here: the idle timer's ticks call it too.)
+        calls = session.calls_since(mark, "KillTimer", "SetTimer", "WritePrivateProfileStringW", "DeleteFileW",
+                                    "CoCreateInstance")
+        if session.timer_calls_since(mark) or [c for c in calls if c.name not in ("KillTimer", "SetTimer")]:
+            problems.append(f"{name}: calls after dismissing: {calls}")
+        if (session.ini_path.read_bytes(), session.ini_path.stat().st_mtime_ns) != ini_before:
+            problems.append(f"{name}: the INI file changed")
+        if snapshot(startup) != startup_before:
+            problems.append(f"{name}: the Startup folder changed")
+    assert problems == []
+
+    # The settings in memory are unchanged and the log timer kept running.
+    dialog = session.open_dialog()
+    assert session.texts(dialog) == shown({**BASELINE, "LogIntervalSec": 1})
+    session.press_cancel(dialog)
+    count = session.session_state_count()
+    assert session.wait_session_state_count(count + 1, timeout=15) > count
+
+
+def test_second_dialog_command_while_open_opens_nothing(wine):
+    # A long log interval keeps the log timer quiet, so that a posted
+    # WM_TIMER 2 marks when the commands posted before it have been handled.
+    session = Session(wine, ini=baseline_ini(LogIntervalSec=3600), relay=False)
+
+    def handled(*commands):
+        count = session.session_state_count()
+        for command in commands:
+            session.post_main(WM_COMMAND, command)
+        session.post_main(WM_TIMER, TIMER_LOG)
+        assert session.wait_session_state_count(count + 1, timeout=15) > count
+
+    def titles():
+        return sorted(w["title"] for w in session.dialogs())
+
+    dialog = session.open_dialog()
+    handled(IDM_SETTINGS, IDM_ABOUT, IDM_SETTINGS)
+    assert titles() == [SETTINGS_TITLE]
+    session.press_cancel(dialog)
+    assert titles() == []
+
+    # Once closed, the commands work again; the About box blocks settings too.
+    session.post_main(WM_COMMAND, IDM_ABOUT)
+    about = session.wait_dialog(ABOUT_TITLE)
+    handled(IDM_SETTINGS, IDM_ABOUT)
+    assert titles() == [ABOUT_TITLE]
+    session.sstest("post", about, WM_CLOSE, 0, 0)
+    assert session.wait_gone(about)
+    dialog = session.open_dialog()
+    assert titles() == [SETTINGS_TITLE]
+    session.press_cancel(dialog)
