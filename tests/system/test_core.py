@@ -1,0 +1,375 @@
+"""Application core on Wine: settings file, hidden window, single instance,
+shutdown, idle lock end to end, and unwritable or unformable settings paths."""
+import time
+
+import pytest
+
+from conftest import WM_CLOSE
+from core_support import (ALREADY_RUNNING_TEXT, DEFAULTS, KEYS, MB_ICONERROR, MB_ICONWARNING, MUTEX_CALL,
+                          SAVE_FAILED_TEXT, SECTION, IdleTicks, Pointer, TickSyncedPointer, Trace, canonical_ini,
+                          chattr, dismiss_message_box, files_named_like, ini_path, message_box_flags,
+                          next_window_or_box, no_main_window_yet, relay_arguments, set_timer_periods, snapshot,
+                          wait_for, wait_message_box, windows_path)
+
+WS_VISIBLE = 0x10000000
+WS_OVERLAPPEDWINDOW = 0x00CF0000
+
+
+def read_back(folder, user="tester"):
+    path = ini_path(folder, user)
+    assert path.exists(), f"{path.name} was not written beside the exe"
+    return path.read_bytes()
+
+
+# ---------------------------------------------------------------- first start
+
+def test_first_start_writes_defaults_keeps_window_hidden_and_closes_with_0(wine):
+    folder = wine.install()
+    app = wine.start(folder)
+
+    # Sample from the moment the window exists, several times over a few seconds.
+    samples = []
+    started = time.monotonic()
+    while time.monotonic() - started < 3 or len(samples) < 8:
+        samples.append(wine.wait_window())
+    assert {s["class"] for s in samples} == {"StillSentinelClass"}
+    assert {s["title"] for s in samples} == {"StillSentinel"}
+    assert len({s["hwnd"] for s in samples}) == 1
+    assert [s["visible"] for s in samples] == ["0"] * len(samples)
+    code, _, lines = wine.sstest("dump", samples[0]["hwnd"])
+    assert code == 0
+    style = int(lines[0].split("style=")[1].split()[0], 16)
+    assert style & WS_OVERLAPPEDWINDOW == WS_OVERLAPPEDWINDOW
+    assert not style & WS_VISIBLE
+
+    expected = (b"[StillSentinel]\r\nTimerIntervalSec=10\r\nIdleLimitSeconds=900\r\n"
+                b"IdleMoveThreshold=3\r\nLogIntervalSec=30\r\n")
+    assert read_back(folder) == expected
+    assert sorted(p.name for p in folder.glob("*.ini")) == ["tester_StillSentinel.ini"]
+    written = ini_path(folder).stat().st_mtime_ns
+
+    # WM_CLOSE is the whole shutdown: exit code 0, the window gone, nothing written on the way out.
+    code, _, _ = wine.sstest("post", samples[0]["hwnd"], WM_CLOSE, 0, 0)
+    assert code == 0
+    assert app.wait_exit(30) == 0
+    assert wine.sstest("waitgone", samples[0]["hwnd"], 5000)[0] == 0
+    assert read_back(folder) == expected
+    assert ini_path(folder).stat().st_mtime_ns == written
+
+
+# ---------------------------------------------------------------- clamping
+
+def settings_file(present, appended=()):
+    """Our section between foreign lines: a comment, a section before, a
+    foreign key on each side of our keys and a section after."""
+    lines = ["; written by hand", "[Before]", "Name=value", f"[{SECTION}]", "Extra=keep me"]
+    lines += [f"{key}={text}" for key, text in present]
+    lines += ["Tail=also kept"]
+    lines += [f"{key}={text}" for key, text in appended]
+    lines += ["[After]", "z=1"]
+    return ("\r\n".join(lines) + "\r\n").encode("ascii")
+
+
+CLAMP_TABLE = [
+    # id, texts in the file (in key order), values the start-up writes back
+    ("below_ranges", ("0", "4", "-1", "0"), (1, 5, 0, 0)),
+    ("above_ranges", ("3601", "100000", "101", "3601"), (3600, 32767, 100, 3600)),
+    ("int32_max_is_above", ("2147483647",) * 4, (3600, 32767, 100, 3600)),
+    ("2_pow_31_reads_negative", ("2147483648",) * 4, (1, 5, 0, 0)),
+    ("2_pow_32_minus_1_reads_negative", ("4294967295",) * 4, (1, 5, 0, 0)),
+    ("bounds_stay_a", ("1", "32767", "0", "3600"), (1, 32767, 0, 3600)),
+    ("bounds_stay_b", ("3600", "5", "100", "0"), (3600, 5, 100, 0)),
+]
+
+
+@pytest.mark.parametrize("texts,expected", [row[1:] for row in CLAMP_TABLE], ids=[row[0] for row in CLAMP_TABLE])
+def test_start_up_rewrites_values_clamped_and_keeps_foreign_lines(wine, texts, expected):
+    folder = wine.install()
+    ini_path(folder).write_bytes(settings_file(zip(KEYS, texts)))
+    wine.start(folder)
+    wine.wait_window()  # the settings are saved before the window is made
+    assert read_back(folder) == settings_file(zip(KEYS, map(str, expected)))
+
+
+def test_missing_keys_are_added_with_defaults_after_the_foreign_key(wine):
+    folder = wine.install()
+    ini_path(folder).write_bytes(settings_file([("TimerIntervalSec", "0")]))
+    wine.start(folder)
+    wine.wait_window()
+    assert read_back(folder) == settings_file(
+        [("TimerIntervalSec", "1")], appended=[(k, str(v)) for k, v in zip(KEYS[1:], DEFAULTS[1:])])
+
+
+# ---------------------------------------------------------------- user names
+
+# Wine's GetUserNameW keeps only what follows the last '/' or '\' of USER,
+# so those two characters never reach the program here.
+USER_TABLE = [
+    # id, USER, the name part of the INI file
+    ("colon", "ki:m", "ki_m"),
+    ("asterisk", "a*b", "a_b"),
+    ("question_mark", "a?b", "a_b"),
+    ("double_quote", 'a"b', "a_b"),
+    ("less_than", "a<b", "a_b"),
+    ("greater_than", "a>b", "a_b"),
+    ("vertical_bar", "a|b", "a_b"),
+    ("all_seven", 'x:*?"<>|y', "x_______y"),
+    ("non_ascii_space_dot_kept", "田中 k.j", "田中 k.j"),
+]
+
+
+@pytest.mark.parametrize("user,file_user", [row[1:] for row in USER_TABLE], ids=[row[0] for row in USER_TABLE])
+def test_ini_file_is_named_after_the_sanitised_user(wine, user, file_user):
+    wine.set_user(user)
+    folder = wine.install()
+    wine.start(folder)
+    wine.wait_window()
+    assert [p.name for p in folder.glob("*.ini")] == [f"{file_user}_StillSentinel.ini"]
+    assert read_back(folder, file_user) == canonical_ini(DEFAULTS)
+
+
+# ---------------------------------------------------------------- second start
+
+def test_second_start_warns_once_writes_nothing_and_first_instance_runs_on(wine):
+    folder = wine.install()
+    # One-second ticks show the first instance still working; the long log
+    # period keeps it from writing anything while the second one runs.
+    ini_path(folder).write_bytes(canonical_ini((1, 900, 3, 3600)))
+    wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.CreateWindowExW", "user32.SetTimer",
+               "user32.GetCursorPos", "KERNEL32.GetPrivateProfileIntW", "KERNEL32.WritePrivateProfileStringW")
+    first = wine.start(folder)
+    main = wine.wait_window()
+    log_folder = folder / "tester_log"
+
+    def start_line_written():
+        logs = list(log_folder.glob("*.txt")) if log_folder.is_dir() else []
+        return len(logs) == 1 and logs[0].read_bytes().endswith(b"\r\n")
+
+    wait_for(start_line_written, 15, "the first instance's start line")
+    before = snapshot(folder)
+    prefix_before = files_named_like(wine.prefix / "drive_c", "stillsentinel")
+
+    second = wine.start(folder, name="second")
+    code, box, buttons = wait_message_box(wine)
+    assert code == 0, "no already-running box appeared"
+    assert box["count"] == "1"
+    assert box["text"] == ALREADY_RUNNING_TEXT
+    assert box["owner"] == "0"
+    assert buttons == ["1:OK"]
+    assert box["pid"] != main["pid"]
+    # While the box is up the second instance waits on it and the first runs.
+    assert second.proc.poll() is None
+    assert wine.wait_window()["hwnd"] == main["hwnd"]
+
+    dismiss_message_box(wine, box["hwnd"])
+    assert second.wait_exit(20) == 0
+
+    # The first instance keeps ticking after the second one has gone.
+    first_trace = Trace(first)
+    ticks_then = len(first_trace.calls("user32.GetCursorPos"))
+    wait_for(lambda: len(first_trace.calls("user32.GetCursorPos")) >= ticks_then + 2, 15,
+             "two more idle ticks of the first instance")
+    assert first.proc.poll() is None
+    assert wine.wait_window()["hwnd"] == main["hwnd"]
+
+    assert snapshot(folder) == before
+    assert files_named_like(wine.prefix / "drive_c", "stillsentinel") == prefix_before
+
+    # The trace of each process: the first read, wrote and made its window
+    # (so the trace does see these calls); the second did none of it.
+    first_calls = {f: len(first_trace.calls(f)) for f in
+                   ("KERNEL32.GetPrivateProfileIntW", "KERNEL32.WritePrivateProfileStringW", "user32.SetTimer")}
+    assert first_calls == {"KERNEL32.GetPrivateProfileIntW": 4, "KERNEL32.WritePrivateProfileStringW": 4,
+                           "user32.SetTimer": 2}
+    assert any("StillSentinelClass" in args for _, args in first_trace.calls("user32.CreateWindowExW"))
+    second_trace = Trace(second)
+    assert second_trace.thread is not None, "the second instance's trace shows no mutex"
+    for function in ("KERNEL32.GetPrivateProfileIntW", "KERNEL32.WritePrivateProfileStringW",
+                     "user32.SetTimer", "user32.GetCursorPos"):
+        assert second_trace.calls(function) == [], f"the second instance called {function}"
+    # (Wine's ole32 makes a helper window of its own on the thread; ours must not appear.)
+    assert not any("StillSentinelClass" in args for _, args in second_trace.calls("user32.CreateWindowExW"))
+    assert message_box_flags(second_trace) == [MB_ICONWARNING]
+    assert message_box_flags(first_trace) == []
+
+    assert wine.close_main(first) == 0
+
+
+# ---------------------------------------------------------------- idle lock
+
+def test_idle_lock_end_to_end(wine, record_property):
+    """1 s ticks, limit 5 s, threshold 3 px. Ticks are counted through the
+    GUI thread's GetCursorPos calls, so the checks hold on a slow machine."""
+    folder = wine.install()
+    ini_path(folder).write_bytes(canonical_ini((1, 5, 3, 0)))
+    wine.relay(MUTEX_CALL, "user32.GetCursorPos", "user32.LockWorkStation")
+    pointer = Pointer(wine, 100, 300)
+    app = wine.start(folder)
+    wine.wait_window()
+    ticks = IdleTicks(Trace(app))
+    mover = TickSyncedPointer(pointer, ticks)
+
+    # (a) 10 px every 0.3 s for more than 8 s: no lock.
+    moving_from = len(ticks.wait_complete(1, 20))
+    started = time.monotonic()
+    moves = 0
+    while time.monotonic() - started < 8.5:
+        pointer.move_by(10, 0)
+        moves += 1
+        time.sleep(0.3)
+    # The last move comes right after a tick: tick stop+1 is the first to
+    # sample the pointer where it came to rest, and it still sees a move.
+    stop, stopped_at = mover.clean_move_after_tick(10, 0)
+    timeline = ticks.wait_complete(stop + 10, 40)
+    moving = timeline[moving_from:stop]
+    assert moves >= 20
+    assert len(moving) >= 7 and moving[-1].started - moving[0].started >= 6.5, "too few ticks while moving"
+    assert not any(t.locked for t in timeline[:stop]), "a lock while the pointer was moving"
+
+    # (b) Tick stop+1 saw the last move; stop+2 .. stop+6 are the five still
+    # ticks, and the fifth of them locks. Every later still tick locks again.
+    assert [t.locked for t in timeline[stop:stop + 10]] == [False] * 5 + [True] * 5
+    lock_times = [t.lock_time for t in timeline[stop + 5:stop + 10]]
+    delay = lock_times[0] - stopped_at
+    print(f"first LockWorkStation {delay:.2f} s after the pointer stopped")
+    record_property("first_lock_delay_s", round(delay, 2))
+    assert 4.8 <= delay <= 10, f"first lock {delay:.2f} s after the stop"
+    spacing = (lock_times[-1] - lock_times[0]) / (len(lock_times) - 1)
+    print(f"mean spacing of the following calls {spacing:.3f} s")
+    assert 0.8 <= spacing <= 1.3
+
+    # (c) A 4 px move resets the count: five still ticks again before a lock.
+    reset, _ = mover.clean_move_after_tick(4, 0)
+    timeline = ticks.wait_complete(reset + 7, 30)
+    assert timeline[reset - 1].locked, "the tick before the 4 px move should still lock"
+    assert [t.locked for t in timeline[reset:reset + 7]] == [False] * 5 + [True] * 2
+
+    # ... while a creep of at most 3 px per axis between two samples never does.
+    x0, y0 = pointer.location()
+    creep = [mover.move_after_tick(dx, dy) for dx, dy in [(3, 0), (3, -3), (3, 0), (0, 3), (3, 3), (3, 0)]]
+    first_seen = creep[0][0]     # ticks after this one sample after the first creep step
+    last_begun = creep[-1][1]    # ticks after this one sample after the last step
+    timeline = ticks.wait_complete(last_begun + 2, 20)
+    assert pointer.location() == (x0 + 15, y0 + 3)
+    crept = timeline[first_seen:]
+    assert len(crept) >= 7
+    assert all(t.locked for t in crept), "a tick during the 3 px creep did not lock"
+
+    assert wine.close_main(app) == 0
+
+
+# ---------------------------------------------------------------- save failure
+
+READ_ONLY_CASES = [
+    # id, file contents (None: no file, and the folder is made unwritable
+    # instead), the four texts the save tries to write, the timer periods in ms
+    ("file", canonical_ini(("07", "05", "03", "012")), ["7", "5", "3", "12"], {1: 7000, 2: 12000}),
+    ("folder", None, ["10", "900", "3", "30"], {1: 10000, 2: 30000}),
+]
+
+
+@pytest.mark.parametrize("contents,texts,periods", [c[1:] for c in READ_ONLY_CASES],
+                         ids=[c[0] for c in READ_ONLY_CASES])
+def test_unwritable_settings_report_once_then_run_with_values_read(wine, contents, texts, periods):
+    folder = wine.install()
+    path = ini_path(folder)
+    if contents is not None:
+        # Texts that differ from what the save writes ("07" against "7"), so
+        # that Wine really attempts each write instead of skipping it.
+        path.write_bytes(contents)
+    target = path if contents is not None else folder
+    wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.SetTimer", "KERNEL32.WritePrivateProfileStringW")
+    chattr("+i", target)
+    try:
+        app = wine.start(folder)
+        code, box, buttons = wait_message_box(wine)
+        assert code == 0, "no save-failure box appeared"
+        assert (box["count"], box["text"], box["owner"], buttons) == ("1", SAVE_FAILED_TEXT, "0", ["1:OK"])
+        # The box comes before the window: start-up waits on it.
+        time.sleep(0.5)
+        assert no_main_window_yet(wine)
+        dismiss_message_box(wine, box["hwnd"])
+
+        assert next_window_or_box(wine)[0] == "window", "a second save-failure box appeared"
+        again, _, _ = wait_message_box(wine, timeout_ms=1500)
+        assert again != 0, "a save-failure box appeared after the window"
+        trace = Trace(app)
+        assert message_box_flags(trace) == [MB_ICONERROR]
+        # All four writes were tried, with the values read, and each failed.
+        writes = [relay_arguments(args) for _, args in trace.calls("KERNEL32.WritePrivateProfileStringW")]
+        assert [w[2].split('L"')[1].rstrip('"') for w in writes] == texts
+        results = [args for _, args in trace.calls("KERNEL32.WritePrivateProfileStringW", kind="Ret")]
+        assert len(results) == 4 and all("retval=00000000" in r for r in results)
+        assert set_timer_periods(trace) == periods
+        assert wine.close_main(app) == 0
+        if contents is not None:
+            assert path.read_bytes() == contents
+        else:
+            assert not path.exists()
+    finally:
+        chattr("-i", target)
+
+
+# ---------------------------------------------------------------- path limit
+
+INI_NAME_TAIL = len("\\tester_StillSentinel.ini")
+
+
+def deep_folder(base, ini_length):
+    """A folder whose INI path (as Windows spells it) has ini_length characters."""
+    folder_length = ini_length - INI_NAME_TAIL
+    pad = folder_length - len(windows_path(base))
+    parts = []
+    while pad > 0:
+        size = min(pad - 1, 100)
+        if pad - 1 - size == 1:  # never leave a one-character remainder for "\" alone
+            size -= 1
+        parts.append("d" * size)
+        pad -= size + 1
+    folder = base.joinpath(*parts)
+    assert len(windows_path(folder)) == folder_length
+    return folder
+
+
+@pytest.mark.parametrize("ini_length,fits", [(259, True), (260, False)], ids=["fits_259", "one_over_260"])
+def test_settings_path_that_does_not_fit_is_never_used(wine, ini_length, fits):
+    folder = deep_folder(wine.tmp / "deep", ini_length)
+    folder.mkdir(parents=True)
+    exe = wine.install(folder.relative_to(wine.tmp)) / "StillSentinel.exe"
+    assert len(windows_path(exe)) < 260
+    full_ini = windows_path(ini_path(folder))
+    assert len(full_ini) == ini_length
+
+    windows_folder = wine.prefix / "drive_c" / "windows"
+    windows_before = {p.name: p.read_bytes() for p in windows_folder.iterdir() if p.is_file()}
+    named_before = files_named_like(wine.prefix / "drive_c", "stillsentinel")
+    wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.SetTimer", "KERNEL32.WritePrivateProfileStringW",
+               "KERNEL32.GetPrivateProfileIntW")
+    app = wine.start(folder)
+    first, values = next_window_or_box(wine)
+    if fits:
+        assert first == "window", f"unexpected box: {values.get('text')}"
+    else:
+        assert first == "box" and values["text"] == SAVE_FAILED_TEXT, "a write to no path must be reported"
+        dismiss_message_box(wine, values["hwnd"])
+        assert next_window_or_box(wine)[0] == "window", "a second save-failure box appeared"
+    trace = Trace(app)
+    assert wine.close_main(app) == 0
+
+    # The program ran with the defaults either way.
+    assert set_timer_periods(trace) == {1: 10000, 2: 30000}
+    written_paths = {relay_arguments(a)[3] for _, a in trace.calls("KERNEL32.WritePrivateProfileStringW")}
+    read_paths = {relay_arguments(a)[3] for _, a in trace.calls("KERNEL32.GetPrivateProfileIntW")}
+    whole = 'L"' + full_ini.replace("\\", "\\\\") + '"'
+    if fits:
+        assert message_box_flags(trace) == []
+        assert read_back(folder) == canonical_ini(DEFAULTS)
+        assert {p.split(" ", 1)[1] for p in written_paths | read_paths} == {whole}
+    else:
+        assert message_box_flags(trace) == [MB_ICONERROR]
+        # No profile call with a cut-short or empty name, hence no file anywhere.
+        assert written_paths == set() and read_paths == set()
+        beside = sorted(p.name for p in folder.iterdir())
+        assert beside == ["StillSentinel.exe", "tester_log"]
+    assert {p.name: p.read_bytes() for p in windows_folder.iterdir() if p.is_file()} == windows_before
+    assert files_named_like(wine.prefix / "drive_c", "stillsentinel") == named_before
