@@ -149,7 +149,7 @@ class Session:
         args = []
         for key, text in (texts or {}).items():
             args += [FIELDS[key][0], text]
-        values, lines = self.sstest("dlgrun", f"{self.main:x}", button, 15000, *args)
+        values, lines = self.sstest("dlgrun", f"{self.main:x}", button, 30000, *args)
         if button:
             assert values.get("gone") == "1", f"the dialog stayed open: {lines}"
         return values["hwnd"], values
