@@ -6,7 +6,6 @@ It is a measurement, not a test: nothing here fails on a slow machine.
 Usage: python3 bench/run_benchmarks.py [--ticks 120] [--runs 5]
 """
 import argparse
-import os
 import shutil
 import statistics
 import subprocess

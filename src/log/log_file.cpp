@@ -108,28 +108,31 @@ bool AppendLineToFile(const wchar_t* path, const wchar_t* line)
     bool locked = LockAppendRange(file, &range);
 
     // The first bytes are read under the lock, so a file that another writer
-    // is just creating gets exactly one mark.
-    LARGE_INTEGER size;
+    // is just creating gets exactly one mark. Reading them also tells an
+    // empty file; only a write-only handle needs to ask for the size.
+    uint64_t size = 0;
     unsigned char first[3] = {0, 0, 0};
     DWORD firstCount = 0;
-    if (!GetFileSizeEx(file, &size)) {
-        size.QuadPart = 1;
-        readable = false;
-    }
-    if (readable && size.QuadPart > 0) {
+    if (readable) {
         OVERLAPPED atStart;
         ZeroMemory(&atStart, sizeof(atStart));
-        if (!ReadFile(file, first, sizeof(first), &firstCount, &atStart)) readable = false;
+        if (ReadFile(file, first, sizeof(first), &firstCount, &atStart) || GetLastError() == ERROR_HANDLE_EOF)
+            size = firstCount;
+        else
+            readable = false;
     }
-    LogEncoding encoding = ChooseLogEncoding((uint64_t)size.QuadPart, first, firstCount, readable);
+    if (!readable) {
+        LARGE_INTEGER bytes;
+        size = GetFileSizeEx(file, &bytes) ? (uint64_t)bytes.QuadPart : 1;
+    }
+    LogEncoding encoding = ChooseLogEncoding(size, first, firstCount, readable);
 
     unsigned char bytes[LOG_BYTES_MAX];
     size_t count = EncodeLogLine(line, encoding, bytes, sizeof(bytes));
     bool written = false;
     if (count > 0) {
-        LARGE_INTEGER zero;
-        zero.QuadPart = 0;
-        SetFilePointerEx(file, zero, NULL, FILE_END);
+        // Without write access (append only) every write goes to the end of
+        // the file, whatever the read above did to the position.
         DWORD done = 0;
         written = WriteFile(file, bytes, (DWORD)count, &done, NULL) && done == count;
     }

@@ -9,7 +9,8 @@ import time
 from dataclasses import dataclass
 from pathlib import Path
 
-from conftest import BUILD, SSTEST, WAIT_SECONDS
+from conftest import BUILD, SSTEST, WAIT_SECONDS, wait_until  # noqa: F401 (re-exported)
+from conftest import windows_path as win_path
 
 PROBE_DLL = BUILD / "tests" / "helpers" / "aboutprobe" / "aboutprobe.dll"
 
@@ -27,8 +28,6 @@ BLUE = (0, 0, 255)
 RED = (255, 0, 0)
 
 
-def win_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 def parse_rect(text):
@@ -67,14 +66,6 @@ def prepare_prefix(wine, url_log):
         wine.run("reg", "add", rf"HKCR\{protocol}\shell\open\command", "/ve", "/d", command, "/f", check=True)
 
 
-def wait_until(predicate, timeout=WAIT_SECONDS, step=0.05):
-    """Polls predicate until it is true or timeout seconds have passed; returns its last value."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value or time.monotonic() >= deadline:
-            return value
-        time.sleep(step)
 
 
 # ---- screen pixels ----

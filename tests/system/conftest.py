@@ -6,6 +6,7 @@ copy of the exe. Only processes started here are ended, by PID or through
 the test's own wineserver.
 """
 import fcntl
+from contextlib import contextmanager
 import os
 import shutil
 import signal
@@ -223,6 +224,40 @@ def wine(tmp_path):
         yield session
     finally:
         session.shutdown()
+
+
+def windows_path(path):
+    """How Wine names a Unix path: under drive Z:, as GetModuleFileNameW reports it."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def wait_until(predicate, timeout=WAIT_SECONDS, interval=0.05):
+    """Polls predicate until it gives a true value or timeout seconds pass; returns its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
+def chattr(flag, path):
+    """chattr +i / -i: the only way to make a file or folder unwritable for root under Wine."""
+    result = subprocess.run(["chattr", flag, str(path)], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, timeout=WAIT_SECONDS)
+    if result.returncode != 0:
+        pytest.fail(f"chattr {flag} {path} failed (needs e2fsprogs and an ext2/3/4 file system): "
+                    f"{result.stderr.decode(errors='replace').strip()}")
+
+
+@contextmanager
+def immutable(path):
+    """Keeps path unwritable, even for root, for the duration; always undone."""
+    chattr("+i", path)
+    try:
+        yield path
+    finally:
+        chattr("-i", path)
 
 
 def relay_calls(text, function):

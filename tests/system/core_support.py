@@ -9,6 +9,8 @@ from pathlib import Path
 
 import pytest
 
+from conftest import chattr, windows_path  # noqa: F401 (re-exported)
+
 SECTION = "StillSentinel"
 KEYS = ("TimerIntervalSec", "IdleLimitSeconds", "IdleMoveThreshold", "LogIntervalSec")
 DEFAULTS = (10, 900, 3, 30)
@@ -36,9 +38,6 @@ def ini_path(folder, user="tester"):
     return Path(folder) / f"{user}_{SECTION}.ini"
 
 
-def windows_path(path):
-    """How Wine's GetModuleFileNameW spells a Unix path: under drive Z:."""
-    return "Z:" + str(path).replace("/", "\\")
 
 
 # ---------------------------------------------------------------- relay trace
@@ -313,9 +312,3 @@ def wait_for(predicate, timeout, what):
         time.sleep(0.05)
 
 
-def chattr(flag, path):
-    result = subprocess.run(["chattr", flag, str(path)], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, timeout=10)
-    if result.returncode != 0:
-        pytest.fail(f"chattr {flag} {path} failed (needs e2fsprogs and an ext2/3/4 file system): "
-                    f"{result.stderr.decode(errors='replace').strip()}")

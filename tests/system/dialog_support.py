@@ -11,7 +11,7 @@ import subprocess
 import time
 from pathlib import Path
 
-from conftest import EXE, WAIT_SECONDS
+from conftest import EXE, WAIT_SECONDS, windows_path
 
 WM_CLOSE = 0x0010
 WM_KEYDOWN = 0x0100
@@ -277,9 +277,6 @@ def startup_folder(wine):
     return matches[0]
 
 
-def windows_path(unix_path):
-    """Z:\\... as GetModuleFileNameW reports a Unix path under Wine."""
-    return "Z:" + str(unix_path).replace("/", "\\")
 
 
 def exe_target(folder):

@@ -2,15 +2,13 @@
 and checking daily files, and bounded waits."""
 import datetime
 import re
-import shutil
-import subprocess
 import time
 from contextlib import contextmanager
 from pathlib import Path
 
 import pytest
 
-from conftest import BUILD, WAIT_SECONDS
+from conftest import BUILD, WAIT_SECONDS, immutable  # noqa: F401 (re-exported)
 
 LOGWRITER = BUILD / "tests" / "helpers" / "logwriter" / "logwriter.exe"
 
@@ -192,24 +190,8 @@ def same_local_day():
         pytest.skip("local midnight passed during the test")
 
 
-@contextmanager
-def immutable(path):
-    """Makes path unwritable even for root (chattr +i); always undone."""
-    if not shutil.which("chattr"):
-        pytest.skip("chattr is not available")
-    result = subprocess.run(["chattr", "+i", str(path)], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            timeout=WAIT_SECONDS)
-    if result.returncode != 0:
-        pytest.skip(f"chattr +i is not supported here: {result.stderr.decode(errors='replace').strip()}")
-    try:
-        yield path
-    finally:
-        make_mutable(path)
 
 
-def make_mutable(path):
-    subprocess.run(["chattr", "-i", str(path)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=WAIT_SECONDS, check=True)
 
 
 class LogWatcher:

@@ -9,10 +9,10 @@ import time
 
 import pytest
 
-from conftest import EXE, WAIT_SECONDS, relay_calls
+from conftest import EXE, WAIT_SECONDS, chattr, relay_calls
 from log_support import (BOM, EXIT_TEXT, LOGWRITER, START_TEXT, STATE_QUERY_FAILED_TEXT, USER, WM_CLOSE,
                          WM_ENDSESSION, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, LogWatcher, daily_name, decode,
-                         immutable, lines_in, log_folder, make_mutable, parse_lines, post, read_utf8_log, rebuild,
+                         immutable, lines_in, log_folder, parse_lines, post, read_utf8_log, rebuild,
                          relay_returns, responds, same_local_day, start_logging, stderr_of, wait_for,
                          wait_main_window_dismissing_boxes, write_settings)
 
@@ -249,7 +249,7 @@ def test_folder_not_creatable_loses_lines_and_each_later_line_tries_again(wine):
         assert responds(wine, window["hwnd"])
         assert not log_folder(folder).exists()
 
-        make_mutable(folder)
+        chattr("-i", folder)
         post(wine, window["hwnd"], WM_POWERBROADCAST, 7)
         daily = log_folder(folder) / daily_name(today)
         wait_for(lambda: lines_in(daily), what="the folder and the later line")

@@ -1,12 +1,8 @@
 """Release artefacts: a reproducible exe and the portable zip."""
 import hashlib
-import os
 import subprocess
 import sys
 import zipfile
-from pathlib import Path
-
-import pytest
 
 from conftest import EXE, ROOT
 

@@ -5,9 +5,10 @@ the strings, and the header fields read here, since that lnkinfo version
 misreports the show command of the files Wine writes.
 """
 import shutil
-import subprocess
 
 import pytest
+
+from conftest import immutable
 
 from dialog_support import (
     BM_CLICK, DIALOG_CLASS, SHORTCUT_NAME, STARTUP_CHECK, USER_SHELL_FOLDERS, Session, exe_target,
@@ -120,11 +121,7 @@ def test_failed_save_is_silent_and_the_box_is_clear_next_time(wine):
     session = Session(wine)
     startup = startup_folder(wine)
     # Root ignores permission bits; an immutable folder refuses new files.
-    made = subprocess.run(["chattr", "+i", str(startup)], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                          timeout=30)
-    if made.returncode:
-        pytest.fail(f"chattr +i (root, ext4) is needed to make the folder unwritable: {made.stdout!r}")
-    try:
+    with immutable(startup):
         mark = session.trace_mark()
         # press_ok waits for the dialog to go: a message box raised during
         # OK would keep it open.
@@ -134,8 +131,6 @@ def test_failed_save_is_silent_and_the_box_is_clear_next_time(wine):
         assert [w for w in session.top_windows() if w["class"] == DIALOG_CLASS] == []
         assert list(startup.iterdir()) == []
         assert box_on_opening(session) == "0"
-    finally:
-        subprocess.run(["chattr", "-i", str(startup)], check=True, timeout=30)
 
 
 # Startup folder as the registry names it: C:\ and this many letters, or a

@@ -7,14 +7,12 @@ record), Wine's own notification-area window (plain Xvfb has no X tray) and a
 recorder program that stands in for the folder browser.
 """
 import os
-import shutil
-import subprocess
 import struct
 import time
 
 import pytest
 
-from conftest import EXE, SSTEST, Wine
+from conftest import EXE, SSTEST, Wine, chattr
 from tray_support import (
     EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, NIM_ADD, NIM_DELETE, PROBE_DLL, START_TEXT, TPM_RIGHTBUTTON, WM_COMMAND,
     WM_NULL, WM_TRAYICON, Trace, centre, hwnd_of, image_size, menus_shown, point_folder_verbs_at_recorder, probe,
@@ -409,20 +407,14 @@ def test_open_log_folder_with_logging_off_makes_the_folder_then_opens_it(wine):
     assert wine.close_main(app) == 0
 
 
-def chattr(flag, path):
-    return subprocess.run(["chattr", flag, str(path)], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          stderr=subprocess.STDOUT, timeout=10)
 
 
 def test_open_log_folder_does_nothing_when_the_folder_cannot_be_made(wine):
-    if not shutil.which("chattr"):
-        pytest.skip("chattr is needed to make a folder unwritable for root")
     record = wine.tmp / "opened.txt"
     point_folder_verbs_at_recorder(wine, record)
     app, folder, window, prog = start_traced(wine, {"TimerIntervalSec": 3600, "LogIntervalSec": 0})
     pid = int(window["pid"])
-    if chattr("+i", folder).returncode != 0:
-        pytest.skip("this file system cannot mark the folder immutable")
+    chattr("+i", folder)
     try:
         wine.sstest("post", window["hwnd"], WM_COMMAND, IDM_OPENLOG, 0)
         trace = wait_trace(app, lambda t: any(m.ret_index for m in prog.messages(t, WM_COMMAND, "WM_COMMAND")))

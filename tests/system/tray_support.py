@@ -4,10 +4,10 @@ with real X input, and pointing the shell's folder verb at a recorder.
 """
 import re
 import subprocess
-import time
 from pathlib import Path
 
-from conftest import BUILD, SSTEST, WAIT_SECONDS
+from conftest import BUILD, SSTEST, WAIT_SECONDS, wait_until  # noqa: F401 (re-exported)
+from conftest import windows_path as wine_path
 
 PROBE_DLL = BUILD / "tests" / "helpers" / "probe" / "ssprobe.dll"
 
@@ -27,19 +27,8 @@ START_TEXT = "StillSentinelが起動しました。"
 EXIT_TEXT = "StillSentinelが終了しました。"
 
 
-def wine_path(path):
-    """The Windows name of a Unix path inside the prefix (drive Z: is /)."""
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
-def wait_until(condition, timeout=WAIT_SECONDS, interval=0.1):
-    """Polls condition() until it gives a true value or timeout seconds pass; returns its last value."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value or time.monotonic() >= deadline:
-            return value
-        time.sleep(interval)
 
 
 # --- Relay trace -----------------------------------------------------------
