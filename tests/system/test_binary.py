@@ -5,7 +5,7 @@ import time
 import pefile
 import pytest
 
-from conftest import BUILD, EXE, WM_CLOSE
+from conftest import BUILD, EXE, WM_CLOSE, relay_calls
 from resources import RT_DIALOG, load_resources, parse_dialogex
 
 IMAGE_SCN_MEM_EXECUTE, IMAGE_SCN_MEM_WRITE, IMAGE_SCN_MEM_SHARED = 0x20000000, 0x80000000, 0x10000000
@@ -116,3 +116,25 @@ def test_planted_wtsapi32_is_never_loaded(wine):
     assert "ワークステーションがロックされました。" in text
     assert text.rstrip("\r\n").endswith("StillSentinelが終了しました。")
     assert not marker.exists(), "StillSentinel loaded the DLL planted beside it"
+
+
+def test_runs_as_before_without_wtsapi32(wine):
+    # The library disabled: no session notifications, and the state query is reported as failed.
+    folder = wine.install()
+    (folder / "tester_StillSentinel.ini").write_text(
+        "[StillSentinel]\r\nTimerIntervalSec=1\r\nIdleLimitSeconds=900\r\nIdleMoveThreshold=3\r\nLogIntervalSec=1\r\n")
+    wine.relay("wtsapi32.WTSRegisterSessionNotification", "wtsapi32.WTSQuerySessionInformationW")
+    app = wine.start(folder, extra_env={"WINEDLLOVERRIDES": wine.env["WINEDLLOVERRIDES"] + ";wtsapi32=d"})
+    window = wine.wait_window()
+    log = folder / "tester_log"
+    assert wait_for(lambda: any(p.read_text(encoding="utf-8-sig").count("セッション状態の取得に失敗しました。") >= 2
+                                for p in log.glob("*.txt")), 20)
+    wine.sstest("post", window["hwnd"], 0x218, 7, 0)  # still logs what reaches the window
+    wine.sstest("post", window["hwnd"], WM_CLOSE, 0, 0)
+    assert app.wait_exit(30) == 0
+    text = "".join(p.read_text(encoding="utf-8-sig") for p in log.glob("*.txt"))
+    assert "システムがサスペンドから復帰しました。" in text
+    assert text.rstrip("\r\n").endswith("StillSentinelが終了しました。")
+    trace = app.stderr_text()
+    assert not relay_calls(trace, "wtsapi32.WTSRegisterSessionNotification")
+    assert not relay_calls(trace, "wtsapi32.WTSQuerySessionInformationW")
