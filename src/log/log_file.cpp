@@ -109,14 +109,14 @@ bool AppendLineToFile(const wchar_t* path, const wchar_t* line)
 
     // The first bytes are read under the lock, so a file that another writer
     // is just creating gets exactly one mark. Reading them also tells an
-    // empty file; only a write-only handle needs to ask for the size.
+    // empty file; only a write-only handle needs to ask for the size. A new
+    // handle stands at offset 0, so a plain read gets them (under Wine a read
+    // at an explicit offset costs a server round trip).
     uint64_t size = 0;
     unsigned char first[3] = {0, 0, 0};
     DWORD firstCount = 0;
     if (readable) {
-        OVERLAPPED atStart;
-        ZeroMemory(&atStart, sizeof(atStart));
-        if (ReadFile(file, first, sizeof(first), &firstCount, &atStart) || GetLastError() == ERROR_HANDLE_EOF)
+        if (ReadFile(file, first, sizeof(first), &firstCount, NULL))
             size = firstCount;
         else
             readable = false;
