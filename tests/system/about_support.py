@@ -9,7 +9,7 @@ import time
 from dataclasses import dataclass
 from pathlib import Path
 
-from conftest import BUILD, SSTEST, WAIT_SECONDS, wait_until  # noqa: F401 (re-exported)
+from conftest import BUILD, SSTEST, WAIT_SECONDS, parse_fields, wait_until  # noqa: F401 (re-exported)
 from conftest import windows_path as win_path
 
 PROBE_DLL = BUILD / "tests" / "helpers" / "aboutprobe" / "aboutprobe.dll"
@@ -40,9 +40,7 @@ def parse_children(lines):
     for line in lines:
         if not line.startswith("child "):
             continue
-        head, _, text = line.partition(" text=")
-        item = dict(part.split("=", 1) for part in head.split()[1:])
-        item["text"] = text
+        _, item = parse_fields(line)
         item["id"] = int(item["id"])
         item["rect"] = parse_rect(item["rect"])
         for key in ("style", "exstyle"):
@@ -257,10 +255,7 @@ class AboutApp:
         code, _, lines = self.wine.sstest("dump", hwnd)
         if code != 0 or not lines:
             return {}
-        head, _, text = lines[0].partition(" text=")
-        item = dict(part.split("=", 1) for part in head.split()[1:])
-        item["text"] = text
-        return item
+        return parse_fields(lines[0])[1]
 
     def dump(self, hwnd):
         code, _, lines = self.wine.sstest("dump", hwnd)

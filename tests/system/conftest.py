@@ -231,6 +231,16 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
+def parse_fields(line, tail="text"):
+    """A helper's 'kind a=1 b=2 <tail>=free text' line as (kind, fields); the free
+    text, which may hold spaces and '=', comes last and stays whole."""
+    head, _, rest = line.partition(f" {tail}=")
+    kind, *parts = head.split()
+    fields = dict(part.split("=", 1) for part in parts)
+    fields[tail] = rest
+    return kind, fields
+
+
 def wait_until(predicate, timeout=WAIT_SECONDS, interval=0.05):
     """Polls predicate until it gives a true value or timeout seconds pass; returns its last value."""
     deadline = time.monotonic() + timeout

@@ -11,7 +11,7 @@ import subprocess
 import time
 from pathlib import Path
 
-from conftest import EXE, WAIT_SECONDS, windows_path
+from conftest import EXE, WAIT_SECONDS, parse_fields, windows_path
 
 WM_CLOSE = 0x0010
 WM_KEYDOWN = 0x0100
@@ -216,10 +216,7 @@ class Session:
         for line in lines:
             if not line.startswith("window "):
                 continue
-            head, _, title = line.partition(" title=")
-            entry = dict(part.split("=", 1) for part in head.split()[1:])
-            entry["title"] = title
-            windows.append(entry)
+            windows.append(parse_fields(line, "title")[1])
         return windows
 
     def dialogs(self):
@@ -410,12 +407,9 @@ def parse_dump(lines):
     """sstest dump output: the window line and the child lines as dicts (text last)."""
     parsed = []
     for line in lines:
-        kind, _, rest = line.partition(" ")
-        if kind not in ("window", "child"):
+        if not line.startswith(("window ", "child ")):
             continue
-        head, _, text = rest.partition(" text=")
-        entry = dict(part.split("=", 1) for part in head.split())
-        entry["text"] = text
+        kind, entry = parse_fields(line)
         entry["kind"] = kind
         parsed.append(entry)
     return parsed
