@@ -1,11 +1,10 @@
 """The shipped exe: hardening flags, imports, symbols, version resource, and DLL planting."""
 import shutil
-import time
 
 import pefile
 import pytest
 
-from conftest import BUILD, EXE, WM_CLOSE, relay_calls
+from conftest import BUILD, EXE, WM_CLOSE, relay_calls, wait_until
 from resources import RT_DIALOG, load_resources, parse_dialogex
 
 IMAGE_SCN_MEM_EXECUTE, IMAGE_SCN_MEM_WRITE, IMAGE_SCN_MEM_SHARED = 0x20000000, 0x80000000, 0x10000000
@@ -77,13 +76,18 @@ def test_version_resource_agrees_with_the_about_box(pe):
 PLANTED = BUILD / "tests" / "helpers" / "planted"
 
 
-def wait_for(predicate, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if predicate():
-            return True
-        time.sleep(0.2)
-    return predicate()
+LOG_EVERY_SECOND_INI = (
+    "[StillSentinel]\r\nTimerIntervalSec=1\r\nIdleLimitSeconds=900\r\nIdleMoveThreshold=3\r\nLogIntervalSec=1\r\n")
+STATE_QUERY_FAILED = "セッション状態の取得に失敗しました。"
+
+
+def log_text(folder):
+    return "".join(p.read_text(encoding="utf-8-sig") for p in (folder / "tester_log").glob("*.txt"))
+
+
+def wait_for_failed_state_reports(folder):
+    # Under Wine the session-state query always fails; two reports show the timer runs on.
+    assert wait_until(lambda: log_text(folder).count(STATE_QUERY_FAILED) >= 2, timeout=20, interval=0.2)
 
 
 def test_planted_wtsapi32_is_never_loaded(wine):
@@ -91,8 +95,7 @@ def test_planted_wtsapi32_is_never_loaded(wine):
     overrides = wine.env["WINEDLLOVERRIDES"] + ";wtsapi32=n,b"
     folder = wine.install()
     shutil.copy2(PLANTED / "planted_wtsapi32.dll", folder / "wtsapi32.dll")
-    (folder / "tester_StillSentinel.ini").write_text(
-        "[StillSentinel]\r\nTimerIntervalSec=1\r\nIdleLimitSeconds=900\r\nIdleMoveThreshold=3\r\nLogIntervalSec=1\r\n")
+    (folder / "tester_StillSentinel.ini").write_text(LOG_EVERY_SECOND_INI)
     marker = folder / "PLANTED_DLL_LOADED"
 
     # Control: a program importing wtsapi32 the ordinary way does pick the planted copy up.
@@ -106,13 +109,10 @@ def test_planted_wtsapi32_is_never_loaded(wine):
     app = wine.start(folder, extra_env={"WINEDLLOVERRIDES": overrides})
     window = wine.wait_window()
     wine.sstest("post", window["hwnd"], 0x2B1, 7, 1)  # a lock notification
-    log = folder / "tester_log"
-    # The session-state report needs the real library: under Wine its query fails.
-    assert wait_for(lambda: any(p.read_text(encoding="utf-8-sig").count("セッション状態の取得に失敗しました。") >= 2
-                                for p in log.glob("*.txt")), 20)
+    wait_for_failed_state_reports(folder)
     wine.sstest("post", window["hwnd"], WM_CLOSE, 0, 0)
     assert app.wait_exit(30) == 0
-    text = "".join(p.read_text(encoding="utf-8-sig") for p in log.glob("*.txt"))
+    text = log_text(folder)
     assert "ワークステーションがロックされました。" in text
     assert text.rstrip("\r\n").endswith("StillSentinelが終了しました。")
     assert not marker.exists(), "StillSentinel loaded the DLL planted beside it"
@@ -121,18 +121,15 @@ def test_planted_wtsapi32_is_never_loaded(wine):
 def test_runs_as_before_without_wtsapi32(wine):
     # The library disabled: no session notifications, and the state query is reported as failed.
     folder = wine.install()
-    (folder / "tester_StillSentinel.ini").write_text(
-        "[StillSentinel]\r\nTimerIntervalSec=1\r\nIdleLimitSeconds=900\r\nIdleMoveThreshold=3\r\nLogIntervalSec=1\r\n")
+    (folder / "tester_StillSentinel.ini").write_text(LOG_EVERY_SECOND_INI)
     wine.relay("wtsapi32.WTSRegisterSessionNotification", "wtsapi32.WTSQuerySessionInformationW")
     app = wine.start(folder, extra_env={"WINEDLLOVERRIDES": wine.env["WINEDLLOVERRIDES"] + ";wtsapi32=d"})
     window = wine.wait_window()
-    log = folder / "tester_log"
-    assert wait_for(lambda: any(p.read_text(encoding="utf-8-sig").count("セッション状態の取得に失敗しました。") >= 2
-                                for p in log.glob("*.txt")), 20)
+    wait_for_failed_state_reports(folder)
     wine.sstest("post", window["hwnd"], 0x218, 7, 0)  # still logs what reaches the window
     wine.sstest("post", window["hwnd"], WM_CLOSE, 0, 0)
     assert app.wait_exit(30) == 0
-    text = "".join(p.read_text(encoding="utf-8-sig") for p in log.glob("*.txt"))
+    text = log_text(folder)
     assert "システムがサスペンドから復帰しました。" in text
     assert text.rstrip("\r\n").endswith("StillSentinelが終了しました。")
     trace = app.stderr_text()
