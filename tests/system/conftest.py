@@ -1,47 +1,78 @@
-"""Fixtures for driving the real StillSentinel.exe on Wine under Xvfb.
+"""Drives the real StillSentinel.exe on Wine under Xvfb.
 
 Every test gets its own Wine prefix (a hard-linked copy of one template made
 once per build tree), its own Xvfb display and its own folder holding a fresh
-copy of the exe. Only processes started here are ended, by PID or through
-the test's own wineserver.
+copy of the exe. `Wine` is that prefix and display; `App` is one run of the
+program in it. Windows are driven from inside the prefix by sstest.exe, and
+questions only the program's own process can answer go to probe.dll, loaded
+into it. Only processes started here are ended, by PID or through the test's
+own wineserver.
 """
 import fcntl
-from contextlib import contextmanager
 import os
 import shutil
 import signal
 import subprocess
 import time
+from contextlib import contextmanager
 from pathlib import Path
 
 import pytest
 
+import relay
+from waits import WAIT_SECONDS, wait_until
+
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("STILLSENTINEL_BUILD", ROOT / "build")).resolve()
 EXE = BUILD / "StillSentinel.exe"
-SSTEST = BUILD / "tests" / "helpers" / "sstest.exe"
+HELPERS = BUILD / "tests" / "helpers"
+SSTEST = HELPERS / "sstest.exe"
+PROBE_DLL = HELPERS / "probe" / "probe.dll"
 TEMPLATE = BUILD / "wine-template"
 
-WM_CLOSE = 0x0010
-WAIT_SECONDS = 30  # upper bound for any single wait on Wine
+# Messages and the program's own numbers and texts.
+WM_NULL, WM_CLOSE, WM_ENDSESSION, WM_COMMAND, WM_TIMER = 0x0000, 0x0010, 0x0016, 0x0111, 0x0113
+WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, WM_TRAYICON = 0x0218, 0x02B1, 0x8001
+IDOK, IDCANCEL = 1, 2
+IDM_EXIT, IDM_ABOUT, IDM_SETTINGS, IDM_OPENLOG = 40001, 40002, 40003, 40004
+MAIN_CLASS = "StillSentinelClass"
+DIALOG_CLASS = "#32770"
+CAPTION = "StillSentinel"
+SETTINGS_TITLE = "設定"
+ABOUT_TITLE = "バージョン情報 StillSentinel"
+START_TEXT = "StillSentinelが起動しました。"
+EXIT_TEXT = "StillSentinelが終了しました。"
 
 
 def base_env(prefix, display, user="tester"):
     env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "DISPLAY"))}
-    env.update(
-        WINEPREFIX=str(prefix),
-        DISPLAY=display,
-        WINEDEBUG="-all",
-        WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d",
-        USER=user,
-        LANG="C.UTF-8",
-    )
+    env.update(WINEPREFIX=str(prefix), DISPLAY=display, WINEDEBUG="-all",
+               WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d", USER=user, LANG="C.UTF-8")
     return env
 
 
-def run_checked(cmd, env, timeout=120):
-    return subprocess.run(cmd, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+def run_checked(cmd, env=None, timeout=120):
+    return subprocess.run(list(map(str, cmd)), env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, timeout=timeout, check=True)
+
+
+def windows_path(path):
+    """How Wine names a Unix path: under drive Z:, as GetModuleFileNameW reports it."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def parse_fields(line):
+    """A helper's tab-separated 'kind<TAB>a=1<TAB>b=x y' line as (kind, {a: '1', b: 'x y'})."""
+    kind, *parts = line.rstrip("\r\n").split("\t")
+    return kind, dict(part.split("=", 1) for part in parts if "=" in part)
+
+
+def parse_rect(text):
+    return tuple(int(v) for v in text.split(","))
+
+
+def centre(rect):
+    return (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2
 
 
 class Xvfb:
@@ -49,8 +80,7 @@ class Xvfb:
         read_fd, write_fd = os.pipe()
         self.proc = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
+            pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         data = b""
         deadline = time.monotonic() + WAIT_SECONDS
@@ -110,17 +140,30 @@ class App:
     """One run of StillSentinel.exe (or of a second instance)."""
 
     def __init__(self, wine, folder, stderr_path, extra_env=None):
-        self.wine = wine
-        self.folder = folder
-        self.stderr_path = stderr_path
-        env = dict(wine.env)
-        env.update(extra_env or {})
+        self.wine, self.folder, self.stderr_path = wine, Path(folder), Path(stderr_path)
         self.stderr_file = open(stderr_path, "wb")
         self.started = time.monotonic()
-        self.proc = subprocess.Popen(["wine", str(folder / "StillSentinel.exe")], cwd=str(folder), env=env,
-                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                     stderr=self.stderr_file, start_new_session=True)
+        self.proc = subprocess.Popen(["wine", str(self.folder / EXE.name)], cwd=str(folder),
+                                     env={**wine.env, **(extra_env or {})}, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=self.stderr_file, start_new_session=True)
+        self.hwnd = self.pid = None
+        self.probe_loaded = False
         wine.apps.append(self)
+
+    def window(self, timeout=WAIT_SECONDS):
+        """Waits for the main window; returns its handle (also kept as .hwnd, with .pid)."""
+        if self.hwnd is None:
+            found = self.wine.wait_window(timeout=timeout)
+            self.hwnd, self.pid = int(found["hwnd"], 16), int(found["pid"])
+        return self.hwnd
+
+    def post(self, message, wparam=0, lparam=0, hwnd=None):
+        self.wine.post(hwnd or self.window(), message, wparam, lparam)
+
+    def close(self, timeout=WAIT_SECONDS):
+        """WM_CLOSE to the main window; returns the exit code."""
+        self.post(WM_CLOSE)
+        return self.wait_exit(timeout)
 
     def wait_exit(self, timeout=WAIT_SECONDS):
         try:
@@ -130,9 +173,35 @@ class App:
                 self.stderr_file.close()
 
     def stderr_text(self):
+        # Read the file itself: the handle is closed once the program has ended.
         if not self.stderr_file.closed:
             self.stderr_file.flush()
-        return Path(self.stderr_path).read_text(errors="replace")
+        return self.stderr_path.read_text(errors="replace")
+
+    def trace(self):
+        return relay.Trace(self.stderr_text())
+
+    def wait_trace(self, condition, timeout=WAIT_SECONDS, what=None):
+        """Waits until condition(trace) holds; returns the last trace read
+        (with what, a timeout fails the test)."""
+        last = []
+
+        def check():
+            last[:] = [self.trace()]
+            return condition(last[0])
+        wait_until(check, timeout, what=what)
+        return last[0]
+
+    def probe(self, *request, check=True):
+        """Asks probe.dll inside the program (loaded on first use); returns (values, lines)."""
+        self.window()
+        if not self.probe_loaded:
+            code, _, lines = self.wine.sstest("inject", self.pid, windows_path(PROBE_DLL))
+            assert code == 0, f"probe not loaded: {lines}"
+            self.probe_loaded = True
+        code, values, lines = self.wine.sstest("probe", self.pid, *request)
+        assert code == 0 or not check, f"probe {request}: {lines}"
+        return values, lines
 
     def kill(self):
         if self.proc.poll() is None:
@@ -146,8 +215,8 @@ class Wine:
 
     def __init__(self, tmp_path):
         ensure_template()
-        self.tmp = tmp_path
-        self.prefix = tmp_path / "prefix"
+        self.tmp = Path(tmp_path)
+        self.prefix = self.tmp / "prefix"
         clone_prefix(self.prefix)
         self.xvfb = Xvfb()
         self.env = base_env(self.prefix, self.xvfb.display)
@@ -157,98 +226,185 @@ class Wine:
         self.env["USER"] = user
 
     def run(self, *args, timeout=WAIT_SECONDS, check=False, env=None):
-        full_env = dict(self.env)
-        full_env.update(env or {})
-        return subprocess.run(["wine", *map(str, args)], env=full_env, stdin=subprocess.DEVNULL,
+        return subprocess.run(["wine", *map(str, args)], env={**self.env, **(env or {})}, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout, check=check)
 
     def reg_add(self, key, name, value, kind="REG_SZ"):
-        self.run("reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f", check=True)
+        name_args = ["/ve"] if name == "" else ["/v", name]
+        self.run("reg", "add", key, *name_args, "/t", kind, "/d", value, "/f", check=True)
 
     def relay(self, *functions):
         """Traces calls of the named functions (e.g. 'user32.LockWorkStation') on stderr."""
         self.reg_add(r"HKCU\Software\Wine\Debug", "RelayInclude", ";".join(functions))
         self.env["WINEDEBUG"] = "+relay,+timestamp"
 
+    def unmanaged(self):
+        """With no window manager on the display, Wine waits 2 s for one to
+        withdraw every managed window it hides (each dialog close); unmanaged
+        windows close at once, and Wine draws their captions itself."""
+        self.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
+
     def sstest(self, *args, timeout=WAIT_SECONDS):
-        """Runs a helper command; returns (exit code, dict of key=value lines, raw lines)."""
-        result = subprocess.run(["wine", str(SSTEST), *map(str, args)],
-                                env={**self.env, "WINEDEBUG": "-all"}, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout + 30)
+        """Runs a helper command; returns (exit code, {key: value} of its key=value lines, raw lines)."""
+        result = subprocess.run(["wine", str(SSTEST), *map(str, args)], env={**self.env, "WINEDEBUG": "-all"},
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                timeout=timeout + 30)
         lines = result.stdout.decode("utf-8", errors="replace").splitlines()
         values = {}
         for line in lines:
             key, sep, value = line.partition("=")
-            if sep and " " not in key:
+            if sep and not any(c in key for c in " \t"):
                 values[key] = value
         return result.returncode, values, lines
+
+    def check(self, *args, timeout=WAIT_SECONDS):
+        """sstest that must succeed; returns (values, lines)."""
+        code, values, lines = self.sstest(*args, timeout=timeout)
+        assert code == 0, f"sstest {args} failed with {code}: {lines}"
+        return values, lines
+
+    def post(self, hwnd, message, wparam=0, lparam=0):
+        values, _ = self.check("post", f"{hwnd:x}" if isinstance(hwnd, int) else hwnd, message, wparam, lparam)
+        assert values.get("posted") == "1", f"post of {message:#x} was refused"
 
     def install(self, name="app"):
         """A fresh folder holding a copy of the exe; returns its path."""
         folder = self.tmp / name
         folder.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(EXE, folder / "StillSentinel.exe")
+        shutil.copy2(EXE, folder / EXE.name)
         return folder
 
     def start(self, folder, name="app", extra_env=None):
         return App(self, folder, self.tmp / f"{name}-{len(self.apps)}.stderr", extra_env)
 
-    def wait_window(self, cls="StillSentinelClass", title="*", timeout_ms=WAIT_SECONDS * 1000):
-        code, values, _ = self.sstest("wait", cls, title, timeout_ms)
+    def wait_window(self, cls=MAIN_CLASS, title="*", timeout=WAIT_SECONDS):
+        code, values, _ = self.sstest("wait", cls, title, int(timeout * 1000), timeout=timeout)
         assert code == 0, f"window {cls!r}/{title!r} did not appear"
         return values
 
-    def close_main(self, app, timeout=WAIT_SECONDS):
-        window = self.wait_window()
-        self.sstest("post", window["hwnd"], WM_CLOSE, 0, 0)
-        return app.wait_exit(timeout)
+    def window_exists(self, cls=MAIN_CLASS, title="*"):
+        return self.sstest("wait", cls, title, 0)[0] == 0
 
-    def screenshot(self, path):
-        subprocess.run(["import", "-display", self.xvfb.display, "-window", "root", str(path)],
-                       check=True, timeout=WAIT_SECONDS)
+    def wait_gone(self, hwnd, timeout=WAIT_SECONDS):
+        return self.sstest("waitgone", f"{hwnd:x}" if isinstance(hwnd, int) else hwnd, int(timeout * 1000),
+                           timeout=timeout)[0] == 0
+
+    def close_main(self, app, timeout=WAIT_SECONDS):
+        return app.close(timeout)
+
+    def windows(self, pid=0):
+        """Top-level windows (of pid) and their descendants as dicts: level
+        ("top"/"child"), hwnd, pid, owner, class, visible, rect, title."""
+        found = []
+        for line in self.sstest("windows", pid)[2]:
+            level, fields = parse_fields(line)
+            if level in ("top", "child") and "hwnd" in fields:
+                fields["level"], fields["rect"] = level, parse_rect(fields["rect"])
+                found.append(fields)
+        return found
+
+    def dump(self, hwnd):
+        """(the window, [its direct children]) as dicts, or (None, []) once it is gone."""
+        code, _, lines = self.sstest("dump", f"{hwnd:x}" if isinstance(hwnd, int) else hwnd)
+        entries = []
+        for kind, fields in map(parse_fields, lines if code == 0 else []):
+            if kind in ("window", "child"):
+                fields["rect"], fields["id"] = parse_rect(fields["rect"]), int(fields["id"])
+                for key in ("style", "exstyle"):
+                    fields[key] = int(fields[key], 16)
+                entries.append(fields)
+        return (entries[0], entries[1:]) if entries else (None, [])
+
+    # --- message boxes (caption "StillSentinel") -------------------------
+    def message_box(self, timeout=WAIT_SECONDS, title=CAPTION):
+        """The first box with that caption as a dict (hwnd, pid, visible, owner,
+        text, count, buttons: [(id, text)]), or None after timeout."""
+        code, values, lines = self.sstest("msgbox", title, int(timeout * 1000), timeout=timeout)
+        if code != 0:
+            return None
+        buttons = [line.partition("=")[2].split(":", 1) for line in lines if line.startswith("button=")]
+        return {**values, "buttons": [(int(i), text) for i, text in buttons]}
+
+    def dismiss_box(self, box, button=IDOK):
+        values, _ = self.check("msgboxpress", box["hwnd"], button, 10000)
+        assert values.get("gone") == "1", f"message box {box['hwnd']} did not go away"
+
+    def window_or_box(self, timeout=WAIT_SECONDS):
+        """Whichever comes first: the main window ("window", values) or a box
+        with our caption ("box", values), so that a box blocking start-up fails
+        a test at once instead of after a long wait for the window."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            code, values, _ = self.sstest("wait", MAIN_CLASS, "*", 0)
+            if code == 0:
+                return "window", values
+            box = self.message_box(timeout=0.2)
+            if box:
+                return "box", box
+        pytest.fail(f"neither the main window nor a message box appeared within {timeout} s")
+
+    def window_dismissing_boxes(self, timeout=WAIT_SECONDS):
+        """Waits for the main window, answering with OK every box shown first.
+        Returns (window values, number of boxes dismissed)."""
+        deadline, dismissed = time.monotonic() + timeout, 0
+        while time.monotonic() < deadline:
+            kind, values = self.window_or_box(deadline - time.monotonic())
+            if kind == "window":
+                return values, dismissed
+            self.dismiss_box(values)
+            dismissed += 1
+        pytest.fail(f"the main window did not appear within {timeout} s")
+
+    # --- the shell's 'open' verbs ---------------------------------------
+    def record_verbs(self, record_file, classes):
+        """Points the shell's 'open' of these HKCR classes (Folder, Directory,
+        http, https) at sstest's recorder, so that nothing real starts."""
+        command = f'"{windows_path(SSTEST)}" record "{windows_path(record_file)}" "%1"'
+        for cls in classes:
+            self.reg_add(rf"HKCR\{cls}\shell\open\command", "", command)
+        if "Folder" in classes:
+            # Wine's file browser is reached through DDE first.
+            self.run("reg", "delete", r"HKCR\Folder\shell\open\ddeexec", "/f")
+
+    # --- the X display --------------------------------------------------
+    def x(self, *args):
+        """Real X input on the test's display through xdotool."""
+        return run_checked(["xdotool", *args], {**os.environ, "DISPLAY": self.xvfb.display}, WAIT_SECONDS)
+
+    def screenshot(self, path="-", rect=None, fmt="png"):
+        """The screen, or the part rect (left, top, right, bottom), as a file, or as bytes for path '-'."""
+        crop = []
+        if rect:
+            left, top, right, bottom = rect
+            crop = ["-crop", f"{right - left}x{bottom - top}+{left}+{top}", "+repage"]
+        target = f"{fmt}:-" if path == "-" else str(path)
+        return run_checked(["import", "-display", self.xvfb.display, "-window", "root", *crop, "-depth", "8",
+                            target], timeout=WAIT_SECONDS).stdout
 
     def shutdown(self):
         for app in self.apps:
             app.kill()
-        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=WAIT_SECONDS)
+        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=WAIT_SECONDS)
         self.xvfb.stop()
+
+
+def read_records(record_file):
+    """The recorder's runs, one dict per run: cwd, argc, arg1, ..."""
+    if not Path(record_file).exists():
+        return []
+    return [parse_fields("run\t" + line)[1] for line in Path(record_file).read_text(encoding="utf-8").splitlines()]
 
 
 @pytest.fixture
 def wine(tmp_path):
-    if not EXE.exists() or not SSTEST.exists():
-        pytest.fail(f"build {EXE} and {SSTEST} first")
+    if not EXE.exists() or not SSTEST.exists() or not PROBE_DLL.exists():
+        pytest.fail(f"build {EXE}, {SSTEST} and {PROBE_DLL} first")
     session = Wine(tmp_path)
     try:
         yield session
     finally:
         session.shutdown()
-
-
-def windows_path(path):
-    """How Wine names a Unix path: under drive Z:, as GetModuleFileNameW reports it."""
-    return "Z:" + str(path).replace("/", "\\")
-
-
-def parse_fields(line, tail="text"):
-    """A helper's 'kind a=1 b=2 <tail>=free text' line as (kind, fields); the free
-    text, which may hold spaces and '=', comes last and stays whole."""
-    head, _, rest = line.partition(f" {tail}=")
-    kind, *parts = head.split()
-    fields = dict(part.split("=", 1) for part in parts)
-    fields[tail] = rest
-    return kind, fields
-
-
-def wait_until(predicate, timeout=WAIT_SECONDS, interval=0.05):
-    """Polls predicate until it gives a true value or timeout seconds pass; returns its last value."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value or time.monotonic() >= deadline:
-            return value
-        time.sleep(interval)
 
 
 def chattr(flag, path):
@@ -268,15 +424,3 @@ def immutable(path):
         yield path
     finally:
         chattr("-i", path)
-
-
-def relay_calls(text, function):
-    """Lines of a relay trace that record a call of function (e.g. 'user32.LockWorkStation')."""
-    # Wine prints some DLL names in upper case (KERNEL32.WritePrivateProfileStringW).
-    needle = f":call {function}(".lower()
-    return [line for line in text.splitlines() if needle in line.lower()]
-
-
-def relay_time(line):
-    """The +timestamp value (seconds) at the start of a relay line."""
-    return float(line.split(":", 1)[0])

@@ -1,0 +1,173 @@
+"""Wine's relay trace (+relay,+timestamp on a program's stderr), read in one place.
+
+Wine prints a line when a traced function is called and another when it
+returns, and the same for every window, dialog and hook procedure it calls:
+    0123.456:0024:Call user32.SetTimer(00010062,00000001,00002710,00000000) ret=140001234
+    0123.457:0024:Ret  user32.SetTimer() retval=00000001 ret=140001234
+    0123.458:0024:Call window proc 0x140001000 (hwnd=0x10062,msg=WM_TIMER,wp=00000001,lp=00000000)
+Other processes of the prefix (explorer, services) write to the same stderr,
+and Wine 8 and Wine 10 add lines of their own: whatever does not parse is
+skipped.
+"""
+import re
+from pathlib import Path
+
+_LINE = re.compile(r"^(\d+\.\d+):([0-9a-f]{4,}):(Call|Ret) +(.*)$")
+_PROC = re.compile(r"^(window|dialog) proc (?:0x)?([0-9A-Fa-f]+) \(([^)]*)\)(?: retval=([0-9a-f]+))?$")
+_API = re.compile(r"^(\w+)\.(\w+)\((.*)\)(?: retval=([0-9a-f]+))? ret=([0-9a-f]+)$")
+_ARG = re.compile(r'^([0-9a-fA-F]+)(?: L?"(.*)")?$')
+_ESCAPES = {"\\": "\\", '"': '"', "n": "\n", "r": "\r", "t": "\t"}
+
+
+class Arg(int):
+    """One argument as printed: its value, and for a string pointer the text."""
+    text = None
+
+    @property
+    def value(self):
+        return int(self)
+
+    @property
+    def int32(self):
+        """A 32-bit parameter: the register's upper half is undefined on x64."""
+        return self & 0xFFFFFFFF
+
+
+def low32(value):
+    return value & 0xFFFFFFFF
+
+
+def _unescape(text):
+    """Undoes Wine's escaping of strings (\\\\, \\", \\n, \\xxxx)."""
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and text[i + 1:i + 2] in _ESCAPES:
+            out.append(_ESCAPES[text[i + 1]])
+            i += 2
+        elif text[i] == "\\" and re.fullmatch(r"[0-9a-fA-F]{4}", text[i + 1:i + 5]):
+            out.append(chr(int(text[i + 1:i + 5], 16)))
+            i += 5
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+def _split_args(text):
+    args = []
+    for part in re.findall(r'(?:[^,"]|"(?:[^"\\]|\\.)*")+', text):
+        match = _ARG.match(part.strip())
+        if not match:
+            continue
+        arg = Arg(int(match.group(1), 16))
+        if match.group(2) is not None:
+            arg.text = _unescape(match.group(2))
+        args.append(arg)
+    return args
+
+
+class Event:
+    """A Call line, or a Ret line, of one function or procedure.
+
+    name is "dll.Function" (the dll in lower case: Wine spells it the way the
+    caller imported it) or, for a procedure, the message as Wine prints it
+    (a known one by name, a registered one quoted, others in hex). A Call and
+    its Ret know each other (call.ret, ret.call); both carry the retval."""
+
+    def __init__(self, index, time, tid, kind, what, name, args=(), caller=None, retval=None, **message):
+        self.index, self.time, self.tid, self.kind, self.what, self.name = index, time, tid, kind, what, name
+        self.args, self.caller, self.retval = list(args), caller, retval
+        self.hwnd, self.wp, self.lp, self.proc = (message.get(k) for k in ("hwnd", "wp", "lp", "proc"))
+        self.call = self.ret = None
+
+    @property
+    def ret_index(self):
+        return self.ret.index if self.ret else None
+
+    def is_msg(self, number=None, name=None):
+        return self.what != "api" and (
+            (name is not None and self.name in (name, f'"{name}"'))
+            or (number is not None and self.name.lower() in (f"{number:04x}", f"{number:x}")))
+
+    def spans(self, other):
+        """Whether other happened between this call and its return."""
+        return self.index < other.index and (self.ret is None or other.index < self.ret.index)
+
+    def __repr__(self):
+        return f"#{self.index} {self.tid} {self.kind} {self.name}({','.join(map(hex, self.args))}) -> {self.retval}"
+
+
+class Trace:
+    """The parsed Call/Ret lines of a trace, in order."""
+
+    def __init__(self, text):
+        self.events = []
+        open_calls = {}
+        for line in text.splitlines():
+            match = _LINE.match(line)
+            if not match:
+                continue
+            time, tid, kind, rest = float(match.group(1)), match.group(2), match.group(3), match.group(4)
+            proc, api = _PROC.match(rest), _API.match(rest)
+            if proc:
+                fields = dict(f.split("=", 1) for f in proc.group(3).split(",") if "=" in f)
+                if not {"hwnd", "msg", "wp", "lp"} <= fields.keys():
+                    continue
+                key = (tid, proc.group(1), proc.group(2), proc.group(3))
+                event = Event(len(self.events), time, tid, kind, proc.group(1) + " proc", fields["msg"],
+                              retval=int(proc.group(4), 16) if proc.group(4) else None, proc=int(proc.group(2), 16),
+                              hwnd=int(fields["hwnd"], 16), wp=int(fields["wp"], 16), lp=int(fields["lp"], 16))
+            elif api:
+                name = f"{api.group(1).lower()}.{api.group(2)}"
+                key = (tid, name, api.group(5))
+                event = Event(len(self.events), time, tid, kind, "api", name,
+                              _split_args(api.group(3)) if kind == "Call" else (), int(api.group(5), 16),
+                              int(api.group(4), 16) if api.group(4) else None)
+            else:
+                continue
+            self.events.append(event)
+            if kind == "Call":
+                open_calls.setdefault(key, []).append(event)
+            elif open_calls.get(key):
+                event.call = open_calls[key].pop()
+                event.call.ret, event.call.retval = event, event.retval
+                event.args, event.hwnd, event.wp, event.lp = (event.call.args, event.call.hwnd, event.call.wp,
+                                                              event.call.lp)
+
+    def select(self, names=None, tid=None, kinds=("Call",), callers=None, hwnd=None):
+        """Events of the named functions or messages ("dll.Function": dll in any
+        case), optionally of one thread, made from one address range (a module's
+        image) or sent to one window."""
+        wanted = None if names is None else {_normal(n) for n in names}
+        return [e for e in self.events
+                if e.kind in kinds and (wanted is None or _normal(e.name) in wanted)
+                and (tid is None or e.tid == tid) and (callers is None or e.caller in callers)
+                and (hwnd is None or e.hwnd == hwnd)]
+
+    def calls(self, function, tid=None, callers=None):
+        return self.select((function,), tid, callers=callers)
+
+    def messages(self, hwnd, tid=None):
+        """Calls of any procedure for the window hwnd."""
+        return [e for e in self.select(None, tid, hwnd=hwnd) if e.what != "api"]
+
+    def thread_of_window(self, hwnd):
+        """The thread that runs hwnd's procedure: the program's GUI thread."""
+        return next((e.tid for e in self.events if e.what != "api" and e.hwnd == hwnd), None)
+
+    def thread_of_call(self, function, text):
+        """The thread of the first call of function with a string argument holding text."""
+        return next((e.tid for e in self.calls(function) if any(text in (a.text or "") for a in e.args)), None)
+
+    def on_thread(self, tid):
+        return [e for e in self.events if e.tid == tid]
+
+
+def _normal(name):
+    dll, dot, func = name.partition(".")
+    return f"{dll.lower()}.{func}" if dot else name
+
+
+def read_trace(stderr_path):
+    """The trace a program has written so far; safe also after it has ended."""
+    return Trace(Path(stderr_path).read_text(errors="replace"))

@@ -1,0 +1,52 @@
+"""What Wine 8.0 (Debian 12) and Wine 10.0 (Debian 13) do differently, in one place.
+
+Tests ask these functions instead of assuming either platform, so a new
+difference is mended here and nowhere else.
+"""
+import subprocess
+
+from waits import WAIT_SECONDS
+
+# Texts of the periodic console-session report.
+SESSION_STATE_LABELS = ("アクティブ", "接続済み", "接続問い合わせ中", "シャドウ", "切断済み",
+                        "アイドル", "待機中", "リセット中", "ダウン", "初期化中")
+STATE_QUERY_FAILED_TEXT = "セッション状態の取得に失敗しました。"
+NO_CONSOLE_TEXT = "アクティブなセッションがありません。"
+
+
+def session_state_text(wine):
+    """The report the program must log on this platform, from the same
+    question asked by sstest: Wine 8 fails WTSQuerySessionInformationW for the
+    console session (the failure text), Wine 10 answers WTSActive (the state's
+    label)."""
+    code, values, lines = wine.sstest("sessionstate")
+    assert code == 0 and "queried" in values, f"sstest sessionstate: {lines}"
+    if values["console"] == str(0xFFFFFFFF):
+        return NO_CONSOLE_TEXT
+    if values["queried"] == "0" or "state" not in values:
+        return STATE_QUERY_FAILED_TEXT
+    state = int(values["state"])
+    return "セッション状態: " + (SESSION_STATE_LABELS[state] if 0 <= state < 10 else "不明")
+
+
+def lnkinfo(path):
+    """lnkinfo's reading of a shortcut: ({field: value} of its 'Link information'
+    block, [the 'Contains ...' flags]). Debian 13's lnkinfo (20240423) prints
+    every backslash of a path doubled, Debian 12's (20181227) does not: the
+    doubling is undone here, by version, so that a doubled backslash in the
+    file itself still shows on either."""
+    def run(*args):
+        return subprocess.run(["lnkinfo", *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=WAIT_SECONDS, check=True).stdout.decode("utf-8", "replace")
+    doubled = int(run("-V").split()[1]) >= 20240423
+    text = run(str(path))
+    fields, flags = {}, []
+    for line in text.splitlines():
+        stripped = line.strip()
+        if line.startswith("\t") and not line.startswith("\t\t") and ":" in stripped:
+            key, _, value = stripped.partition(":")
+            value = value.strip().rstrip("\0")
+            fields.setdefault(key.strip(), value.replace("\\\\", "\\") if doubled else value)
+        elif stripped.startswith("Contains "):
+            flags.append(stripped)
+    return fields, flags
