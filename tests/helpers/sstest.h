@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 typedef int (*CommandFn)(int argc, wchar_t** argv);
 
@@ -19,9 +20,30 @@ struct CommandRegistrar {
 // Parses decimal or 0x-hex; window handles are printed as hex.
 unsigned long long ParseNumber(const wchar_t* text);
 HWND ParseWindow(const wchar_t* text);
+unsigned long long Hex(HWND window);
+std::string Utf8(const std::wstring& text);
 void PrintUtf8(const std::wstring& text);
+bool AppendUtf8(const wchar_t* path, const std::wstring& text);
 std::wstring Format(const wchar_t* format, ...);
 std::wstring WindowText(HWND window);
 std::wstring WindowClass(HWND window);
-// Finds a top-level window by class and title ("*" for any), waiting up to timeoutMs.
-HWND WaitTopWindow(const wchar_t* cls, const wchar_t* title, DWORD timeoutMs);
+DWORD WindowProcess(HWND window);
+bool WaitGone(HWND window, DWORD timeoutMs);
+// <msg> <wparam> <lparam> posted or sent to window; print posted= or result=.
+int PostArgs(HWND window, wchar_t** args);
+int SendArgs(HWND window, wchar_t** args);
+
+// Which top-level windows to look for; NULL or 0 fields match anything.
+struct WindowFilter {
+    DWORD pid;
+    const wchar_t* cls;
+    const wchar_t* title;
+    bool visibleOnly;
+    HWND owner;
+};
+std::vector<HWND> TopWindows(const WindowFilter& filter);
+// Polls until exactly `wanted` windows match (-1: at least one) or timeoutMs passes.
+std::vector<HWND> WaitTopWindows(const WindowFilter& filter, DWORD timeoutMs, int wanted = -1);
+// "kind<TAB>hwnd=...": the process's view of a window ("top"/"child" lines)
+// or its layout ("window"/"child" lines of dump). The text goes last.
+void PrintWindowLine(const wchar_t* kind, HWND window, bool layout);

@@ -1,6 +1,6 @@
 // Commands for the settings dialog tests: read and set dialog items of
-// another process, list a process's top-level windows, and work out the
-// dialog base units of a font the way the dialog manager does.
+// another process, and work out the dialog base units of a font the way
+// the dialog manager does.
 #include "sstest.h"
 
 #include <commctrl.h>
@@ -67,16 +67,6 @@ static bool SetItemTexts(HWND dialog, int argc, wchar_t** argv)
     return true;
 }
 
-static bool WaitGone(HWND window, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (IsWindow(window)) {
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
 // One round with the settings dialog in a single helper run, which saves a
 // Wine process start per step.
 SSTEST_COMMAND(dlgrun, "<main> <button_id|0> <timeout_ms> [<id> <text>...]: posts the settings command, waits "
@@ -88,15 +78,10 @@ SSTEST_COMMAND(dlgrun, "<main> <button_id|0> <timeout_ms> [<id> <text>...]: post
     int button = (int)ParseNumber(argv[1]);
     DWORD timeoutMs = (DWORD)ParseNumber(argv[2]);
     if (!PostMessageW(main, WM_COMMAND, 40003, 0)) return 1;
-    DWORD start = GetTickCount();
-    HWND dialog = NULL;
-    while (!dialog) {
-        HWND found = FindWindowW(L"#32770", L"\u8a2d\u5b9a");
-        if (found && GetWindow(found, GW_OWNER) == main && IsWindowVisible(found)) dialog = found;
-        else if (GetTickCount() - start >= timeoutMs) return 1;
-        else Sleep(20);
-    }
-    PrintUtf8(Format(L"hwnd=%llx\n", (unsigned long long)(ULONG_PTR)dialog));
+    std::vector<HWND> shown = WaitTopWindows({0, L"#32770", L"\u8a2d\u5b9a", true, main}, timeoutMs);
+    if (shown.empty()) return 1;
+    HWND dialog = shown[0];
+    PrintUtf8(Format(L"hwnd=%llx\n", Hex(dialog)));
     if (!PrintDialogState(dialog) || !SetItemTexts(dialog, argc - 3, argv + 3)) return 1;
     if (!button) return 0;
     HWND item = GetDlgItem(dialog, button);
@@ -117,24 +102,12 @@ SSTEST_COMMAND(dlgset, "<dialog> <id> <text> [<id> <text>...]: WM_SETTEXT to dia
 
 SSTEST_COMMAND(dlgsend, "<dialog> <id> <msg> <wparam> <lparam>: sends to a dialog item; prints the result")
 {
-    if (argc < 5) return 2;
-    HWND item = DialogItem(argv[0], argv[1]);
-    LRESULT result = 0;
-    if (!item || !SendTo(item, (UINT)ParseNumber(argv[2]), (WPARAM)ParseNumber(argv[3]),
-                         (LPARAM)ParseNumber(argv[4]), &result))
-        return 1;
-    PrintUtf8(Format(L"result=%lld\n", (long long)result));
-    return 0;
+    return argc < 5 ? 2 : SendArgs(DialogItem(argv[0], argv[1]), argv + 2);
 }
 
 SSTEST_COMMAND(dlgpost, "<dialog> <id> <msg> <wparam> <lparam>: posts to a dialog item")
 {
-    if (argc < 5) return 2;
-    HWND item = DialogItem(argv[0], argv[1]);
-    BOOL ok = item && PostMessageW(item, (UINT)ParseNumber(argv[2]), (WPARAM)ParseNumber(argv[3]),
-                                   (LPARAM)ParseNumber(argv[4]));
-    PrintUtf8(Format(L"posted=%d\n", ok ? 1 : 0));
-    return ok ? 0 : 1;
+    return argc < 5 ? 2 : PostArgs(DialogItem(argv[0], argv[1]), argv + 2);
 }
 
 SSTEST_COMMAND(dlgkey, "<dialog> <id> <vk> [count]: posts key-down and key-up of a virtual key to a dialog item")
@@ -152,30 +125,6 @@ SSTEST_COMMAND(dlgkey, "<dialog> <id> <vk> [count]: posts key-down and key-up of
         }
     }
     PrintUtf8(L"posted=1\n");
-    return 0;
-}
-
-struct WindowList {
-    DWORD pid;
-};
-
-static BOOL CALLBACK PrintTopWindow(HWND window, LPARAM param)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != ((WindowList*)param)->pid) return TRUE;
-    PrintUtf8(Format(L"window hwnd=%llx owner=%llx visible=%d class=%ls title=%ls\n",
-                     (unsigned long long)(ULONG_PTR)window,
-                     (unsigned long long)(ULONG_PTR)GetWindow(window, GW_OWNER), IsWindowVisible(window) ? 1 : 0,
-                     WindowClass(window).c_str(), WindowText(window).c_str()));
-    return TRUE;
-}
-
-SSTEST_COMMAND(dlgwindows, "<pid>: the top-level windows of a process, one line each (title last)")
-{
-    if (argc < 1) return 2;
-    WindowList list = {(DWORD)ParseNumber(argv[0])};
-    EnumWindows(PrintTopWindow, (LPARAM)&list);
     return 0;
 }
 
@@ -204,17 +153,6 @@ SSTEST_COMMAND(dlgbase, "<face> <points>: dialog base units of that font, as a D
     return 0;
 }
 
-static BOOL CALLBACK PrintChildLayout(HWND child, LPARAM parent)
-{
-    if (GetParent(child) != (HWND)parent) return TRUE;
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(HWND_DESKTOP, (HWND)parent, (POINT*)&r, 2);
-    PrintUtf8(Format(L"child id=%d rect=%ld,%ld,%ld,%ld\n", (int)GetDlgCtrlID(child), r.left, r.top, r.right,
-                     r.bottom));
-    return TRUE;
-}
-
 SSTEST_COMMAND(dlglayout, "<dialog>: client size and each child's rectangle in client pixels")
 {
     if (argc < 1) return 2;
@@ -223,6 +161,12 @@ SSTEST_COMMAND(dlglayout, "<dialog>: client size and each child's rectangle in c
     RECT client;
     GetClientRect(dialog, &client);
     PrintUtf8(Format(L"client=%ld,%ld\n", client.right - client.left, client.bottom - client.top));
-    EnumChildWindows(dialog, PrintChildLayout, (LPARAM)dialog);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(HWND_DESKTOP, dialog, (POINT*)&r, 2);
+        PrintUtf8(Format(L"child id=%d rect=%ld,%ld,%ld,%ld\n", (int)GetDlgCtrlID(child), r.left, r.top, r.right,
+                         r.bottom));
+    }
     return 0;
 }

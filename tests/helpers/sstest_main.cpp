@@ -2,7 +2,6 @@
 
 #include <stdarg.h>
 #include <stdio.h>
-#include <vector>
 
 struct Command {
     const wchar_t* name;
@@ -31,13 +30,44 @@ HWND ParseWindow(const wchar_t* text)
     return (HWND)(ULONG_PTR)wcstoull(text, NULL, 16);
 }
 
-void PrintUtf8(const std::wstring& text)
+unsigned long long Hex(HWND window)
+{
+    return (unsigned long long)(ULONG_PTR)window;
+}
+
+std::string Utf8(const std::wstring& text)
 {
     int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
     std::string out(bytes, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], bytes, NULL, NULL);
+    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], bytes, NULL, NULL);
+    return out;
+}
+
+void PrintUtf8(const std::wstring& text)
+{
+    std::string out = Utf8(text);
     fwrite(out.data(), 1, out.size(), stdout);
     fflush(stdout);
+}
+
+// One write through an append-only, shared handle. Wine does not serialise
+// appends of separate processes, so the write holds a byte-range lock that
+// other recorders respect.
+bool AppendUtf8(const wchar_t* path, const std::wstring& text)
+{
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::string bytes = Utf8(text);
+    OVERLAPPED range = {};
+    DWORD start = GetTickCount(), written = 0;
+    while (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &range) &&
+           GetTickCount() - start < 5000)
+        Sleep(5);
+    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL) && written == bytes.size();
+    UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &range);
+    CloseHandle(file);
+    return ok;
 }
 
 std::wstring Format(const wchar_t* format, ...)
@@ -66,15 +96,70 @@ std::wstring WindowClass(HWND window)
     return cls;
 }
 
-HWND WaitTopWindow(const wchar_t* cls, const wchar_t* title, DWORD timeoutMs)
+DWORD WindowProcess(HWND window)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND found = FindWindowW(wcscmp(cls, L"*") ? cls : NULL, wcscmp(title, L"*") ? title : NULL);
-        if (found) return found;
-        if (GetTickCount() - start >= timeoutMs) return NULL;
-        Sleep(50);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+bool WaitGone(HWND window, DWORD timeoutMs)
+{
+    for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10)) {
+        if (GetTickCount() - start >= timeoutMs) return false;
     }
+    return true;
+}
+
+static bool Matches(const WindowFilter& filter, HWND window)
+{
+    if (filter.cls && _wcsicmp(WindowClass(window).c_str(), filter.cls) != 0) return false;
+    if (filter.pid && WindowProcess(window) != filter.pid) return false;
+    if (filter.visibleOnly && !IsWindowVisible(window)) return false;
+    if (filter.owner && GetWindow(window, GW_OWNER) != filter.owner) return false;
+    // The title as the system keeps it, compared as FindWindow does: no
+    // message to a window that may be busy.
+    wchar_t title[512] = L"";
+    return !filter.title || (InternalGetWindowText(window, title, ARRAYSIZE(title)), wcscmp(title, filter.title) == 0);
+}
+
+std::vector<HWND> TopWindows(const WindowFilter& filter)
+{
+    std::vector<HWND> all, found;
+    EnumWindows([](HWND window, LPARAM list) -> BOOL { ((std::vector<HWND>*)list)->push_back(window); return TRUE; },
+                (LPARAM)&all);
+    for (HWND window : all) {
+        if (Matches(filter, window)) found.push_back(window);
+    }
+    return found;
+}
+
+std::vector<HWND> WaitTopWindows(const WindowFilter& filter, DWORD timeoutMs, int wanted)
+{
+    for (DWORD start = GetTickCount();; Sleep(10)) {
+        std::vector<HWND> found = TopWindows(filter);
+        if (wanted < 0 ? !found.empty() : found.size() == (size_t)wanted) return found;
+        if (GetTickCount() - start >= timeoutMs) return found;
+    }
+}
+
+void PrintWindowLine(const wchar_t* kind, HWND window, bool layout)
+{
+    RECT r = {0, 0, 0, 0};
+    GetWindowRect(window, &r);
+    std::wstring cls = WindowClass(window);
+    int visible = IsWindowVisible(window) ? 1 : 0;
+    if (layout) {
+        PrintUtf8(Format(L"%ls\thwnd=%llx\tid=%d\tclass=%ls\tstyle=0x%08lx\texstyle=0x%08lx\trect=%ld,%ld,%ld,%ld\t"
+                         L"visible=%d\ttext=", kind, Hex(window), (int)GetDlgCtrlID(window), cls.c_str(),
+                         (unsigned long)GetWindowLongW(window, GWL_STYLE), (unsigned long)GetWindowLongW(window, GWL_EXSTYLE),
+                         r.left, r.top, r.right, r.bottom, visible));
+    } else {
+        PrintUtf8(Format(L"%ls\thwnd=%llx\tpid=%lu\towner=%llx\tclass=%ls\tvisible=%d\trect=%ld,%ld,%ld,%ld\ttitle=", kind,
+                         Hex(window), WindowProcess(window), Hex(GetWindow(window, GW_OWNER)), cls.c_str(), visible,
+                         r.left, r.top, r.right, r.bottom));
+    }
+    PrintUtf8(WindowText(window) + L"\n");
 }
 
 int wmain(int argc, wchar_t** argv)

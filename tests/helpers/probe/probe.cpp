@@ -1,0 +1,614 @@
+// probe.dll: loaded once into a running StillSentinel.exe by "sstest inject".
+//
+// Some facts can only be seen from inside the process: the colour a dialog
+// puts on a device context, which font a handle is, whether a GDI object or
+// icon still exists, who holds the mouse capture, what a control's window
+// procedure is when it is destroyed, and the items of an open popup menu.
+// The probe watches the GUI thread through message hooks, records one entry
+// per About box it sees, and answers text requests on the pipe
+// \\.\pipe\ssprobe-<pid> (one request per connection, one reply of UTF-8
+// "key=value" lines).
+#include <windows.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+
+namespace {
+
+const int ABOUT_ICON_ID = 2001;
+const int ABOUT_LINK_ID = 2002;
+const int MAX_CYCLES = 512;
+
+// One opening of the About box, from WM_INITDIALOG to WM_NCDESTROY.
+struct Cycle {
+    HWND dialog;
+    HWND link;
+    LONG_PTR linkProcBefore;      // the link's procedure before the dialog saw WM_INITDIALOG
+    LONG_PTR linkProcAfter;       // ... and after it had handled it
+    LONG_PTR linkProcAtDestroy;   // ... when the link itself received WM_DESTROY
+    HFONT normalFont;             // WM_GETFONT of the link after WM_INITDIALOG
+    HFONT underlineFont;          // the underlined font the link was given while hot
+    int underlineFonts;           // distinct underlined fonts seen in this cycle
+    int setFontHot;               // WM_SETFONT with an underlined font
+    int setFontNormal;            // WM_SETFONT with the normal font
+    int setFontOther;             // WM_SETFONT with anything else (a null handle included)
+    HICON image;                  // the icon control's image after WM_INITDIALOG
+    int imageWidth, imageHeight;
+    int dialogDestroySeq;         // order of WM_DESTROY arrivals (dialog, link)
+    int linkDestroySeq;
+    int closed;                   // WM_NCDESTROY of the dialog has returned
+    DWORD fontTypeAfterClose;     // GetObjectType of underlineFont then (0 = gone)
+    int imageAliveAfterClose;     // GetIconInfo of image succeeded then
+};
+
+CRITICAL_SECTION Lock;
+HMODULE Self;
+HWND MainWindow;
+DWORD GuiThread;
+HHOOK CallHook, RetHook, GetMessageHook;
+// The last pointer move the GUI thread took from its queue (screen
+// coordinates) and how many it has taken: lets a test wait until a real
+// pointer move has reached the program instead of sleeping.
+volatile LONG MovesTaken;
+volatile LONG LastMoveX, LastMoveY;
+Cycle Cycles[MAX_CYCLES];
+int CycleCount;
+int Sequence;
+// Fault injection, armed by requests: break the link control before the
+// dialog initialises, or make the program's CreateFontIndirectW fail.
+bool FaultNoLink;
+bool FaultNoFont;
+volatile LONG FaultFontCalls;
+
+Cycle* Current()
+{
+    return CycleCount > 0 ? &Cycles[CycleCount - 1] : NULL;
+}
+
+bool HasClass(HWND window, const wchar_t* name)
+{
+    wchar_t cls[32] = L"";
+    GetClassNameW(window, cls, ARRAYSIZE(cls));
+    return _wcsicmp(cls, name) == 0;
+}
+
+bool IsAboutDialog(HWND window)
+{
+    return HasClass(window, L"#32770") && GetDlgItem(window, ABOUT_ICON_ID) != NULL;
+}
+
+bool IsUnderlined(HFONT font)
+{
+    LOGFONTW description;
+    return font && GetObjectW(font, sizeof(description), &description) == sizeof(description) &&
+           description.lfUnderline;
+}
+
+// Whether the icon still exists, and its size.
+bool IconState(HICON icon, int* width, int* height)
+{
+    *width = *height = 0;
+    ICONINFO info;
+    if (!icon || !GetIconInfo(icon, &info)) return false;
+    BITMAP bitmap;
+    if (info.hbmColor && GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap)) {
+        *width = bitmap.bmWidth;
+        *height = bitmap.bmHeight;
+    }
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    return true;
+}
+
+LRESULT CALLBACK BeforeMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* message = (const CWPSTRUCT*)lParam;
+    if (code < 0) return CallNextHookEx(NULL, code, wParam, lParam);
+    EnterCriticalSection(&Lock);
+    Cycle* cycle = Current();
+    if (message->message == WM_INITDIALOG && IsAboutDialog(message->hwnd) && CycleCount < MAX_CYCLES) {
+        cycle = &Cycles[CycleCount++];
+        ZeroMemory(cycle, sizeof(*cycle));
+        cycle->dialog = message->hwnd;
+        cycle->link = GetDlgItem(message->hwnd, ABOUT_LINK_ID);
+        cycle->linkProcBefore = cycle->link ? GetWindowLongPtrW(cycle->link, GWLP_WNDPROC) : 0;
+        cycle->dialogDestroySeq = cycle->linkDestroySeq = -1;
+        if (FaultNoLink && cycle->link) {
+            DestroyWindow(cycle->link);
+            cycle->link = NULL;
+        }
+    } else if (cycle && message->message == WM_SETFONT && message->hwnd == cycle->link) {
+        HFONT font = (HFONT)message->wParam;
+        if (font && font == cycle->normalFont) {
+            ++cycle->setFontNormal;
+        } else if (IsUnderlined(font)) {
+            ++cycle->setFontHot;
+            if (font != cycle->underlineFont) ++cycle->underlineFonts;
+            cycle->underlineFont = font;
+        } else {
+            ++cycle->setFontOther;
+        }
+    } else if (cycle && message->message == WM_DESTROY) {
+        if (message->hwnd == cycle->dialog) cycle->dialogDestroySeq = Sequence++;
+        if (message->hwnd == cycle->link && cycle->link) {
+            cycle->linkDestroySeq = Sequence++;
+            cycle->linkProcAtDestroy = GetWindowLongPtrW(cycle->link, GWLP_WNDPROC);
+        }
+    }
+    LeaveCriticalSection(&Lock);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPRETSTRUCT* message = (const CWPRETSTRUCT*)lParam;
+    if (code < 0) return CallNextHookEx(NULL, code, wParam, lParam);
+    EnterCriticalSection(&Lock);
+    Cycle* cycle = Current();
+    if (cycle && message->hwnd == cycle->dialog) {
+        if (message->message == WM_INITDIALOG) {
+            cycle->linkProcAfter = cycle->link ? GetWindowLongPtrW(cycle->link, GWLP_WNDPROC) : 0;
+            cycle->normalFont = cycle->link ? (HFONT)SendMessageW(cycle->link, WM_GETFONT, 0, 0) : NULL;
+            cycle->image = (HICON)SendDlgItemMessageW(cycle->dialog, ABOUT_ICON_ID, STM_GETIMAGE, IMAGE_ICON, 0);
+            IconState(cycle->image, &cycle->imageWidth, &cycle->imageHeight);
+        } else if (message->message == WM_NCDESTROY) {
+            int width, height;
+            cycle->closed = 1;
+            cycle->fontTypeAfterClose = cycle->underlineFont ? GetObjectType(cycle->underlineFont) : 0;
+            cycle->imageAliveAfterClose = IconState(cycle->image, &width, &height) ? 1 : 0;
+        }
+    }
+    LeaveCriticalSection(&Lock);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+LRESULT CALLBACK TakenMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* message = (const MSG*)lParam;
+    if (code == HC_ACTION && wParam == PM_REMOVE && (message->message == WM_MOUSEMOVE || message->message == WM_NCMOUSEMOVE)) {
+        InterlockedExchange(&LastMoveX, message->pt.x);
+        InterlockedExchange(&LastMoveY, message->pt.y);
+        InterlockedIncrement(&MovesTaken);
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+// ---- replacing one import of the exe, for the failure cases ----
+
+typedef HFONT(WINAPI* CreateFontIndirectWFn)(const LOGFONTW*);
+CreateFontIndirectWFn RealCreateFontIndirectW;
+
+HFONT WINAPI FailingCreateFontIndirectW(const LOGFONTW* description)
+{
+    if (FaultNoFont) {
+        InterlockedIncrement(&FaultFontCalls);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return NULL;
+    }
+    return RealCreateFontIndirectW(description);
+}
+
+// Points the exe's import of dll!function at replacement; returns the old target.
+void* PatchImport(const char* dll, const char* function, void* replacement)
+{
+    BYTE* base = (BYTE*)GetModuleHandleW(NULL);
+    IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
+    IMAGE_DATA_DIRECTORY directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!directory.VirtualAddress) return NULL;
+    for (IMAGE_IMPORT_DESCRIPTOR* entry = (IMAGE_IMPORT_DESCRIPTOR*)(base + directory.VirtualAddress); entry->Name;
+         ++entry) {
+        if (_stricmp((const char*)(base + entry->Name), dll) != 0) continue;
+        IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + (entry->OriginalFirstThunk ? entry->OriginalFirstThunk
+                                                                                         : entry->FirstThunk));
+        IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + entry->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            IMAGE_IMPORT_BY_NAME* byName = (IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData);
+            if (strcmp((const char*)byName->Name, function) != 0) continue;
+            DWORD oldProtect;
+            void* old = (void*)slots->u1.Function;
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &oldProtect);
+            slots->u1.Function = (ULONG_PTR)replacement;
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), oldProtect, &oldProtect);
+            return old;
+        }
+    }
+    return NULL;
+}
+
+// ---- replies ----
+
+struct Reply {
+    char text[60000];
+    size_t length;
+};
+
+void Add(Reply* reply, const char* format, ...)
+{
+    size_t room = sizeof(reply->text) - reply->length;
+    va_list args;
+    va_start(args, format);
+    int written = vsnprintf(reply->text + reply->length, room, format, args);
+    va_end(args);
+    if (written > 0) reply->length += (size_t)written < room ? (size_t)written : room - 1;
+}
+
+unsigned long long Hex(const void* value)
+{
+    return (unsigned long long)(ULONG_PTR)value;
+}
+
+// The open About box, or NULL after answering the error.
+HWND AboutDialog(Reply* reply, const char* error = "error=no about dialog\n")
+{
+    EnterCriticalSection(&Lock);
+    Cycle* cycle = Current();
+    HWND dialog = cycle && !cycle->closed && IsWindow(cycle->dialog) ? cycle->dialog : NULL;
+    LeaveCriticalSection(&Lock);
+    if (!dialog) Add(reply, "%s", error);
+    return dialog;
+}
+
+HWND GuiCapture()
+{
+    GUITHREADINFO info;
+    ZeroMemory(&info, sizeof(info));
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(GuiThread, &info) ? info.hwndCapture : NULL;
+}
+
+// Asks the dialog, on its own thread, how it colours one static control: the
+// memory DC starts with colours the dialog would never choose, so any change
+// shows what the dialog procedure (or the default handling) did.
+void AddColorAnswer(Reply* reply, const char* prefix, HWND dialog, HWND control)
+{
+    HDC dc = CreateCompatibleDC(NULL);
+    SetTextColor(dc, 0x00123456);
+    SetBkColor(dc, 0x00654321);
+    SetBkMode(dc, OPAQUE);
+    DWORD_PTR brush = 0;
+    LRESULT ok = SendMessageTimeoutW(dialog, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)control, SMTO_NORMAL, 5000, &brush);
+    Add(reply, "%s.id=%d\n%s.sent=%d\n%s.text=0x%08lx\n%s.bkmode=%d\n%s.bkcolor=0x%08lx\n%s.brush_btnface=%d\n",
+        prefix, GetDlgCtrlID(control), prefix, ok ? 1 : 0, prefix, (unsigned long)GetTextColor(dc), prefix,
+        GetBkMode(dc), prefix, (unsigned long)GetBkColor(dc), prefix,
+        (HBRUSH)brush == GetSysColorBrush(COLOR_BTNFACE) ? 1 : 0);
+    DeleteDC(dc);
+}
+
+void ReplyColors(Reply* reply)
+{
+    HWND dialog = AboutDialog(reply);
+    if (!dialog) return;
+    Add(reply, "sys.windowtext=0x%08lx\nsys.btntext=0x%08lx\nsys.btnface=0x%08lx\n",
+        (unsigned long)GetSysColor(COLOR_WINDOWTEXT), (unsigned long)GetSysColor(COLOR_BTNTEXT),
+        (unsigned long)GetSysColor(COLOR_BTNFACE));
+    int index = 0;
+    char prefix[32];
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!HasClass(child, L"Static")) continue;
+        snprintf(prefix, sizeof(prefix), "static%d", index++);
+        AddColorAnswer(reply, prefix, dialog, child);
+    }
+    Add(reply, "statics=%d\n", index);
+}
+
+void ReplyState(Reply* reply)
+{
+    HWND dialog = AboutDialog(reply);
+    if (!dialog) return;
+    HWND link = GetDlgItem(dialog, ABOUT_LINK_ID);
+    HFONT font = link ? (HFONT)SendMessageW(link, WM_GETFONT, 0, 0) : NULL;
+    EnterCriticalSection(&Lock);
+    Cycle cycle = *Current();
+    LeaveCriticalSection(&Lock);
+    CURSORINFO cursor;
+    ZeroMemory(&cursor, sizeof(cursor));
+    cursor.cbSize = sizeof(cursor);
+    GetCursorInfo(&cursor);
+    Add(reply, "cursor_hand=%d\ncursor_arrow=%d\n", cursor.hCursor && cursor.hCursor == LoadCursorW(NULL, IDC_HAND) ? 1 : 0,
+        cursor.hCursor && cursor.hCursor == LoadCursorW(NULL, IDC_ARROW) ? 1 : 0);
+    Add(reply, "dialog=%llx\nlink=%llx\nfont=%llx\nunderlined=%d\nnormal_font=%d\ncapture=%llx\n"
+               "subclassed=%d\nset_font_hot=%d\nset_font_normal=%d\nset_font_other=%d\n",
+        Hex(dialog), Hex(link), Hex(font), IsUnderlined(font) ? 1 : 0, font && font == cycle.normalFont ? 1 : 0,
+        Hex(GuiCapture()), link && GetWindowLongPtrW(link, GWLP_WNDPROC) != cycle.linkProcBefore ? 1 : 0,
+        cycle.setFontHot, cycle.setFontNormal, cycle.setFontOther);
+    if (link) AddColorAnswer(reply, "link", dialog, link);
+}
+
+void ReplyCycles(Reply* reply)
+{
+    EnterCriticalSection(&Lock);
+    Add(reply, "cycles=%d\n", CycleCount);
+    for (int i = 0; i < CycleCount; ++i) {
+        const Cycle& c = Cycles[i];
+        Add(reply,
+            "cycle\tindex=%d\tdialog=%llx\tlink=%llx\tproc_before=%llx\tproc_after=%llx\tproc_at_destroy=%llx\t"
+            "normal_font=%llx\tunderline_font=%llx\tunderline_fonts=%d\tset_font_hot=%d\tset_font_normal=%d\t"
+            "set_font_other=%d\timage=%llx\timage_size=%dx%d\tdialog_destroy_seq=%d\tlink_destroy_seq=%d\tclosed=%d\t"
+            "font_type_after_close=%lu\timage_alive_after_close=%d\n",
+            i, Hex(c.dialog), Hex(c.link), (unsigned long long)c.linkProcBefore, (unsigned long long)c.linkProcAfter,
+            (unsigned long long)c.linkProcAtDestroy, Hex(c.normalFont), Hex(c.underlineFont), c.underlineFonts,
+            c.setFontHot, c.setFontNormal, c.setFontOther, Hex(c.image), c.imageWidth, c.imageHeight,
+            c.dialogDestroySeq, c.linkDestroySeq, c.closed, (unsigned long)c.fontTypeAfterClose,
+            c.imageAliveAfterClose);
+    }
+    LeaveCriticalSection(&Lock);
+}
+
+// Wine keeps every GDI object of the process in the table that the PEB's
+// GdiSharedHandleTable points to (GetGuiResources answers 0 there), one
+// 24-byte entry per handle whose type byte is 0 while the slot is free.
+struct GdiEntry {
+    UINT64 object;
+    ULONG owner;
+    USHORT unique;
+    UCHAR type, flags;
+    UINT64 userPointer;
+};
+static_assert(sizeof(GdiEntry) == 24, "GDI handle table entry layout");
+const int GDI_TABLE_SIZE = 0x10000;
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM count)
+{
+    ++*(int*)count;
+    EnumChildWindows(window, [](HWND, LPARAM inner) -> BOOL { ++*(int*)inner; return TRUE; }, count);
+    return TRUE;
+}
+
+void ReplyGdi(Reply* reply)
+{
+    typedef BYTE*(WINAPI * RtlGetCurrentPebFn)(void);
+    RtlGetCurrentPebFn currentPeb =
+        (RtlGetCurrentPebFn)(void*)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetCurrentPeb");
+    BYTE* peb = currentPeb ? currentPeb() : NULL;
+    const GdiEntry* table = peb ? *(const GdiEntry**)(peb + 0xF8) : NULL;  // PEB.GdiSharedHandleTable (x64)
+    if (!table) {
+        Add(reply, "error=no gdi handle table\n");
+        return;
+    }
+    int counts[128] = {0};
+    int total = 0;
+    for (int i = 0; i < GDI_TABLE_SIZE; ++i) {
+        if (!table[i].type) continue;
+        ++counts[table[i].type & 0x7f];
+        ++total;
+    }
+    Add(reply, "gdi_total=%d\n", total);
+    for (int type = 1; type < 128; ++type) {
+        if (counts[type]) Add(reply, "gdi_type_%02x=%d\n", type, counts[type]);
+    }
+    int windows = 0;
+    EnumThreadWindows(GuiThread, CountWindow, (LPARAM)&windows);
+    Add(reply, "gui_windows=%d\n", windows);
+}
+
+// Each child's rectangle in the dialog's client coordinates, and the
+// dialog's own icons (WM_GETICON is answered only inside the process).
+void ReplyLayout(Reply* reply)
+{
+    HWND dialog = AboutDialog(reply);
+    if (!dialog) return;
+    RECT client;
+    GetClientRect(dialog, &client);
+    Add(reply, "client=%ld,%ld\nowner=%llx\nicon_big=%llx\nicon_small=%llx\n", client.right, client.bottom,
+        Hex(GetWindow(dialog, GW_OWNER)), Hex((void*)SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)),
+        Hex((void*)SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0)));
+    HDC dc = CreateCompatibleDC(NULL);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(NULL, dialog, (POINT*)&r, 2);
+        // The text's extent in the control's own font: wider or taller than
+        // the control means the text is cut off on screen.
+        wchar_t text[512] = L"";
+        int length = GetWindowTextW(child, text, ARRAYSIZE(text));
+        HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageW(child, WM_GETFONT, 0, 0));
+        SIZE extent = {0, 0};
+        if (length > 0) GetTextExtentPoint32W(dc, text, length, &extent);
+        SelectObject(dc, old);
+        Add(reply, "child\thwnd=%llx\tid=%d\trect=%ld,%ld,%ld,%ld\textent=%ld,%ld\n", Hex(child), GetDlgCtrlID(child),
+            r.left, r.top, r.right, r.bottom, extent.cx, extent.cy);
+    }
+    DeleteDC(dc);
+}
+
+// Dialog units to client pixels with the dialog's own font, as the dialog
+// manager placed the template's controls.
+void ReplyMapRect(Reply* reply, int x, int y, int width, int height)
+{
+    HWND dialog = AboutDialog(reply, "");
+    RECT r = {x, y, x + width, y + height};
+    if (!dialog || !MapDialogRect(dialog, &r)) Add(reply, "error=MapDialogRect\n");
+    else Add(reply, "mapped=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom);
+}
+
+// Where the caption's close box is on the screen: the centre of the points
+// the dialog itself reports as HTCLOSE.
+void ReplyCloseBox(Reply* reply)
+{
+    HWND dialog = AboutDialog(reply);
+    RECT r;
+    if (!dialog || !GetWindowRect(dialog, &r)) return;
+    long sumX = 0, sumY = 0, count = 0;
+    // The box sits at the caption's right end.
+    for (long y = r.top; y < r.top + 32 && y < r.bottom; ++y) {
+        for (long x = r.right - 64 > r.left ? r.right - 64 : r.left; x < r.right; ++x) {
+            DWORD_PTR hit = 0;
+            SendMessageTimeoutW(dialog, WM_NCHITTEST, 0, MAKELPARAM((WORD)x, (WORD)y), SMTO_NORMAL, 2000, &hit);
+            if (hit == HTCLOSE) {
+                sumX += x;
+                sumY += y;
+                ++count;
+            }
+        }
+    }
+    if (!count) Add(reply, "error=no close box\n");
+    else Add(reply, "x=%ld\ny=%ld\npoints=%ld\n", sumX / count, sumY / count, count);
+}
+
+// Sends WM_MOUSEMOVE at (x, y) in the link's client coordinates, as the
+// system would for a pointer there, and waits until the link has handled it.
+void ReplyMove(Reply* reply, int x, int y)
+{
+    HWND dialog = AboutDialog(reply, "");
+    HWND link = dialog ? GetDlgItem(dialog, ABOUT_LINK_ID) : NULL;
+    if (!link) {
+        Add(reply, "error=no link\n");
+        return;
+    }
+    DWORD_PTR result = 0;
+    LRESULT ok = SendMessageTimeoutW(link, WM_MOUSEMOVE, 0, MAKELPARAM((WORD)(short)x, (WORD)(short)y), SMTO_NORMAL,
+                                     5000, &result);
+    Add(reply, "moved=%d\ncapture=%llx\n", ok ? 1 : 0, Hex(GuiCapture()));
+}
+
+// Waits up to timeoutMs for this process's open popup menu and lists its
+// items (the HMENU from MN_GETHMENU can be read only inside the process).
+void ReplyMenu(Reply* reply, DWORD timeoutMs)
+{
+    HWND found = NULL;
+    int shown = 0;
+    for (DWORD start = GetTickCount(); !found; Sleep(50)) {
+        for (HWND window = NULL; (window = FindWindowExW(NULL, window, L"#32768", NULL)) != NULL;) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            if (pid != GetCurrentProcessId() || !IsWindowVisible(window)) continue;
+            if (!found) found = window;
+            ++shown;
+        }
+        if (GetTickCount() - start >= timeoutMs) break;
+    }
+    // The GUI thread, inside the menu's modal loop, answers sent messages.
+    DWORD_PTR handle = 0;
+    if (!found) {
+        Add(reply, "error=no open menu\n");
+        return;
+    }
+    if (!SendMessageTimeoutW(found, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, 5000, &handle) || !handle) {
+        Add(reply, "error=MN_GETHMENU gave nothing\n");
+        return;
+    }
+    HMENU menu = (HMENU)handle;
+    int items = GetMenuItemCount(menu);
+    Add(reply, "menus=%d\nwindow=%llx\nhmenu=%llx\ncount=%d\n", shown, Hex(found), Hex(menu), items);
+    for (int i = 0; i < items; ++i) {
+        wchar_t text[256] = L"";
+        MENUITEMINFOW info;
+        ZeroMemory(&info, sizeof(info));
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING | MIIM_CHECKMARKS;
+        info.dwTypeData = text;
+        info.cch = ARRAYSIZE(text);
+        if (!GetMenuItemInfoW(menu, (UINT)i, TRUE, &info)) {
+            Add(reply, "item%d=unreadable\n", i);
+            continue;
+        }
+        char utf8[4 * ARRAYSIZE(text)] = "";
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), NULL, NULL);
+        RECT r = {0, 0, 0, 0};
+        GetMenuItemRect(NULL, menu, (UINT)i, &r);
+        Add(reply, "item%d.type=0x%x\nitem%d.state=0x%x\nitem%d.id=%u\nitem%d.submenu=%d\nitem%d.checkbitmaps=%d\n",
+            i, info.fType, i, info.fState, i, info.wID, i, info.hSubMenu ? 1 : 0, i,
+            (info.hbmpChecked || info.hbmpUnchecked) ? 1 : 0);
+        Add(reply, "item%d.text=%s\nitem%d.rect=%ld,%ld,%ld,%ld\n", i, utf8, i, r.left, r.top, r.right, r.bottom);
+    }
+}
+
+void ReplyPing(Reply* reply)
+{
+    BYTE* exe = (BYTE*)GetModuleHandleW(NULL);
+    IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(exe + ((IMAGE_DOS_HEADER*)exe)->e_lfanew);
+    Add(reply, "pong=1\nmain=%llx\nthread=%lu\nhooks=%d\nexe=%llx\nexe_size=%lx\n", Hex(MainWindow), GuiThread,
+        CallHook && RetHook && GetMessageHook ? 1 : 0, Hex(exe), (unsigned long)nt->OptionalHeader.SizeOfImage);
+}
+
+void ArmNoFont(Reply* reply)
+{
+    if (!RealCreateFontIndirectW)
+        RealCreateFontIndirectW =
+            (CreateFontIndirectWFn)PatchImport("gdi32.dll", "CreateFontIndirectW", (void*)FailingCreateFontIndirectW);
+    FaultNoFont = RealCreateFontIndirectW != NULL;
+    Add(reply, "armed=%d\n", FaultNoFont ? 1 : 0);
+}
+
+void Handle(const char* request, Reply* reply)
+{
+    int x = 0, y = 0, width = 0, height = 0;
+    unsigned long timeoutMs = 0;
+    unsigned long long handle = 0;
+    if (strcmp(request, "ping") == 0) ReplyPing(reply);
+    else if (strcmp(request, "lastmove") == 0) Add(reply, "moves=%ld\nx=%ld\ny=%ld\n", MovesTaken, LastMoveX, LastMoveY);
+    else if (strcmp(request, "state") == 0) ReplyState(reply);
+    else if (strcmp(request, "colors") == 0) ReplyColors(reply);
+    else if (strcmp(request, "cycles") == 0) ReplyCycles(reply);
+    else if (strcmp(request, "gdi") == 0) ReplyGdi(reply);
+    else if (strcmp(request, "closebox") == 0) ReplyCloseBox(reply);
+    else if (strcmp(request, "layout") == 0) ReplyLayout(reply);
+    else if (sscanf(request, "maprect %d %d %d %d", &x, &y, &width, &height) == 4) ReplyMapRect(reply, x, y, width, height);
+    else if (sscanf(request, "move %d %d", &x, &y) == 2) ReplyMove(reply, x, y);
+    else if (sscanf(request, "menu %lu", &timeoutMs) == 1) ReplyMenu(reply, timeoutMs);
+    else if (sscanf(request, "ismenu %llx", &handle) == 1) Add(reply, "ismenu=%d\n", IsMenu((HMENU)(ULONG_PTR)handle) ? 1 : 0);
+    else if (strcmp(request, "fault nolink") == 0) Add(reply, "armed=%d\n", FaultNoLink = true);
+    else if (strcmp(request, "fault nofont") == 0) ArmNoFont(reply);
+    else if (strcmp(request, "fault count") == 0) Add(reply, "font_calls_failed=%ld\n", FaultFontCalls);
+    else Add(reply, "error=unknown request\n");
+}
+
+DWORD WINAPI Serve(LPVOID)
+{
+    // The probe is injected after the main window exists; allow for a slow start.
+    for (int tries = 0; tries < 200 && !MainWindow; ++tries) {
+        HWND window = FindWindowW(L"StillSentinelClass", NULL);
+        DWORD pid = 0;
+        if (window) GuiThread = GetWindowThreadProcessId(window, &pid);
+        if (window && pid == GetCurrentProcessId()) MainWindow = window;
+        else Sleep(50);
+    }
+    if (MainWindow) {
+        CallHook = SetWindowsHookExW(WH_CALLWNDPROC, BeforeMessage, Self, GuiThread);
+        RetHook = SetWindowsHookExW(WH_CALLWNDPROCRET, AfterMessage, Self, GuiThread);
+        GetMessageHook = SetWindowsHookExW(WH_GETMESSAGE, TakenMessage, Self, GuiThread);
+    }
+    wchar_t name[64];
+    swprintf(name, ARRAYSIZE(name), L"\\\\.\\pipe\\ssprobe-%lu", GetCurrentProcessId());
+    static Reply reply;
+    for (;;) {
+        HANDLE pipe = CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1,
+                                       sizeof(reply.text), 1024, 0, NULL);
+        if (pipe == INVALID_HANDLE_VALUE) return 1;
+        if (ConnectNamedPipe(pipe, NULL) || GetLastError() == ERROR_PIPE_CONNECTED) {
+            char request[256] = "";
+            DWORD got = 0;
+            if (ReadFile(pipe, request, sizeof(request) - 1, &got, NULL)) {
+                request[got] = 0;
+                while (got && (request[got - 1] == '\n' || request[got - 1] == '\r')) request[--got] = 0;
+                reply.length = 0;
+                reply.text[0] = 0;
+                Handle(request, &reply);
+                DWORD written = 0;
+                WriteFile(pipe, reply.text, (DWORD)reply.length, &written, NULL);
+                FlushFileBuffers(pipe);
+            }
+            DisconnectNamedPipe(pipe);
+        }
+        CloseHandle(pipe);
+    }
+}
+
+}  // namespace
+
+// Runs once per process however often the DLL is loaded: LoadLibrary only
+// counts further loads, so a second inject starts no second server.
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        Self = instance;
+        DisableThreadLibraryCalls(instance);
+        InitializeCriticalSection(&Lock);
+        HANDLE thread = CreateThread(NULL, 0, Serve, NULL, 0, NULL);
+        if (thread) CloseHandle(thread);
+    }
+    return TRUE;
+}

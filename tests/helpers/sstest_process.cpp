@@ -1,0 +1,198 @@
+// Commands that reach into the program's process (its memory, the probe DLL
+// inside it, its About box in a loop) or stand in for the platform (the
+// taskbar's broadcast and icons, a recorder for the shell's handlers, the
+// session query).
+#include "sstest.h"
+
+#include <shellapi.h>
+#include <wtsapi32.h>
+
+#include <stdio.h>
+
+SSTEST_COMMAND(trayreadmem, "<pid> <address> <bytes>: the bytes of another process's memory, as hex")
+{
+    if (argc < 3) return 2;
+    HANDLE process = OpenProcess(PROCESS_VM_READ | PROCESS_QUERY_INFORMATION, FALSE, (DWORD)ParseNumber(argv[0]));
+    if (!process) return 1;
+    std::vector<unsigned char> bytes((size_t)ParseNumber(argv[2]));
+    SIZE_T got = 0;
+    BOOL ok = ReadProcessMemory(process, (LPCVOID)(ULONG_PTR)ParseNumber(argv[1]), bytes.data(), bytes.size(), &got);
+    CloseHandle(process);
+    if (!ok || got != bytes.size()) return 1;
+    std::wstring hex;
+    for (unsigned char b : bytes) hex += Format(L"%02x", b);
+    PrintUtf8(L"bytes=" + hex + L"\n");
+    return 0;
+}
+
+SSTEST_COMMAND(trayregmsg, "<hwnd|broadcast> <name>: sends the registered message of that name (to every top-level window for broadcast); prints its id and the result")
+{
+    if (argc < 2) return 2;
+    UINT message = RegisterWindowMessageW(argv[1]);
+    HWND target = wcscmp(argv[0], L"broadcast") == 0 ? HWND_BROADCAST : ParseWindow(argv[0]);
+    DWORD_PTR result = 0;
+    LRESULT ok = message ? SendMessageTimeoutW(target, message, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) : 0;
+    PrintUtf8(Format(L"message=0x%x\nresult=%lld\n", message, (long long)result));
+    return ok ? 0 : 1;
+}
+
+// Shell_NotifyIconW through a run-time lookup: sstest links only user32,
+// gdi32 and comctl32.
+typedef BOOL(WINAPI* NotifyIconFn)(DWORD, PNOTIFYICONDATAW);
+
+SSTEST_COMMAND(trayforget, "<hwnd> <uid>: deletes that notification icon, as a restarted taskbar would have lost it")
+{
+    if (argc < 2) return 2;
+    HMODULE shell = LoadLibraryW(L"shell32.dll");
+    NotifyIconFn notify = shell ? (NotifyIconFn)(void*)GetProcAddress(shell, "Shell_NotifyIconW") : NULL;
+    if (!notify) return 1;
+    NOTIFYICONDATAW data;
+    ZeroMemory(&data, sizeof(data));
+    data.cbSize = sizeof(data);
+    data.hWnd = ParseWindow(argv[0]);
+    data.uID = (UINT)ParseNumber(argv[1]);
+    BOOL ok = notify(NIM_DELETE, &data);
+    PrintUtf8(Format(L"deleted=%d\n", ok ? 1 : 0));
+    return ok ? 0 : 1;
+}
+
+SSTEST_COMMAND(record, "<file> [args...]: appends one UTF-8 line cwd=<dir><TAB>argc=<n><TAB>arg1=<a>... "
+                       "(a harmless stand-in for the shell's folder and web handlers)")
+{
+    if (argc < 1) return 2;
+    wchar_t cwd[MAX_PATH] = L"";
+    GetCurrentDirectoryW(ARRAYSIZE(cwd), cwd);
+    std::wstring line = Format(L"cwd=%ls\targc=%d", cwd, argc - 1);
+    for (int i = 1; i < argc; ++i) line += Format(L"\targ%d=", i) + argv[i];
+    return AppendUtf8(argv[0], line + L"\n") ? 0 : 1;
+}
+
+SSTEST_COMMAND(inject, "<pid> <dll path>: loads the DLL into the process (remote LoadLibraryW); prints loaded=0|1")
+{
+    if (argc < 2) return 2;
+    wchar_t path[MAX_PATH];
+    DWORD length = GetFullPathNameW(argv[1], ARRAYSIZE(path), path, NULL);
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, (DWORD)ParseNumber(argv[0]));
+    if (!length || length >= ARRAYSIZE(path) || !process) {
+        PrintUtf8(Format(L"loaded=0\nerror=%lu\n", GetLastError()));
+        if (process) CloseHandle(process);
+        return 1;
+    }
+    size_t bytes = (length + 1) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, NULL, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    BOOL wrote = remote && WriteProcessMemory(process, remote, path, bytes, NULL);
+    // kernel32 sits at the same address in every process of the prefix.
+    LPTHREAD_START_ROUTINE load =
+        (LPTHREAD_START_ROUTINE)(void*)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW");
+    HANDLE thread = wrote ? CreateRemoteThread(process, NULL, 0, load, remote, 0, NULL) : NULL;
+    // The thread's exit code is the low half of the module handle: 0 only when loading failed.
+    DWORD loaded = 0;
+    if (thread && WaitForSingleObject(thread, 15000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &loaded);
+    if (thread) CloseHandle(thread);
+    CloseHandle(process);
+    PrintUtf8(Format(L"loaded=%d\n", loaded ? 1 : 0));
+    return loaded ? 0 : 1;
+}
+
+// Sends one request to the probe inside process pid and returns its reply,
+// "" when the probe cannot be reached within 10 s or does not answer within 60 s.
+static std::string AskProbe(DWORD pid, const std::string& request)
+{
+    std::wstring name = Format(L"\\\\.\\pipe\\ssprobe-%lu", pid);
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    for (DWORD start = GetTickCount(); pipe == INVALID_HANDLE_VALUE;) {
+        pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+        if (pipe != INVALID_HANDLE_VALUE) break;
+        if (GetTickCount() - start >= 10000) return "";
+        // Busy (another client) or not created yet: both pass quickly.
+        if (GetLastError() == ERROR_PIPE_BUSY) WaitNamedPipeW(name.c_str(), 200);
+        else Sleep(50);
+    }
+    DWORD count = 0;
+    WriteFile(pipe, request.data(), (DWORD)request.size(), &count, NULL);
+    // Peek before reading, so that a probe that never answers cannot hold
+    // this helper for ever; the pipe breaks once the reply is complete.
+    std::string reply;
+    char buffer[4096];
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000;) {
+        if (!PeekNamedPipe(pipe, NULL, 0, NULL, &count, NULL)) break;
+        if (!count) {
+            Sleep(1);
+        } else if (ReadFile(pipe, buffer, count < sizeof(buffer) ? count : sizeof(buffer), &count, NULL) && count) {
+            reply.append(buffer, count);
+        } else {
+            break;
+        }
+    }
+    CloseHandle(pipe);
+    return reply;
+}
+
+SSTEST_COMMAND(probe, "<pid> <request...>: asks probe.dll inside the process; prints its reply")
+{
+    if (argc < 2) return 2;
+    std::wstring request;
+    for (int i = 1; i < argc; ++i) request += (i > 1 ? L" " : L"") + std::wstring(argv[i]);
+    std::string reply = AskProbe((DWORD)ParseNumber(argv[0]), Utf8(request));
+    fwrite(reply.data(), 1, reply.size(), stdout);
+    fflush(stdout);
+    return reply.empty() || reply.compare(0, 6, "error=") == 0 ? 1 : 0;
+}
+
+SSTEST_COMMAND(aboutloop, "<main hwnd> <pid> <count>: opens and closes the About box count times, varying hover and close")
+{
+    if (argc < 3) return 2;
+    HWND main = ParseWindow(argv[0]);
+    DWORD pid = (DWORD)ParseNumber(argv[1]);
+    unsigned long long count = ParseNumber(argv[2]);
+    for (unsigned long long i = 0; i < count; ++i) {
+        PostMessageW(main, WM_COMMAND, 40002, 0);  // IDM_ABOUT
+        std::vector<HWND> shown =
+            WaitTopWindows({pid, L"#32770", L"\u30d0\u30fc\u30b8\u30e7\u30f3\u60c5\u5831 StillSentinel", true, NULL}, 10000);
+        if (shown.empty()) {
+            PrintUtf8(Format(L"error=not shown in round %llu\n", i));
+            return 1;
+        }
+        // Leave the link normal, hot then normal again, or hot at the close.
+        if (i % 3 >= 1) AskProbe(pid, "move 2 2");
+        if (i % 3 == 1) AskProbe(pid, "move -3 -3");
+        switch (i % 4) {
+        case 0: PostMessageW(shown[0], WM_COMMAND, IDOK, 0); break;
+        case 1: PostMessageW(shown[0], WM_COMMAND, IDCANCEL, 0); break;
+        default: PostMessageW(shown[0], WM_CLOSE, 0, 0); break;
+        }
+        if (!WaitGone(shown[0], 10000)) {
+            PrintUtf8(Format(L"error=not closed in round %llu\n", i));
+            return 1;
+        }
+    }
+    PrintUtf8(Format(L"rounds=%llu\n", count));
+    return 0;
+}
+
+// Asks the platform the question the program asks for its periodic report,
+// so that a test can expect the platform's own answer (Wine 8 fails the
+// query, Wine 10 answers). It reports; it does not judge.
+SSTEST_COMMAND(sessionstate, ": console=<id>, then queried=0 and error=<code>, or queried=1, bytes=<n> and state=<first DWORD>")
+{
+    (void)argc, (void)argv;
+    typedef BOOL(WINAPI * QueryFn)(HANDLE, DWORD, WTS_INFO_CLASS, LPWSTR*, DWORD*);
+    typedef void(WINAPI * FreeFn)(PVOID);
+    DWORD console = WTSGetActiveConsoleSessionId();
+    PrintUtf8(Format(L"console=%lu\n", console));
+    HMODULE wts = LoadLibraryExW(L"wtsapi32.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    QueryFn query = wts ? (QueryFn)(void*)GetProcAddress(wts, "WTSQuerySessionInformationW") : NULL;
+    FreeFn release = wts ? (FreeFn)(void*)GetProcAddress(wts, "WTSFreeMemory") : NULL;
+    LPWSTR buffer = NULL;
+    DWORD bytes = 0;
+    SetLastError(0);  // Wine 8 fails the query without setting an error
+    if (!query || !release || !query(WTS_CURRENT_SERVER_HANDLE, console, WTSConnectState, &buffer, &bytes)) {
+        DWORD error = GetLastError();
+        PrintUtf8(Format(L"queried=0\nerror=%lu\n", error));
+        return 0;
+    }
+    PrintUtf8(Format(L"queried=1\nbytes=%lu\n", bytes));
+    if (buffer && bytes >= sizeof(DWORD)) PrintUtf8(Format(L"state=%lu\n", *(const DWORD*)buffer));
+    release(buffer);
+    return 0;
+}
