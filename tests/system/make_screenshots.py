@@ -1,58 +1,23 @@
-"""Renders the About box, the settings dialog and the tray menu under Xvfb for the README.
-
-Usage (from the repository root, after building):
-    STILLSENTINEL_BUILD=build /usr/bin/python3 tests/system/make_screenshots.py [output folder]
-
-The output folder defaults to docs/screenshots; the files are about.png and
-settings.png, each cropped to the dialog's window rectangle, and
-tray-menu.png, the tray menu opened beside Wine's tray window. The prefix is
-made the way the system tests make theirs (Japanese font replacement
-included), so the pictures show what the tests see.
-"""
-import subprocess
+"""The README's pictures, in the system tests' own prefix, so they show what the tests see:
+    STILLSENTINEL_BUILD=build /usr/bin/python3 tests/system/make_screenshots.py [folder, default docs/screenshots]
+about.png and settings.png: the dialog; tray-menu.png: the menu and the top left of the screen."""
 import sys
 import tempfile
 import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-
-from about_support import (ABOUT_CLASS, ABOUT_TITLE, IDM_ABOUT, IDM_SETTINGS, SETTINGS_TITLE, WM_CLOSE,  # noqa: E402
-                           WM_COMMAND, parse_rect, prepare_prefix, wait_until)
-from conftest import ROOT, WAIT_SECONDS, Wine  # noqa: E402
+from conftest import (ABOUT_TITLE, DIALOG_CLASS, IDM_ABOUT, IDM_SETTINGS, ROOT, SETTINGS_TITLE, WM_CLOSE,  # noqa: E402
+                      WM_COMMAND, WM_TRAYICON, Wine, wait_until)
 
 
-def shoot(wine, main, command, title, path):
-    wine.sstest("post", main, WM_COMMAND, command, 0)
-    dialog = wine.wait_window(ABOUT_CLASS, title)
-    # Shown, and then painted: give the paint a moment after it became visible.
-    assert wait_until(lambda: wine.sstest("dump", dialog["hwnd"])[2][0].find(" visible=1 ") > 0, timeout=10)
+def shoot(wine, hwnd, path, crop=lambda rect: rect):
+    """Waits for hwnd to be shown and painted, saves its part of the screen."""
+    wait_until(lambda: (wine.dump(hwnd)[0] or {}).get("visible") == "1", 10, what=f"{path.name} shown")
     time.sleep(1.0)
-    line = wine.sstest("dump", dialog["hwnd"])[2][0]
-    left, top, right, bottom = parse_rect(line.split(" rect=")[1].split()[0])
-    subprocess.run(["import", "-display", wine.xvfb.display, "-window", "root", "-crop",
-                    f"{right - left}x{bottom - top}+{left}+{top}", "+repage", str(path)],
-                   check=True, timeout=WAIT_SECONDS)
-    wine.sstest("post", dialog["hwnd"], WM_CLOSE, 0, 0)
-    wine.sstest("waitgone", dialog["hwnd"], 10000)
-    print(f"{path}: {right - left} x {bottom - top}")
-
-
-def shoot_tray_menu(wine, main, path):
-    """The tray menu as a right-click opens it, with Wine's tray window in view."""
-    subprocess.run(["xdotool", "mousemove", "60", "40"], env={"DISPLAY": wine.xvfb.display},
-                   check=True, timeout=WAIT_SECONDS)
-    wine.sstest("post", main, 0x8001, 1, 0x205)  # WM_TRAYICON, WM_RBUTTONUP
-    menu = wine.wait_window("#32768", "*")
-    assert wait_until(lambda: " visible=1 " in wine.sstest("dump", menu["hwnd"])[2][0], timeout=10)
-    time.sleep(1.0)
-    left, top, right, bottom = parse_rect(wine.sstest("dump", menu["hwnd"])[2][0].split(" rect=")[1].split()[0])
-    subprocess.run(["import", "-display", wine.xvfb.display, "-window", "root", "-crop",
-                    f"{right + 10}x{bottom + 10}+0+0", "+repage", str(path)], check=True, timeout=WAIT_SECONDS)
-    subprocess.run(["xdotool", "key", "Escape"], env={"DISPLAY": wine.xvfb.display}, check=True,
-                   timeout=WAIT_SECONDS)
-    wine.sstest("waitgone", menu["hwnd"], 10000)
-    print(f"{path}: {right + 10} x {bottom + 10}")
+    rect = crop(wine.dump(hwnd)[0]["rect"])
+    wine.screenshot(path, rect)
+    print(f"{path}: {rect[2] - rect[0]} x {rect[3] - rect[1]}")
 
 
 def main():
@@ -61,16 +26,22 @@ def main():
     with tempfile.TemporaryDirectory(prefix="stillsentinel-shots-") as tmp:
         wine = Wine(Path(tmp))
         try:
-            prepare_prefix(wine, Path(tmp) / "urls.txt")
+            wine.unmanaged()  # Wine draws the captions itself, as in the tests
+            wine.record_verbs(Path(tmp) / "urls.txt", ("http", "https"))
             app = wine.start(wine.install())
-            main_window = wine.wait_window()["hwnd"]
-            # Keep the pointer off the dialogs so the link shows its normal look.
-            subprocess.run(["xdotool", "mousemove", "1", "1"], env={"DISPLAY": wine.xvfb.display},
-                           check=True, timeout=WAIT_SECONDS)
-            shoot(wine, main_window, IDM_ABOUT, ABOUT_TITLE, out / "about.png")
-            shoot(wine, main_window, IDM_SETTINGS, SETTINGS_TITLE, out / "settings.png")
-            shoot_tray_menu(wine, main_window, out / "tray-menu.png")
-            wine.close_main(app)
+            wine.x("mousemove", 1, 1)  # off the dialogs: the link shows its normal look
+            for command, title, name in ((IDM_ABOUT, ABOUT_TITLE, "about"), (IDM_SETTINGS, SETTINGS_TITLE, "settings")):
+                app.post(WM_COMMAND, command)
+                dialog = int(wine.wait_window(DIALOG_CLASS, title)["hwnd"], 16)
+                shoot(wine, dialog, out / f"{name}.png")
+                wine.post(dialog, WM_CLOSE)
+                wine.wait_gone(dialog)
+            wine.x("mousemove", 60, 40)
+            app.post(WM_TRAYICON, 1, 0x205)  # WM_RBUTTONUP on the icon
+            menu = int(wine.wait_window("#32768")["hwnd"], 16)
+            shoot(wine, menu, out / "tray-menu.png", lambda rect: (0, 0, rect[2] + 10, rect[3] + 10))
+            wine.x("key", "Escape")
+            assert wine.wait_gone(menu) and wine.close_main(app) == 0
         finally:
             wine.shutdown()
 
