@@ -3,8 +3,8 @@
 Witnesses: Wine's relay trace of the program's GUI thread (shell, menu, timer
 and file calls with their arguments, in call order), the probe DLL that reads
 the open popup menu from inside the program, the program's memory (the icon
-record), Wine's own notification-area window (plain Xvfb has no X tray) and a
-recorder program that stands in for the folder browser.
+record), Wine's notification area (plain Xvfb has no X tray, so Wine shows its
+own) and a recorder program that stands in for the folder browser.
 """
 import os
 import struct
@@ -12,13 +12,15 @@ import time
 
 import pytest
 
-from conftest import EXE, SSTEST, Wine, chattr
-from tray_support import (
-    EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, NIM_ADD, NIM_DELETE, PROBE_DLL, START_TEXT, TPM_RIGHTBUTTON, WM_COMMAND,
-    WM_NULL, WM_TRAYICON, Trace, centre, hwnd_of, image_size, menus_shown, point_folder_verbs_at_recorder, probe,
-    read_record, read_records, read_trace, top_windows, wait_trace, wait_until, wine_path, wine_tray_icons,
-    write_settings, x_input)
+import relay
+from conftest import (EXE, EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, PROBE_DLL, SSTEST, START_TEXT, WM_COMMAND, WM_NULL,
+                      WM_TRAYICON, Wine, centre, immutable, parse_rect, read_records, windows_path)
+from ini import write_ini
+from tray_support import image_range, menus_shown, read_record
+from waits import wait_until
+from wineplatform import tray_icons
 
+NIM_ADD, NIM_DELETE, TPM_RIGHTBUTTON = 0, 2, 2
 IDR_TRAYMENU = 100
 IDI_APP = 101
 MFT_SEPARATOR = 0x800
@@ -47,16 +49,16 @@ QUIET = {"TimerIntervalSec": 3600, "LogIntervalSec": 3600}
 
 def start_traced(wine, settings, name="app", channels=""):
     """Installs and starts the exe with the relay trace (and any further debug
-    channels) on; returns (app, folder, window, Program)."""
+    channels) on; returns (app, folder, Program)."""
     folder = wine.install(name)
-    write_settings(folder, **settings)
+    write_ini(folder, **settings)
     wine.relay(*RELAY)
     wine.env["WINEDEBUG"] += channels
     app = wine.start(folder)
-    window = wine.wait_window()
-    trace = wait_trace(app, lambda t: t.thread_of_window(hwnd_of(window)) and t.calls("shell32.Shell_NotifyIconW"))
-    program = Program(trace, hwnd_of(window))
-    return app, folder, window, program
+    hwnd = app.window()
+    trace = app.wait_trace(lambda t: t.thread_of_window(hwnd) and t.calls("shell32.Shell_NotifyIconW"),
+                           what="the main window's messages and the icon's addition in the trace")
+    return app, folder, Program(trace, hwnd)
 
 
 class Program:
@@ -69,7 +71,7 @@ class Program:
         assert self.tid, "the relay trace shows no message of the main window"
         # Start-up's first LoadIconW (the class icon) names the program's module.
         self.base = trace.calls("user32.LoadIconW", self.tid)[0].args[0].value
-        self.image = range(self.base, self.base + image_size(EXE))
+        self.image = image_range(self.base)
 
     def messages(self, trace, number=None, name=None):
         """Messages to the main window, optionally only one kind."""
@@ -80,18 +82,13 @@ class Program:
 
     def inside(self, trace, outer, function):
         """The program's own calls of function made while outer was running."""
-        return [e for e in self.calls(trace, function) if spans(outer, e)]
+        return [e for e in self.calls(trace, function) if outer.spans(e)]
 
     def default_handling(self, trace, message, number):
         """DefWindowProcW calls for this very message. The window procedure
         reaches it by a tail jump, so the caller seen is user32, not the exe."""
-        return [e for e in trace.calls("user32.DefWindowProcW", self.tid) if spans(message, e)
+        return [e for e in trace.calls("user32.DefWindowProcW", self.tid) if message.spans(e)
                 and e.args[0].value == self.hwnd and e.args[1].int32 == number]
-
-
-def spans(outer, event):
-    """Whether event happened inside the call outer (same thread, between its Call and Ret)."""
-    return event.tid == outer.tid and outer.index < event.index < (outer.ret_index or float("inf"))
 
 
 def tray_callbacks(trace, prog, lparam):
@@ -111,10 +108,9 @@ def unpack_notify_icon_data(record):
 
 
 def test_start_adds_the_icon_with_the_full_record(wine):
-    app, _, window, prog = start_traced(wine, QUIET, channels=",+systray")
-    hwnd, pid = hwnd_of(window), int(window["pid"])
-    text = read_trace(app)
-    trace = Trace(text)
+    app, _, prog = start_traced(wine, QUIET, channels=",+systray")
+    text = app.stderr_text()
+    trace = relay.Trace(text)
 
     adds = prog.calls(trace, "shell32.Shell_NotifyIconW")
     assert [c.args[0].int32 for c in adds] == [NIM_ADD], "start-up must add the icon exactly once"
@@ -125,10 +121,10 @@ def test_start_adds_the_icon_with_the_full_record(wine):
     assert creates and creates[0].ret_index < add.index, "the icon is added after the window exists"
 
     # The record as the program holds it, read from its memory.
-    fields = unpack_notify_icon_data(read_record(wine, pid, add.args[1].value))
+    fields = unpack_notify_icon_data(read_record(wine, app.pid, add.args[1].value))
     icon_loads = [c for c in prog.calls(trace, "user32.LoadIconW") if c.index < add.index]
     assert icon_loads[-1].args[0].value == prog.base and icon_loads[-1].args[1].value == IDI_APP
-    expected = {"cbSize": 976, "hWnd": hwnd, "uID": 1, "uFlags": 7, "uCallbackMessage": WM_TRAYICON,
+    expected = {"cbSize": 976, "hWnd": app.hwnd, "uID": 1, "uFlags": 7, "uCallbackMessage": WM_TRAYICON,
                 "hIcon": icon_loads[-1].retval, "szTip": "StillSentinel"}
     assert {k: fields[k] for k in expected} == expected
     assert fields["hIcon"] != 0
@@ -137,54 +133,51 @@ def test_start_adds_the_icon_with_the_full_record(wine):
     assert fields["padding"] == bytes(8)
 
     # The shell received it: Wine's notification area shows one icon.
-    assert wait_until(lambda: len(wine_tray_icons(wine)) == 1, 10), "no icon in Wine's notification area"
+    wait_until(lambda: len(tray_icons(wine)) == 1, 10, what="one icon in Wine's notification area")
     assert wine.close_main(app) == 0
 
 
 def test_taskbar_created_adds_the_icon_again(wine):
-    app, _, window, prog = start_traced(wine, QUIET)
-    first_add = prog.calls(Trace(read_trace(app)), "shell32.Shell_NotifyIconW")[0]
-    record_before = read_record(wine, int(window["pid"]), first_add.args[1].value)
-    assert wait_until(lambda: len(wine_tray_icons(wine)) == 1, 10)
+    app, _, prog = start_traced(wine, QUIET)
+    first_add = prog.calls(app.trace(), "shell32.Shell_NotifyIconW")[0]
+    record_before = read_record(wine, app.pid, first_add.args[1].value)
+    wait_until(lambda: len(tray_icons(wine)) == 1, 10, what="one icon in Wine's notification area")
 
     # The taskbar restarts and forgets its icons.
-    code, _, _ = wine.sstest("trayforget", window["hwnd"], 1)
-    assert code == 0
-    assert wait_until(lambda: not wine_tray_icons(wine), 10), "the icon did not leave Wine's notification area"
+    wine.check("trayforget", f"{app.hwnd:x}", 1)
+    wait_until(lambda: not tray_icons(wine), 10, what="the icon to leave Wine's notification area")
 
     # Another registered message is not mistaken for the broadcast; then the
     # broadcast itself, to every top-level window as the taskbar sends it.
-    code, other, _ = wine.sstest("trayregmsg", "broadcast", "StillSentinelTrayTestMessage")
-    assert code == 0
-    code, created, _ = wine.sstest("trayregmsg", "broadcast", "TaskbarCreated")
-    assert code == 0 and other["message"] != created["message"]
+    other, _ = wine.check("trayregmsg", "broadcast", "StillSentinelTrayTestMessage")
+    created, _ = wine.check("trayregmsg", "broadcast", "TaskbarCreated")
+    assert other["message"] != created["message"]
 
-    trace = wait_trace(app, lambda t: len(prog.calls(t, "shell32.Shell_NotifyIconW")) >= 2, 10)
+    trace = app.wait_trace(lambda t: len(prog.calls(t, "shell32.Shell_NotifyIconW")) >= 2, 10)
     notifies = prog.calls(trace, "shell32.Shell_NotifyIconW")
     assert [(c.args[0].int32, c.args[1].value) for c in notifies] == [(NIM_ADD, first_add.args[1].value)] * 2
     [received] = prog.messages(trace, int(created["message"], 16), "TaskbarCreated")
-    assert spans(received, notifies[1]), "the re-add happens while handling the broadcast"
+    assert received.spans(notifies[1]), "the re-add happens while handling the broadcast"
     # It then goes on to DefWindowProcW, whose answer is the window's answer.
     [default] = prog.default_handling(trace, received, int(created["message"], 16))
     assert default.index > notifies[1].ret_index and received.retval == default.retval
     [ignored] = prog.messages(trace, int(other["message"], 16), "StillSentinelTrayTestMessage")
     assert not prog.inside(trace, ignored, "shell32.Shell_NotifyIconW")
 
-    assert read_record(wine, int(window["pid"]), first_add.args[1].value) == record_before
-    assert wait_until(lambda: len(wine_tray_icons(wine)) == 1, 10), "the icon did not come back"
+    assert read_record(wine, app.pid, first_add.args[1].value) == record_before
+    wait_until(lambda: len(tray_icons(wine)) == 1, 10, what="the icon to come back")
     assert wine.close_main(app) == 0
 
 
 # --- The menu ----------------------------------------------------------------
 
 def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
-    app, _, window, prog = start_traced(wine, QUIET)
-    hwnd, pid = hwnd_of(window), int(window["pid"])
-    x_input(wine, "mousemove", 300, 200)
-    wine.sstest("post", window["hwnd"], WM_TRAYICON, 1, 0x205)
+    app, _, prog = start_traced(wine, QUIET)
+    hwnd, pid = app.hwnd, app.pid
+    wine.x("mousemove", 300, 200)
+    app.post(WM_TRAYICON, 1, 0x205)
 
-    code, menu = probe(wine, pid, "menu", 10000)
-    assert code == 0, menu.get("error", menu)
+    menu, _ = app.probe("menu", 10000)
     assert menu["menus"] == "1"
     assert int(menu["count"]) == len(MENU_ITEMS)
     for i, expected in enumerate(MENU_ITEMS):
@@ -199,14 +192,14 @@ def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
     shown, windows = menus_shown(wine, pid, 1)
     assert shown and windows["rect0"].split(",")[:2] == ["300", "200"], "the menu opens at the pointer"
 
-    x_input(wine, "key", "Escape")
+    wine.x("key", "Escape")
     assert menus_shown(wine, pid, 0)[0], "Escape did not close the menu"
-    trace = wait_trace(app, lambda t: any(m.ret_index for m in tray_callbacks(t, prog, 0x205)))
+    trace = app.wait_trace(lambda t: any(m.ret_index for m in tray_callbacks(t, prog, 0x205)))
     [callback] = tray_callbacks(trace, prog, 0x205)
     assert callback.retval == 0
 
     # The callback's own steps, in order, with their arguments.
-    seq = [e for e in trace.on_thread(prog.tid) if spans(callback, e) and e.caller in prog.image]
+    seq = [e for e in trace.select(None, prog.tid, callers=prog.image) if callback.spans(e)]
     names = [e.name for e in seq]
     expected_order = ["user32.GetCursorPos", "user32.SetForegroundWindow", "user32.LoadMenuW", "user32.GetSubMenu",
                       "user32.TrackPopupMenu", "user32.DestroyMenu"]
@@ -224,8 +217,8 @@ def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
     posts = [e for e in seq if e.name == "user32.PostMessageW"]
     assert all(p.args[0].value == hwnd and p.args[1].int32 == WM_NULL and p.index > track.ret_index for p in posts)
 
-    code, after = probe(wine, pid, "ismenu", menu["hmenu"])
-    assert code == 0 and after["ismenu"] == "0", "the loaded menu is destroyed after use"
+    after, _ = app.probe("ismenu", menu["hmenu"])
+    assert after["ismenu"] == "0", "the loaded menu is destroyed after use"
     assert wine.close_main(app) == 0
 
 
@@ -248,11 +241,11 @@ CALLBACKS = [
 @pytest.fixture(scope="module")
 def callback_app(tmp_path_factory):
     if not EXE.exists() or not SSTEST.exists() or not PROBE_DLL.exists():
-        pytest.fail("build the exe, sstest.exe and ssprobe.dll first")
+        pytest.fail(f"build {EXE}, {SSTEST} and {PROBE_DLL} first")
     wine = Wine(tmp_path_factory.mktemp("callbacks"))
     try:
-        app, _, window, prog = start_traced(wine, QUIET)
-        yield wine, app, window, prog
+        app, _, prog = start_traced(wine, QUIET)
+        yield wine, app, prog
         assert wine.close_main(app) == 0
     finally:
         wine.shutdown()
@@ -260,18 +253,18 @@ def callback_app(tmp_path_factory):
 
 @pytest.mark.parametrize("lparam,opens", CALLBACKS, ids=[f"lParam={lp:#x}" for lp, _ in CALLBACKS])
 def test_only_right_button_release_opens_the_menu(callback_app, lparam, opens):
-    wine, app, window, prog = callback_app
-    pid = int(window["pid"])
-    wine.sstest("post", window["hwnd"], WM_TRAYICON, 1, lparam)
+    wine, app, prog = callback_app
+    pid = app.pid
+    app.post(WM_TRAYICON, 1, lparam)
     if opens:
         assert menus_shown(wine, pid, 1)[0], "no menu appeared"
     handled = lambda t: [m for m in tray_callbacks(t, prog, lparam) if m.ret_index]  # noqa: E731
-    trace = wait_trace(app, handled, 5 if opens else 10)
+    trace = app.wait_trace(handled, 5 if opens else 10)
     if not handled(trace) and menus_shown(wine, pid, 1, 0)[0]:
         # A menu keeps the handler from returning: close it, so that the
         # following rows still meet a program at rest, then report.
-        x_input(wine, "key", "Escape")
-        trace = wait_trace(app, handled, 10)
+        wine.x("key", "Escape")
+        trace = app.wait_trace(handled, 10)
         assert opens, f"lParam {lparam:#x} opened a menu"
     [callback] = handled(trace)
     assert callback.retval == 0
@@ -285,59 +278,57 @@ def test_only_right_button_release_opens_the_menu(callback_app, lparam, opens):
 @pytest.mark.parametrize("clicks,callbacks", [(1, [0x201, 0x202]), (2, [0x201, 0x202, 0x203, 0x202])],
                          ids=["left click", "left double click"])
 def test_real_left_clicks_on_the_icon_open_nothing(callback_app, clicks, callbacks):
-    wine, app, window, prog = callback_app
-    pid = int(window["pid"])
-    icons = wait_until(lambda: wine_tray_icons(wine), 10)
+    wine, app, prog = callback_app
+    icons = wait_until(lambda: tray_icons(wine), 10)
     assert len(icons) == 1, "no icon in Wine's notification area"
     # Let any earlier click fall out of the double-click time (500 ms).
     time.sleep(1.0)
-    since = Trace(read_trace(app)).end
+    since = len(app.trace().events)
     x, y = centre(icons[0])
-    x_input(wine, "mousemove", x, y, "click", "--repeat", clicks, "--delay", 100, 1)
+    wine.x("mousemove", x, y, "click", "--repeat", clicks, "--delay", 100, 1)
 
     def arrived(t):
         return [m.lp for m in prog.messages(t, WM_TRAYICON) if m.index >= since and m.ret_index and m.lp != 0x200]
 
-    trace = wait_trace(app, lambda t: arrived(t) == callbacks, 10)
+    trace = app.wait_trace(lambda t: arrived(t) == callbacks, 10)
     assert arrived(trace) == callbacks, "the icon did not pass the clicks on as version-0 callbacks"
     assert not [c for c in prog.calls(trace, "user32.TrackPopupMenu") + prog.calls(trace, "user32.LoadMenuW")
                 if c.index >= since]
-    assert menus_shown(wine, pid, 0, 2000)[0]
+    assert menus_shown(wine, app.pid, 0, 2000)[0]
 
 
 # --- Exit ----------------------------------------------------------------------
 
-def choose_exit_by_key(wine, pid):
-    x_input(wine, "key", "x")
+def choose_exit_by_key(wine, app):
+    wine.x("key", "x")
 
 
-def choose_exit_by_click(wine, pid):
-    code, menu = probe(wine, pid, "menu", 10000)
-    assert code == 0 and menu["item4.text"] == "終了する(&X)"
-    rect = tuple(int(v) for v in menu["item4.rect"].split(","))
-    x, y = centre(rect)
-    x_input(wine, "mousemove", x, y, "click", 1)
+def choose_exit_by_click(wine, app):
+    menu, _ = app.probe("menu", 10000)
+    assert menu["item4.text"] == "終了する(&X)"
+    x, y = centre(parse_rect(menu["item4.rect"]))
+    wine.x("mousemove", x, y, "click", 1)
 
 
 @pytest.mark.parametrize("choose", [choose_exit_by_key, choose_exit_by_click], ids=["access key", "click"])
 def test_exit_from_the_menu_writes_the_exit_line_then_removes_the_icon(wine, choose):
-    app, folder, window, prog = start_traced(wine, QUIET)
-    hwnd, pid = hwnd_of(window), int(window["pid"])
-    icons = wait_until(lambda: wine_tray_icons(wine), 10)
+    app, folder, prog = start_traced(wine, QUIET)
+    hwnd = app.hwnd
+    icons = wait_until(lambda: tray_icons(wine), 10)
     assert len(icons) == 1, "no icon in Wine's notification area"
 
     # A real right-click on the icon, then the exit item.
     x, y = centre(icons[0])
-    x_input(wine, "mousemove", x, y, "click", 3)
-    assert menus_shown(wine, pid, 1)[0], "the right-click opened no menu"
-    choose(wine, pid)
+    wine.x("mousemove", x, y, "click", 3)
+    assert menus_shown(wine, app.pid, 1)[0], "the right-click opened no menu"
+    choose(wine, app)
     assert app.wait_exit(30) == 0
 
-    trace = Trace(read_trace(app))
+    trace = app.trace()
     [command] = [m for m in prog.messages(trace, WM_COMMAND, "WM_COMMAND") if m.wp & 0xFFFF == IDM_EXIT]
     assert [c.args[0].value for c in prog.inside(trace, command, "user32.DestroyWindow")] == [hwnd]
     [destroy] = prog.messages(trace, 2, "WM_DESTROY")
-    assert spans(command, destroy)
+    assert command.spans(destroy)
 
     # WM_DESTROY: timers stopped, exit line written, quit posted; in this order.
     kills = prog.inside(trace, destroy, "user32.KillTimer")
@@ -366,26 +357,26 @@ def test_exit_from_the_menu_writes_the_exit_line_then_removes_the_icon(wine, cho
     last_line = (lines[-2] + "\r\n").encode("utf-8")
     assert writes[0].args[2].int32 == len(last_line) and data.endswith(last_line)
 
-    assert wait_until(lambda: not wine_tray_icons(wine), 10), "the icon stayed in Wine's notification area"
+    wait_until(lambda: not tray_icons(wine), 10, what="the icon to leave Wine's notification area")
 
 
 # --- Open log folder -----------------------------------------------------------
 
 def test_open_log_folder_with_logging_off_makes_the_folder_then_opens_it(wine):
     record = wine.tmp / "opened.txt"
-    point_folder_verbs_at_recorder(wine, record)
-    app, folder, window, prog = start_traced(wine, {"TimerIntervalSec": 3600, "LogIntervalSec": 0})
+    wine.record_verbs(record, ("Folder", "Directory"))
+    app, folder, prog = start_traced(wine, {"TimerIntervalSec": 3600, "LogIntervalSec": 0})
     log_folder = folder / "tester_log"
     assert not log_folder.exists(), "with logging off nothing makes the folder at start"
 
-    wine.sstest("post", window["hwnd"], WM_COMMAND, IDM_OPENLOG, 0)
-    assert wait_until(lambda: read_records(record), 20), "the shell did not run the folder's open verb"
-    trace = wait_trace(app, lambda t: any(c.ret_index for c in prog.calls(t, "shell32.ShellExecuteW")))
+    app.post(WM_COMMAND, IDM_OPENLOG)
+    wait_until(lambda: read_records(record), 20, what="the shell to run the folder's open verb")
+    trace = app.wait_trace(lambda t: any(c.ret_index for c in prog.calls(t, "shell32.ShellExecuteW")))
 
     [command] = prog.messages(trace, WM_COMMAND, "WM_COMMAND")
     [made] = prog.inside(trace, command, "kernel32.CreateDirectoryW")
     [opened] = prog.inside(trace, command, "shell32.ShellExecuteW")
-    expected = wine_path(log_folder)
+    expected = windows_path(log_folder)
     assert made.args[0].text == expected and made.retval == 1
     assert made.ret_index < opened.index, "the folder is made before the shell is asked to open it"
     assert (opened.args[0].value, opened.args[3].value, opened.args[5].int32) == (0, 0, 1)  # no owner or parameters; SW_SHOWNORMAL
@@ -398,8 +389,8 @@ def test_open_log_folder_with_logging_off_makes_the_folder_then_opens_it(wine):
     # A folder path already known is used unchanged: no second creation,
     # even when the folder has gone meanwhile.
     log_folder.rmdir()
-    wine.sstest("post", window["hwnd"], WM_COMMAND, IDM_OPENLOG, 0)
-    trace = wait_trace(app, lambda t: sum(1 for c in prog.calls(t, "shell32.ShellExecuteW") if c.ret_index) >= 2)
+    app.post(WM_COMMAND, IDM_OPENLOG)
+    trace = app.wait_trace(lambda t: sum(1 for c in prog.calls(t, "shell32.ShellExecuteW") if c.ret_index) >= 2)
     second = prog.calls(trace, "shell32.ShellExecuteW")[1]
     assert [second.args[1].text, second.args[2].text, second.args[4].text] == ["open", expected, expected]
     assert len(prog.calls(trace, "kernel32.CreateDirectoryW")) == 1
@@ -407,30 +398,24 @@ def test_open_log_folder_with_logging_off_makes_the_folder_then_opens_it(wine):
     assert wine.close_main(app) == 0
 
 
-
-
 def test_open_log_folder_does_nothing_when_the_folder_cannot_be_made(wine):
     record = wine.tmp / "opened.txt"
-    point_folder_verbs_at_recorder(wine, record)
-    app, folder, window, prog = start_traced(wine, {"TimerIntervalSec": 3600, "LogIntervalSec": 0})
-    pid = int(window["pid"])
-    chattr("+i", folder)
-    try:
-        wine.sstest("post", window["hwnd"], WM_COMMAND, IDM_OPENLOG, 0)
-        trace = wait_trace(app, lambda t: any(m.ret_index for m in prog.messages(t, WM_COMMAND, "WM_COMMAND")))
+    wine.record_verbs(record, ("Folder", "Directory"))
+    app, folder, prog = start_traced(wine, {"TimerIntervalSec": 3600, "LogIntervalSec": 0})
+    with immutable(folder):
+        app.post(WM_COMMAND, IDM_OPENLOG)
+        trace = app.wait_trace(lambda t: any(m.ret_index for m in prog.messages(t, WM_COMMAND, "WM_COMMAND")))
         [command] = prog.messages(trace, WM_COMMAND, "WM_COMMAND")
         [made] = prog.inside(trace, command, "kernel32.CreateDirectoryW")
         assert made.retval == 0, "the folder was made although its parent is unwritable"
         assert not prog.inside(trace, command, "shell32.ShellExecuteW")
         # Silent: no window of the program became visible.
-        assert [w for w in top_windows(wine, pid) if w["visible"] == "1"] == []
-    finally:
-        chattr("-i", folder)
+        assert [w for w in wine.windows(app.pid) if w["visible"] == "1"] == []
 
     # The next command tries again, and now succeeds.
-    wine.sstest("post", window["hwnd"], WM_COMMAND, IDM_OPENLOG, 0)
-    assert wait_until(lambda: read_records(record), 20), "the second command did not open the folder"
-    trace = Trace(read_trace(app))
+    app.post(WM_COMMAND, IDM_OPENLOG)
+    wait_until(lambda: read_records(record), 20, what="the second command to open the folder")
+    trace = app.trace()
     assert [c.retval for c in prog.calls(trace, "kernel32.CreateDirectoryW")] == [0, 1]
     assert (folder / "tester_log").is_dir()
     assert wine.close_main(app) == 0
