@@ -1,13 +1,15 @@
 """Reads StillSentinel.exe's resources with pefile, independently of the program's code."""
 import struct
 
-import pefile
-
 RT_ICON, RT_MENU, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 4, 5, 14, 16, 24
+# Predefined control classes that a template may name by ordinal.
+CLASS_ORDINALS = {0x80: "BUTTON", 0x81: "EDIT", 0x82: "STATIC", 0x83: "LISTBOX", 0x84: "SCROLLBAR", 0x85: "COMBOBOX"}
 
 
 def load_resources(exe_path):
     """{(type, name): [(lang, bytes)]} for every resource in the exe."""
+    import pefile  # Debian: python3-pefile; imported here so that only the tests reading resources need it
+
     pe = pefile.PE(str(exe_path), fast_load=True)
     pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
     found = {}
@@ -39,40 +41,33 @@ class Reader:
         return text
 
     def sz_or_ord(self):
-        first = struct.unpack_from("<H", self.data, self.pos)[0]
-        if first == 0xFFFF:
+        if struct.unpack_from("<H", self.data, self.pos)[0] == 0xFFFF:
             self.pos += 2
             return self.take("H")
-        if first == 0:
-            self.pos += 2
-            return ""
         return self.string()
 
     def align(self, n=4):
         self.pos = (self.pos + n - 1) // n * n
 
 
-CLASS_ATOMS = {0x80: "BUTTON", 0x81: "EDIT", 0x82: "STATIC", 0x83: "LISTBOX", 0x84: "SCROLLBAR", 0x85: "COMBOBOX"}
-
-
 def parse_dialogex(data):
+    """An extended dialog template (DLGTEMPLATEEX) as plain values: the header,
+    font (face, points, weight, italic, charset) and controls in order."""
     r = Reader(data)
     ver, sig, help_id, ex_style, style, count, x, y, cx, cy = r.take("HHIIIHhhhh")
-    dialog = dict(version=ver, signature=sig, help_id=help_id, ex_style=ex_style, style=style,
-                  rect=(x, y, cx, cy), menu=r.sz_or_ord(), cls=r.sz_or_ord(), caption=r.string())
-    point, weight, italic, charset = r.take("HHBB")
-    dialog.update(font_size=point, font_weight=weight, font_italic=italic, font_charset=charset,
-                  font=r.string())
+    dialog = {"version": ver, "signature": sig, "help_id": help_id, "ex_style": ex_style, "style": style,
+              "rect": (x, y, cx, cy), "menu": r.sz_or_ord(), "class": r.sz_or_ord(), "title": r.string(), "font": None}
+    if style & 0x40:  # DS_SETFONT
+        points, weight, italic, charset = r.take("HHBB")
+        dialog["font"] = (r.string(), points, weight, italic, charset)
     controls = []
     for _ in range(count):
         r.align()
         help_id, ex_style, style, x, y, cx, cy, cid = r.take("IIIhhhhi")
-        cls = r.sz_or_ord()
-        text = r.sz_or_ord()
-        extra = r.take("H")
+        cls, text, extra = r.sz_or_ord(), r.sz_or_ord(), r.take("H")
         r.pos += extra
-        controls.append(dict(help_id=help_id, ex_style=ex_style, style=style, rect=(x, y, cx, cy), id=cid,
-                             cls=CLASS_ATOMS.get(cls, cls), text=text))
+        controls.append({"help_id": help_id, "ex_style": ex_style, "style": style, "rect": (x, y, cx, cy),
+                         "id": cid, "class": CLASS_ORDINALS.get(cls, cls), "text": text, "extra": extra})
     dialog["controls"] = controls
     return dialog
 
@@ -89,12 +84,10 @@ def parse_menu(data):
         while True:
             flags = r.take("H")
             if flags & 0x10:  # MF_POPUP
-                text = r.string()
-                result.append((flags, None, text, items()))
+                result.append((flags, None, r.string(), items()))
             else:
                 mid = r.take("H")
-                text = r.string()
-                result.append((flags, mid, text, []))
+                result.append((flags, mid, r.string(), []))
             if flags & 0x80:  # MF_END
                 return result
 

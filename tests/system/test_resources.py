@@ -3,12 +3,13 @@ import re
 
 import pytest
 
-from conftest import EXE
+from conftest import ABOUT_TITLE, EXE, SETTINGS_TITLE
 from resources import (RT_DIALOG, RT_GROUP_ICON, RT_ICON, RT_MANIFEST, RT_MENU, load_resources, parse_dialogex,
                        parse_icon_group, parse_menu)
+# The settings template's table, shared with the settings dialog tests that check the live dialog against it.
+from test_settings_dialog import CONTROLS, DIALOG_SIZE, DIALOG_STYLE
 
 LANG_EN_US = 0x0409
-DIALOG_STYLE = 0x80C808C0
 
 
 @pytest.fixture(scope="module")
@@ -74,38 +75,16 @@ def check_dialog(dialog, size, caption, controls):
     assert (dialog["version"], dialog["signature"], dialog["help_id"], dialog["ex_style"]) == (1, 0xFFFF, 0, 0)
     assert dialog["style"] == DIALOG_STYLE
     assert dialog["rect"] == (0, 0) + size
-    assert (dialog["menu"], dialog["cls"], dialog["caption"]) == ("", "", caption)
-    assert (dialog["font"], dialog["font_size"], dialog["font_weight"], dialog["font_italic"],
-            dialog["font_charset"]) == ("MS UI Gothic", 9, 0, 0, 1)
+    assert (dialog["menu"], dialog["class"], dialog["title"]) == ("", "", caption)
+    assert dialog["font"] == ("MS UI Gothic", 9, 0, 0, 1)
     # Window class names are case-insensitive; resource compilers may upper-case them.
-    got = [(c["id"], c["cls"].upper(), c["text"], c["style"], c["rect"]) for c in dialog["controls"]]
+    got = [(c["id"], c["class"].upper(), c["text"], c["style"], c["rect"]) for c in dialog["controls"]]
     assert got == [(i, cls.upper(), text, style, rect) for i, cls, text, style, rect in controls]
-    assert all(c["ex_style"] == 0 and c["help_id"] == 0 for c in dialog["controls"])
-
-
-LABEL, EDIT, SPIN = 0x50020000, 0x50812000, 0x50010036
-
-SETTINGS_CONTROLS = [
-    (-1, "STATIC", "監視間隔（秒）:", LABEL, (10, 12, 105, 8)),
-    (1001, "EDIT", "", EDIT, (120, 10, 40, 14)),
-    (1002, "msctls_updown32", "", SPIN, (160, 10, 11, 14)),
-    (-1, "STATIC", "不動でロックまでの秒数:", LABEL, (10, 32, 105, 8)),
-    (1003, "EDIT", "", EDIT, (120, 30, 40, 14)),
-    (1004, "msctls_updown32", "", SPIN, (160, 30, 11, 14)),
-    (-1, "STATIC", "不動判定の移動閾値（px）:", LABEL, (10, 52, 105, 8)),
-    (1005, "EDIT", "", EDIT, (120, 50, 40, 14)),
-    (1006, "msctls_updown32", "", SPIN, (160, 50, 11, 14)),
-    (-1, "STATIC", "ログ記録間隔（秒、0で記録しない）:", LABEL, (10, 68, 105, 16)),  # two lines, so that the label is not cut
-    (1007, "EDIT", "", EDIT, (120, 70, 40, 14)),
-    (1008, "msctls_updown32", "", SPIN, (160, 70, 11, 14)),
-    (1009, "BUTTON", "本ソフトをスタートアップに登録する", 0x50010003, (10, 92, 165, 10)),
-    (1, "BUTTON", "OK", 0x50010001, (30, 115, 50, 14)),
-    (2, "BUTTON", "キャンセル", 0x50010000, (100, 115, 50, 14)),
-]
+    assert all(c["ex_style"] == 0 and c["help_id"] == 0 and c["extra"] == 0 for c in dialog["controls"])
 
 
 def test_settings_dialog_template(resources):
-    check_dialog(parse_dialogex(single(resources, RT_DIALOG, 1000)), (180, 140), "設定", SETTINGS_CONTROLS)
+    check_dialog(parse_dialogex(single(resources, RT_DIALOG, 1000)), DIALOG_SIZE, SETTINGS_TITLE, CONTROLS)
 
 
 def test_about_dialog_template(resources):
@@ -113,7 +92,7 @@ def test_about_dialog_template(resources):
     notice = dialog["controls"][2]["text"]
     link = dialog["controls"][3]["text"]
     assert notice.strip() and link.startswith("URL : https://")
-    check_dialog(dialog, (213, 114), "バージョン情報 StillSentinel", [
+    check_dialog(dialog, (213, 114), ABOUT_TITLE, [
         (2001, "STATIC", 101, 0x50000003, (7, 10, 128, 128)),
         (-1, "STATIC", "StillSentinel Version 1.00", 0x50020080, (85, 31, 124, 8)),
         (-1, "STATIC", notice, 0x50020080, (85, 46, 124, 8)),

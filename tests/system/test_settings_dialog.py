@@ -3,18 +3,18 @@
 The dialog is opened the way the tray menu does it, by posting WM_COMMAND
 40003 to the hidden main window, and driven from outside through sstest.
 """
-import importlib.util
 import time
 
 import pytest
 
-from conftest import EXE
+from conftest import (ABOUT_TITLE, DIALOG_CLASS, EXE, IDCANCEL, IDM_ABOUT, IDM_SETTINGS, IDOK, SETTINGS_TITLE,
+                      WM_CLOSE, WM_COMMAND, WM_TIMER, windows_path)
 from dialog_support import (
-    ABOUT_TITLE, BM_CLICK, DIALOG_CLASS, FIELDS, IDCANCEL, IDM_ABOUT, IDM_SETTINGS, KEYS, SC_CLOSE,
-    SETTINGS_TITLE, SHORTCUT_NAME, STARTUP_CHECK, TIMER_IDLE, TIMER_LOG, UDM_SETPOS, VK_ESCAPE, VK_UP, WM_CLOSE,
-    WM_COMMAND, WM_SYSCOMMAND, WM_TIMER, Session, dialog_resource, ini_text, mul_div, parse_dialogex, parse_dump,
-    startup_folder, windows_path, xdotool,
+    FIELDS, SC_CLOSE, SHORTCUT_NAME, STARTUP_CHECK, TIMER_IDLE, TIMER_LOG, UDM_SETPOS, VK_ESCAPE, VK_UP,
+    WM_SYSCOMMAND, Session, function, mul_div, startup_folder, strings,
 )
+from ini import KEYS, ini_bytes
+from resources import RT_DIALOG, load_resources, parse_dialogex
 
 WS_BORDER = 0x00800000
 WS_VISIBLE = 0x10000000
@@ -51,9 +51,7 @@ BASELINE = {"TimerIntervalSec": 7, "IdleLimitSeconds": 905, "IdleMoveThreshold":
 
 
 def baseline_ini(**changes):
-    values = {**BASELINE, **changes}
-    return ini_text(values["TimerIntervalSec"], values["IdleLimitSeconds"], values["IdleMoveThreshold"],
-                    values["LogIntervalSec"])
+    return {**BASELINE, **changes}
 
 
 def shown(values):
@@ -97,11 +95,9 @@ def run_rows(session, rows):
 
 def test_template_resource_is_exact():
     """Template 1000 as stored in the exe, read independently with pefile."""
-    if importlib.util.find_spec("pefile") is None:
-        pytest.fail("this check needs python3-pefile (apt-get install python3-pefile)")
-    resources = dialog_resource(EXE, 1000)
-    assert list(resources) == [0x0409]
-    template = parse_dialogex(resources[0x0409])
+    resources = load_resources(EXE)[(RT_DIALOG, 1000)]
+    assert [lang for lang, _ in resources] == [0x0409]
+    template = parse_dialogex(resources[0][1])
     header = {k: template[k] for k in ("version", "signature", "help_id", "ex_style", "style", "rect", "menu",
                                         "class", "title", "font")}
     assert header == {"version": 1, "signature": 0xFFFF, "help_id": 0, "ex_style": 0, "style": DIALOG_STYLE,
@@ -129,14 +125,15 @@ def test_dialog_opens_as_built_with_current_values_and_ranges(wine):
     # values (unsigned), then the check box from the Startup folder.
     steps = []
     for call in session.calls_since(mark, *(name.split(".")[1] for name in INIT_RELAY)):
-        if call.name == "SHGetSpecialFolderPathW":
-            steps.append((call.name, call.numbers[2]))
-        elif call.numbers[0] != hwnd:
+        name = function(call)
+        if name == "SHGetSpecialFolderPathW":
+            steps.append((name, call.args[2]))
+        elif call.args[0] != hwnd:
             continue
-        elif call.name == "SendMessageW" and call.numbers[1] == WM_SETICON:
-            steps.append((call.name, WM_SETICON, call.numbers[2]))
-        elif call.name != "SendMessageW":
-            steps.append((call.name, *call.numbers[1:]))
+        elif name == "SendMessageW" and call.args[1] == WM_SETICON:
+            steps.append((name, WM_SETICON, call.args[2]))
+        elif name != "SendMessageW":
+            steps.append((name, *call.args[1:]))
     assert steps == [
         ("SendMessageW", WM_SETICON, 1),
         ("SendDlgItemMessageW", 1002, UDM_SETRANGE, 0, 0x00010E10),
@@ -147,14 +144,13 @@ def test_dialog_opens_as_built_with_current_values_and_ranges(wine):
         ("SHGetSpecialFolderPathW", CSIDL_STARTUP),
         ("CheckDlgButton", STARTUP_CHECK, 0),
     ]
-    _, lines = session.sstest("dump", dialog)
-    window, *children = parse_dump(lines)
+    window, children = wine.dump(dialog)
 
     assert window["text"] == SETTINGS_TITLE
     assert window["class"] == DIALOG_CLASS
-    owners = {int(w["hwnd"], 16): int(w["owner"], 16) for w in session.top_windows()}
-    assert owners[int(dialog, 16)] == session.main
-    style = int(window["style"], 16)
+    owners = {int(w["hwnd"], 16): int(w["owner"], 16) for w in session.dialogs()}
+    assert owners[hwnd] == session.main
+    style = window["style"]
     # The dialog manager adds visibility, sibling clipping and the 3-D look;
     # every template bit must still be there and nothing else added.
     assert style & DIALOG_STYLE == DIALOG_STYLE
@@ -163,14 +159,13 @@ def test_dialog_opens_as_built_with_current_values_and_ranges(wine):
 
     created = []
     for child in children:
-        child_style = int(child["style"], 16)
-        ex_style = int(child["exstyle"], 16)
+        child_style = child["style"]
         if child["class"].upper() == "EDIT":
             # An edit control trades WS_BORDER for the sunken client edge.
-            assert ex_style & WS_EX_CLIENTEDGE
+            assert child["exstyle"] & WS_EX_CLIENTEDGE
             child_style |= WS_BORDER
         text = child["text"] if child["class"].upper() != "EDIT" else ""
-        created.append((int(child["id"]), child["class"].upper(), text, child_style))
+        created.append((child["id"], child["class"].upper(), text, child_style))
     assert created == [(i, cls.upper(), text, style) for i, cls, text, style, _ in CONTROLS]
 
     values = session.state(dialog)
@@ -182,9 +177,9 @@ def test_dialog_opens_as_built_with_current_values_and_ranges(wine):
 
     # Layout in pixels: the dialog units of the template's font, computed the
     # way the dialog manager does, map every rectangle.
-    base, _ = session.sstest("dlgbase", "MS UI Gothic", 9)
+    base, _ = wine.check("dlgbase", "MS UI Gothic", 9)
     bx, by = int(base["basex"]), int(base["basey"])
-    _, lines = session.sstest("dlglayout", dialog)
+    _, lines = wine.check("dlglayout", dialog)
     client = next(line for line in lines if line.startswith("client="))[len("client="):]
     assert tuple(map(int, client.split(","))) == (mul_div(DIALOG_SIZE[0], bx, 4), mul_div(DIALOG_SIZE[1], by, 8))
     rects = [tuple(map(int, line.split("rect=")[1].split(","))) for line in lines if line.startswith("child ")]
@@ -209,7 +204,7 @@ def test_dialog_opens_as_built_with_current_values_and_ranges(wine):
             assert (spin[1], spin[3]) == (actual[1], actual[3]), control_id
         elif cls != "msctls_updown32":
             assert close(actual, expected), (control_id, actual, expected)
-    session.press_cancel(dialog)
+    session.press(dialog, IDCANCEL)
 
 
 CLAMP_ROWS = [
@@ -277,13 +272,13 @@ def test_arrow_grouped_values_are_stored_as_shown(wine):
     session = Session(wine, ini=baseline_ini())
     dialog = session.open_dialog()
     session.set_texts(dialog, {"IdleLimitSeconds": "999", "TimerIntervalSec": "3599"})
-    session.sstest("dlgkey", dialog, FIELDS["IdleLimitSeconds"][0], VK_UP)
-    session.sstest("dlgkey", dialog, FIELDS["TimerIntervalSec"][0], VK_UP)
-    session.sstest("dlgsend", dialog, FIELDS["LogIntervalSec"][1], UDM_SETPOS, 0, 1500)
+    wine.check("dlgkey", dialog, FIELDS["IdleLimitSeconds"][0], VK_UP)
+    wine.check("dlgkey", dialog, FIELDS["TimerIntervalSec"][0], VK_UP)
+    wine.check("dlgsend", dialog, FIELDS["LogIntervalSec"][1], UDM_SETPOS, 0, 1500)
     texts = session.texts(dialog)
     assert texts == {"TimerIntervalSec": "3,600", "IdleLimitSeconds": "1,000",
                      "IdleMoveThreshold": str(BASELINE["IdleMoveThreshold"]), "LogIntervalSec": "1,500"}
-    session.press_ok(dialog)
+    session.press(dialog, IDOK)
     assert session.ini_numbers() == {**BASELINE, "TimerIntervalSec": 3600, "IdleLimitSeconds": 1000,
                                      "LogIntervalSec": 1500}
 
@@ -303,9 +298,8 @@ def test_ok_rewrites_ini_and_restarts_timers(wine, start_log, texts):
         assert session.wait_session_state_count(2, timeout=15) >= 2, "the log timer did not run before OK"
     # The program read the file at start; texts that differ from what a
     # save writes show whether OK writes again (Wine skips identical writes).
-    session.ini_path.write_bytes(
-        "[StillSentinel]\r\nTimerIntervalSec=07\r\nIdleLimitSeconds=0905\r\nIdleMoveThreshold=02\r\n"
-        f"LogIntervalSec=0{start_log}\r\n[Other]\r\nkeep=yes\r\n".encode("ascii"))
+    padded = {key: f"0{value}" for key, value in baseline_ini(LogIntervalSec=start_log).items()}
+    session.ini_path.write_bytes(ini_bytes(padded) + b"[Other]\r\nkeep=yes\r\n")
     dialog = session.open_dialog()
     if start_log:
         before = session.session_state_count()
@@ -313,7 +307,7 @@ def test_ok_rewrites_ini_and_restarts_timers(wine, start_log, texts):
             "the log timer stopped while the dialog was open"
     session.set_texts(dialog, texts)
     mark = session.trace_mark()
-    session.press_ok(dialog)
+    session.press(dialog, IDOK)
     after_ok = session.session_state_count()
 
     text = session.ini_path.read_text(encoding="ascii")
@@ -322,15 +316,15 @@ def test_ok_rewrites_ini_and_restarts_timers(wine, start_log, texts):
     assert lines[lines.index("[Other]") + 1] == "keep=yes", "a save dropped another section"
     writes = session.calls_since(mark, "WritePrivateProfileStringW")
     ini = windows_path(session.ini_path)
-    assert [call.strings for call in writes] == [["StillSentinel", key, str(expected[key]), ini] for key in KEYS]
+    assert [strings(call) for call in writes] == [["StillSentinel", key, str(expected[key]), ini] for key in KEYS]
 
     check_timers_restarted(session, mark, expected)
     # Order of the OK steps: timers stopped, four writes, the new idle
     # reference, then the timers started again.
     steps = [c for c in session.calls_since(mark, "KillTimer", "SetTimer", "WritePrivateProfileStringW",
                                             "GetCursorPos")
-             if c.name not in ("KillTimer", "SetTimer") or c.numbers[0] == session.main]
-    names = [c.name for c in steps]
+             if function(c) not in ("KillTimer", "SetTimer") or c.args[0] == session.main]
+    names = [function(c) for c in steps]
     first_set = names.index("SetTimer")
     assert names[:6] == ["KillTimer", "KillTimer"] + ["WritePrivateProfileStringW"] * 4
     assert "GetCursorPos" in names[6:first_set]
@@ -349,21 +343,20 @@ def dismiss_cancel_button(session, dialog):
 
 def dismiss_escape_keyboard(session, dialog):
     # A real key press on the X display, delivered to the focused dialog.
-    result = xdotool(session.wine, "key", "Escape")
-    assert result.returncode == 0, result.stderr
+    session.wine.x("key", "Escape")
 
 
 def dismiss_escape_message(session, dialog):
     # The key as the dialog manager sees it, sent to the focused first field.
-    session.sstest("dlgkey", dialog, FIELDS["TimerIntervalSec"][0], VK_ESCAPE)
+    session.wine.check("dlgkey", dialog, FIELDS["TimerIntervalSec"][0], VK_ESCAPE)
 
 
 def dismiss_close_box(session, dialog):
-    session.sstest("post", dialog, WM_SYSCOMMAND, SC_CLOSE, 0)
+    session.wine.post(dialog, WM_SYSCOMMAND, SC_CLOSE)
 
 
 def dismiss_wm_close(session, dialog):
-    session.sstest("post", dialog, WM_CLOSE, 0, 0)
+    session.wine.post(dialog, WM_CLOSE)
 
 
 DISMISS_ROWS = [
@@ -399,20 +392,20 @@ def test_dismissing_changes_nothing(wine):
         assert session.state(dialog)[f"check{STARTUP_CHECK}"] == ("1" if shortcut_present else "0"), name
         session.set_texts(dialog, {"TimerIntervalSec": "1", "IdleLimitSeconds": "5", "IdleMoveThreshold": "0",
                                    "LogIntervalSec": "0"})
-        session.sstest("dlgpost", dialog, STARTUP_CHECK, BM_CLICK, 0, 0)
+        session.click(dialog, STARTUP_CHECK)
         assert session.state(dialog)[f"check{STARTUP_CHECK}"] == ("0" if shortcut_present else "1"), name
         ini_before = (session.ini_path.read_bytes(), session.ini_path.stat().st_mtime_ns)
         startup_before = snapshot(startup)
         mark = session.trace_mark()
         dismiss(session, dialog)
-        if not session.wait_gone(dialog):
+        if not wine.wait_gone(dialog):
             problems.append(f"{name}: the dialog stayed open")
-            session.press_cancel(dialog)
+            session.press(dialog, IDCANCEL)
             continue
         # (GetCursorPos is no sign here: the idle timer's ticks call it too.)
         calls = session.calls_since(mark, "KillTimer", "SetTimer", "WritePrivateProfileStringW", "DeleteFileW",
                                     "CoCreateInstance")
-        if session.timer_calls_since(mark) or [c for c in calls if c.name not in ("KillTimer", "SetTimer")]:
+        if session.timer_calls_since(mark) or [c for c in calls if function(c) not in ("KillTimer", "SetTimer")]:
             problems.append(f"{name}: calls after dismissing: {calls}")
         if (session.ini_path.read_bytes(), session.ini_path.stat().st_mtime_ns) != ini_before:
             problems.append(f"{name}: the INI file changed")
@@ -423,7 +416,7 @@ def test_dismissing_changes_nothing(wine):
     # The settings in memory are unchanged and the log timer kept running.
     dialog = session.open_dialog()
     assert session.texts(dialog) == shown({**BASELINE, "LogIntervalSec": 1})
-    session.press_cancel(dialog)
+    session.press(dialog, IDCANCEL)
     count = session.session_state_count()
     assert session.wait_session_state_count(count + 1, timeout=15) > count
 
@@ -436,8 +429,8 @@ def test_second_dialog_command_while_open_opens_nothing(wine):
     def handled(*commands):
         count = session.session_state_count()
         for command in commands:
-            session.post_main(WM_COMMAND, command)
-        session.post_main(WM_TIMER, TIMER_LOG)
+            session.app.post(WM_COMMAND, command)
+        session.app.post(WM_TIMER, TIMER_LOG)
         assert session.wait_session_state_count(count + 1, timeout=15) > count
 
     def titles():
@@ -446,16 +439,18 @@ def test_second_dialog_command_while_open_opens_nothing(wine):
     dialog = session.open_dialog()
     handled(IDM_SETTINGS, IDM_ABOUT, IDM_SETTINGS)
     assert titles() == [SETTINGS_TITLE]
-    session.press_cancel(dialog)
+    session.press(dialog, IDCANCEL)
     assert titles() == []
 
     # Once closed, the commands work again; the About box blocks settings too.
-    session.post_main(WM_COMMAND, IDM_ABOUT)
-    about = session.wait_dialog(ABOUT_TITLE)
+    session.app.post(WM_COMMAND, IDM_ABOUT)
+    about = wine.wait_window(DIALOG_CLASS, ABOUT_TITLE)
+    assert int(about["pid"]) == session.pid
+    about = about["hwnd"]
     handled(IDM_SETTINGS, IDM_ABOUT)
     assert titles() == [ABOUT_TITLE]
-    session.sstest("post", about, WM_CLOSE, 0, 0)
-    assert session.wait_gone(about)
+    wine.post(about, WM_CLOSE)
+    assert wine.wait_gone(about)
     dialog = session.open_dialog()
     assert titles() == [SETTINGS_TITLE]
-    session.press_cancel(dialog)
+    session.press(dialog, IDCANCEL)

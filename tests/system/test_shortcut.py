@@ -8,12 +8,11 @@ import shutil
 
 import pytest
 
-from conftest import immutable
-
+from conftest import IDCANCEL, IDOK, immutable, windows_path
 from dialog_support import (
-    BM_CLICK, DIALOG_CLASS, SHORTCUT_NAME, STARTUP_CHECK, USER_SHELL_FOLDERS, Session, exe_target,
-    lnkinfo, read_lnk, startup_folder, windows_path,
+    SHORTCUT_NAME, STARTUP_CHECK, USER_SHELL_FOLDERS, Session, exe_target, read_lnk, startup_folder, strings,
 )
+from wineplatform import lnkinfo
 
 SW_SHOW = 5
 HAS_ARGUMENTS = 0x20
@@ -35,12 +34,12 @@ def tick_and_ok(session, ticked):
     """Opens the dialog, sets the box and presses OK; returns the box state on opening."""
     dialog, state = session.run_dialog()
     session.set_check(dialog, ticked)
-    session.press_ok(dialog)
+    session.press(dialog, IDOK)
     return state[f"check{STARTUP_CHECK}"]
 
 
 def box_on_opening(session):
-    _, state = session.run_dialog(button=2)
+    _, state = session.run_dialog(IDCANCEL)
     return state[f"check{STARTUP_CHECK}"]
 
 
@@ -54,10 +53,10 @@ def test_ticking_the_box_creates_the_shortcut(wine):
     dialog, state = session.run_dialog()
     assert state[f"check{STARTUP_CHECK}"] == "0"
     # A click, as the user ticks it: the auto check box toggles itself.
-    session.sstest("dlgpost", dialog, STARTUP_CHECK, BM_CLICK, 0, 0)
+    session.click(dialog, STARTUP_CHECK)
     assert check_state(session, dialog) == "1"
     mark = session.trace_mark()
-    session.press_ok(dialog)
+    session.press(dialog, IDOK)
     assert len(session.calls_since(mark, "CoCreateInstance")) == 1
     assert sorted(p.name for p in startup.iterdir()) == [SHORTCUT_NAME]
 
@@ -109,7 +108,7 @@ def test_existing_file_is_kept_and_clearing_the_box_deletes_it(wine):
     assert tick_and_ok(session, False) == "1"
     assert not shortcut.exists()
     deletes = session.calls_since(mark, "DeleteFileW")
-    assert [c.strings for c in deletes] == [[drive_c_path(wine, shortcut)]]
+    assert [strings(c) for c in deletes] == [[drive_c_path(wine, shortcut)]]
 
     # Cleared with no file: nothing appears, and the box stays clear.
     assert tick_and_ok(session, False) == "0"
@@ -123,12 +122,12 @@ def test_failed_save_is_silent_and_the_box_is_clear_next_time(wine):
     # Root ignores permission bits; an immutable folder refuses new files.
     with immutable(startup):
         mark = session.trace_mark()
-        # press_ok waits for the dialog to go: a message box raised during
+        # press waits for the dialog to go: a message box raised during
         # OK would keep it open.
         assert tick_and_ok(session, True) == "0"
         assert len(session.calls_since(mark, "CoCreateInstance")) == 1
         assert session.calls_since(mark, "MessageBoxW") == []
-        assert [w for w in session.top_windows() if w["class"] == DIALOG_CLASS] == []
+        assert session.dialogs() == []
         assert list(startup.iterdir()) == []
         assert box_on_opening(session) == "0"
 
@@ -171,7 +170,7 @@ def test_startup_folder_that_cannot_hold_the_shortcut(wine, letters, folder_exis
     if usable:
         assert len(full_path) == MAX_PATH - 1
         assert len(created) == 1 and made == [SHORTCUT_NAME]
-        assert [c.strings for c in deletes] == [[full_path]]
+        assert [strings(c) for c in deletes] == [[full_path]]
         assert list(folder.iterdir()) == []
     else:
         assert created == [] and deletes == []
