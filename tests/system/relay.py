@@ -13,7 +13,9 @@ import re
 from pathlib import Path
 
 _LINE = re.compile(r"^(\d+\.\d+):([0-9a-f]{4,}):(Call|Ret) +(.*)$")
-_PROC = re.compile(r"^(window|dialog) proc (?:0x)?([0-9A-Fa-f]+) \(([^)]*)\)(?: retval=([0-9a-f]+))?$")
+# A dialog procedure's Ret also shows its DWLP_MSGRESULT ("result=").
+_PROC = re.compile(r"^(window|dialog) proc (?:0x)?([0-9A-Fa-f]+) \(([^)]*)\)"
+                   r"(?: retval=([0-9a-f]+))?(?: result=[0-9a-f]+)?$")
 _API = re.compile(r"^(\w+)\.(\w+)\((.*)\)(?: retval=([0-9a-f]+))? ret=([0-9a-f]+)$")
 _ARG = re.compile(r'^([0-9a-fA-F]+)(?: L?"(.*)")?$')
 _ESCAPES = {"\\": "\\", '"': '"', "n": "\n", "r": "\r", "t": "\t"}
