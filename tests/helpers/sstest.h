@@ -17,10 +17,10 @@ struct CommandRegistrar {
     static CommandRegistrar Reg_##name(L## #name, L##usage, Cmd_##name); \
     static int Cmd_##name(int argc, wchar_t** argv)
 
-// Parses decimal or 0x-hex; window handles are printed as hex.
-unsigned long long ParseNumber(const wchar_t* text);
-HWND ParseWindow(const wchar_t* text);
-unsigned long long Hex(HWND window);
+// Numbers are decimal or 0x-hex; window handles are hex both ways.
+inline unsigned long long ParseNumber(const wchar_t* text) { return wcstoull(text, NULL, 0); }
+inline HWND ParseWindow(const wchar_t* text) { return (HWND)(ULONG_PTR)wcstoull(text, NULL, 16); }
+inline unsigned long long Hex(HWND window) { return (unsigned long long)(ULONG_PTR)window; }
 std::string Utf8(const std::wstring& text);
 void PrintUtf8(const std::wstring& text);
 bool AppendUtf8(const wchar_t* path, const std::wstring& text);
@@ -29,6 +29,8 @@ std::wstring WindowText(HWND window);
 std::wstring WindowClass(HWND window);
 DWORD WindowProcess(HWND window);
 bool WaitGone(HWND window, DWORD timeoutMs);
+// SendMessageTimeoutW that gives up on a hung receiver after 5 s.
+bool SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 // <msg> <wparam> <lparam> posted or sent to window; print posted= or result=.
 int PostArgs(HWND window, wchar_t** args);
 int SendArgs(HWND window, wchar_t** args);
@@ -41,9 +43,9 @@ struct WindowFilter {
     bool visibleOnly;
     HWND owner;
 };
-std::vector<HWND> TopWindows(const WindowFilter& filter);
-// Polls until exactly `wanted` windows match (-1: at least one) or timeoutMs passes.
-std::vector<HWND> WaitTopWindows(const WindowFilter& filter, DWORD timeoutMs, int wanted = -1);
+// The matching top-level windows in z-order; with a timeout, polls until
+// exactly `wanted` match (-1: at least one) or the time is up.
+std::vector<HWND> TopWindows(const WindowFilter& filter, DWORD timeoutMs = 0, int wanted = -1);
 // "kind<TAB>hwnd=...": the process's view of a window ("top"/"child" lines)
 // or its layout ("window"/"child" lines of dump). The text goes last.
 void PrintWindowLine(const wchar_t* kind, HWND window, bool layout);

@@ -9,19 +9,10 @@ static const int EDIT_IDS[4] = {1001, 1003, 1005, 1007};
 static const int SPIN_IDS[4] = {1002, 1004, 1006, 1008};
 static const int STARTUP_CHECK_ID = 1009;
 
-static bool SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+// GetDlgItem answers NULL for a handle that is not a window.
+static HWND DialogItem(const wchar_t* dialog, const wchar_t* id)
 {
-    DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer)) return false;
-    *result = (LRESULT)answer;
-    return true;
-}
-
-static HWND DialogItem(const wchar_t* dialogText, const wchar_t* idText)
-{
-    HWND dialog = ParseWindow(dialogText);
-    if (!IsWindow(dialog)) return NULL;
-    return GetDlgItem(dialog, (int)(long)wcstol(idText, NULL, 0));
+    return GetDlgItem(ParseWindow(dialog), (int)ParseNumber(id));
 }
 
 static bool PrintDialogState(HWND dialog)
@@ -48,16 +39,13 @@ static bool PrintDialogState(HWND dialog)
 
 SSTEST_COMMAND(dlgstate, "<dialog>: edit texts, up-down ranges and positions, check box state")
 {
-    if (argc < 1) return 2;
-    HWND dialog = ParseWindow(argv[0]);
-    if (!IsWindow(dialog)) return 1;
-    return PrintDialogState(dialog) ? 0 : 1;
+    return argc < 1 ? 2 : PrintDialogState(ParseWindow(argv[0])) ? 0 : 1;
 }
 
 static bool SetItemTexts(HWND dialog, int argc, wchar_t** argv)
 {
     for (int i = 0; i + 1 < argc; i += 2) {
-        HWND item = GetDlgItem(dialog, (int)(long)wcstol(argv[i], NULL, 0));
+        HWND item = GetDlgItem(dialog, (int)ParseNumber(argv[i]));
         LRESULT result = 0;
         if (!item || !SendTo(item, WM_SETTEXT, 0, (LPARAM)argv[i + 1], &result) || !result) {
             PrintUtf8(Format(L"failed=%ls\n", argv[i]));
@@ -78,7 +66,7 @@ SSTEST_COMMAND(dlgrun, "<main> <button_id|0> <timeout_ms> [<id> <text>...]: post
     int button = (int)ParseNumber(argv[1]);
     DWORD timeoutMs = (DWORD)ParseNumber(argv[2]);
     if (!PostMessageW(main, WM_COMMAND, 40003, 0)) return 1;
-    std::vector<HWND> shown = WaitTopWindows({0, L"#32770", L"\u8a2d\u5b9a", true, main}, timeoutMs);
+    std::vector<HWND> shown = TopWindows({0, L"#32770", L"\u8a2d\u5b9a", true, main}, timeoutMs);
     if (shown.empty()) return 1;
     HWND dialog = shown[0];
     PrintUtf8(Format(L"hwnd=%llx\n", Hex(dialog)));
@@ -94,8 +82,7 @@ SSTEST_COMMAND(dlgrun, "<main> <button_id|0> <timeout_ms> [<id> <text>...]: post
 SSTEST_COMMAND(dlgset, "<dialog> <id> <text> [<id> <text>...]: WM_SETTEXT to dialog items (bypasses ES_NUMBER)")
 {
     if (argc < 3 || (argc - 1) % 2) return 2;
-    HWND dialog = ParseWindow(argv[0]);
-    if (!IsWindow(dialog) || !SetItemTexts(dialog, argc - 1, argv + 1)) return 1;
+    if (!SetItemTexts(ParseWindow(argv[0]), argc - 1, argv + 1)) return 1;
     PrintUtf8(L"set=1\n");
     return 0;
 }
@@ -118,14 +105,11 @@ SSTEST_COMMAND(dlgkey, "<dialog> <id> <vk> [count]: posts key-down and key-up of
     unsigned long long count = argc > 3 ? ParseNumber(argv[3]) : 1;
     // Down and up together, so that no auto-repeat of the receiver can see
     // a key held longer than the test meant.
-    for (unsigned long long i = 0; i < count; ++i) {
-        if (!item || !PostMessageW(item, WM_KEYDOWN, key, 1) || !PostMessageW(item, WM_KEYUP, key, 0xC0000001)) {
-            PrintUtf8(L"posted=0\n");
-            return 1;
-        }
-    }
-    PrintUtf8(L"posted=1\n");
-    return 0;
+    bool ok = item != NULL;
+    for (unsigned long long i = 0; ok && i < count; ++i)
+        ok = PostMessageW(item, WM_KEYDOWN, key, 1) && PostMessageW(item, WM_KEYUP, key, 0xC0000001);
+    PrintUtf8(Format(L"posted=%d\n", ok ? 1 : 0));
+    return ok ? 0 : 1;
 }
 
 SSTEST_COMMAND(dlgbase, "<face> <points>: dialog base units of that font, as a DS_SETFONT dialog computes them")

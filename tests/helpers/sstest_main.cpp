@@ -20,21 +20,6 @@ CommandRegistrar::CommandRegistrar(const wchar_t* name, const wchar_t* usage, Co
     Commands().push_back({name, usage, fn});
 }
 
-unsigned long long ParseNumber(const wchar_t* text)
-{
-    return wcstoull(text, NULL, 0);
-}
-
-HWND ParseWindow(const wchar_t* text)
-{
-    return (HWND)(ULONG_PTR)wcstoull(text, NULL, 16);
-}
-
-unsigned long long Hex(HWND window)
-{
-    return (unsigned long long)(ULONG_PTR)window;
-}
-
 std::string Utf8(const std::wstring& text)
 {
     int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
@@ -103,6 +88,14 @@ DWORD WindowProcess(HWND window)
     return pid;
 }
 
+bool SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    DWORD_PTR answer = 0;
+    BOOL ok = SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer) != 0;
+    *result = (LRESULT)answer;
+    return ok;
+}
+
 bool WaitGone(HWND window, DWORD timeoutMs)
 {
     for (DWORD start = GetTickCount(); IsWindow(window); Sleep(10)) {
@@ -123,21 +116,15 @@ static bool Matches(const WindowFilter& filter, HWND window)
     return !filter.title || (InternalGetWindowText(window, title, ARRAYSIZE(title)), wcscmp(title, filter.title) == 0);
 }
 
-std::vector<HWND> TopWindows(const WindowFilter& filter)
-{
-    std::vector<HWND> all, found;
-    EnumWindows([](HWND window, LPARAM list) -> BOOL { ((std::vector<HWND>*)list)->push_back(window); return TRUE; },
-                (LPARAM)&all);
-    for (HWND window : all) {
-        if (Matches(filter, window)) found.push_back(window);
-    }
-    return found;
-}
-
-std::vector<HWND> WaitTopWindows(const WindowFilter& filter, DWORD timeoutMs, int wanted)
+std::vector<HWND> TopWindows(const WindowFilter& filter, DWORD timeoutMs, int wanted)
 {
     for (DWORD start = GetTickCount();; Sleep(10)) {
-        std::vector<HWND> found = TopWindows(filter);
+        std::vector<HWND> all, found;
+        EnumWindows([](HWND window, LPARAM list) -> BOOL { ((std::vector<HWND>*)list)->push_back(window); return TRUE; },
+                    (LPARAM)&all);
+        for (HWND window : all) {
+            if (Matches(filter, window)) found.push_back(window);
+        }
         if (wanted < 0 ? !found.empty() : found.size() == (size_t)wanted) return found;
         if (GetTickCount() - start >= timeoutMs) return found;
     }

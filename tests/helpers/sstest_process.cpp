@@ -30,8 +30,8 @@ SSTEST_COMMAND(trayregmsg, "<hwnd|broadcast> <name>: sends the registered messag
     if (argc < 2) return 2;
     UINT message = RegisterWindowMessageW(argv[1]);
     HWND target = wcscmp(argv[0], L"broadcast") == 0 ? HWND_BROADCAST : ParseWindow(argv[0]);
-    DWORD_PTR result = 0;
-    LRESULT ok = message ? SendMessageTimeoutW(target, message, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) : 0;
+    LRESULT result = 0;
+    bool ok = message && SendTo(target, message, 0, 0, &result);
     PrintUtf8(Format(L"message=0x%x\nresult=%lld\n", message, (long long)result));
     return ok ? 0 : 1;
 }
@@ -46,8 +46,7 @@ SSTEST_COMMAND(trayforget, "<hwnd> <uid>: deletes that notification icon, as a r
     HMODULE shell = LoadLibraryW(L"shell32.dll");
     NotifyIconFn notify = shell ? (NotifyIconFn)(void*)GetProcAddress(shell, "Shell_NotifyIconW") : NULL;
     if (!notify) return 1;
-    NOTIFYICONDATAW data;
-    ZeroMemory(&data, sizeof(data));
+    NOTIFYICONDATAW data = {};
     data.cbSize = sizeof(data);
     data.hWnd = ParseWindow(argv[0]);
     data.uID = (UINT)ParseNumber(argv[1]);
@@ -73,13 +72,10 @@ SSTEST_COMMAND(inject, "<pid> <dll path>: loads the DLL into the process (remote
     wchar_t path[MAX_PATH];
     DWORD length = GetFullPathNameW(argv[1], ARRAYSIZE(path), path, NULL);
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, (DWORD)ParseNumber(argv[0]));
-    if (!length || length >= ARRAYSIZE(path) || !process) {
-        PrintUtf8(Format(L"loaded=0\nerror=%lu\n", GetLastError()));
-        if (process) CloseHandle(process);
-        return 1;
-    }
     size_t bytes = (length + 1) * sizeof(wchar_t);
-    void* remote = VirtualAllocEx(process, NULL, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    void* remote = process && length && length < ARRAYSIZE(path)
+                       ? VirtualAllocEx(process, NULL, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                       : NULL;
     BOOL wrote = remote && WriteProcessMemory(process, remote, path, bytes, NULL);
     // kernel32 sits at the same address in every process of the prefix.
     LPTHREAD_START_ROUTINE load =
@@ -89,7 +85,7 @@ SSTEST_COMMAND(inject, "<pid> <dll path>: loads the DLL into the process (remote
     DWORD loaded = 0;
     if (thread && WaitForSingleObject(thread, 15000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &loaded);
     if (thread) CloseHandle(thread);
-    CloseHandle(process);
+    if (process) CloseHandle(process);
     PrintUtf8(Format(L"loaded=%d\n", loaded ? 1 : 0));
     return loaded ? 0 : 1;
 }
@@ -99,10 +95,10 @@ SSTEST_COMMAND(inject, "<pid> <dll path>: loads the DLL into the process (remote
 static std::string AskProbe(DWORD pid, const std::string& request)
 {
     std::wstring name = Format(L"\\\\.\\pipe\\ssprobe-%lu", pid);
-    HANDLE pipe = INVALID_HANDLE_VALUE;
-    for (DWORD start = GetTickCount(); pipe == INVALID_HANDLE_VALUE;) {
-        pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
-        if (pipe != INVALID_HANDLE_VALUE) break;
+    HANDLE pipe;
+    for (DWORD start = GetTickCount();
+         (pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL)) ==
+         INVALID_HANDLE_VALUE;) {
         if (GetTickCount() - start >= 10000) return "";
         // Busy (another client) or not created yet: both pass quickly.
         if (GetLastError() == ERROR_PIPE_BUSY) WaitNamedPipeW(name.c_str(), 200);
@@ -114,15 +110,9 @@ static std::string AskProbe(DWORD pid, const std::string& request)
     // this helper for ever; the pipe breaks once the reply is complete.
     std::string reply;
     char buffer[4096];
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000;) {
-        if (!PeekNamedPipe(pipe, NULL, 0, NULL, &count, NULL)) break;
-        if (!count) {
-            Sleep(1);
-        } else if (ReadFile(pipe, buffer, count < sizeof(buffer) ? count : sizeof(buffer), &count, NULL) && count) {
-            reply.append(buffer, count);
-        } else {
-            break;
-        }
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000 && PeekNamedPipe(pipe, NULL, 0, NULL, &count, NULL);) {
+        if (!count) Sleep(1);
+        else if (ReadFile(pipe, buffer, count < sizeof(buffer) ? count : sizeof(buffer), &count, NULL)) reply.append(buffer, count);
     }
     CloseHandle(pipe);
     return reply;
@@ -148,7 +138,7 @@ SSTEST_COMMAND(aboutloop, "<main hwnd> <pid> <count>: opens and closes the About
     for (unsigned long long i = 0; i < count; ++i) {
         PostMessageW(main, WM_COMMAND, 40002, 0);  // IDM_ABOUT
         std::vector<HWND> shown =
-            WaitTopWindows({pid, L"#32770", L"\u30d0\u30fc\u30b8\u30e7\u30f3\u60c5\u5831 StillSentinel", true, NULL}, 10000);
+            TopWindows({pid, L"#32770", L"\u30d0\u30fc\u30b8\u30e7\u30f3\u60c5\u5831 StillSentinel", true, NULL}, 10000);
         if (shown.empty()) {
             PrintUtf8(Format(L"error=not shown in round %llu\n", i));
             return 1;
@@ -186,13 +176,9 @@ SSTEST_COMMAND(sessionstate, ": console=<id>, then queried=0 and error=<code>, o
     LPWSTR buffer = NULL;
     DWORD bytes = 0;
     SetLastError(0);  // Wine 8 fails the query without setting an error
-    if (!query || !release || !query(WTS_CURRENT_SERVER_HANDLE, console, WTSConnectState, &buffer, &bytes)) {
-        DWORD error = GetLastError();
-        PrintUtf8(Format(L"queried=0\nerror=%lu\n", error));
-        return 0;
-    }
-    PrintUtf8(Format(L"queried=1\nbytes=%lu\n", bytes));
-    if (buffer && bytes >= sizeof(DWORD)) PrintUtf8(Format(L"state=%lu\n", *(const DWORD*)buffer));
-    release(buffer);
+    bool queried = query && release && query(WTS_CURRENT_SERVER_HANDLE, console, WTSConnectState, &buffer, &bytes);
+    PrintUtf8(queried ? Format(L"queried=1\nbytes=%lu\n", bytes) : Format(L"queried=0\nerror=%lu\n", GetLastError()));
+    if (queried && buffer && bytes >= sizeof(DWORD)) PrintUtf8(Format(L"state=%lu\n", *(const DWORD*)buffer));
+    if (queried) release(buffer);
     return 0;
 }

@@ -1,17 +1,13 @@
-// Window commands: find, list, wait for and message windows, read message
-// boxes and popup menus from outside the program.
+// Window commands: find, list and wait for windows, message them (singly, in
+// bursts, with the receiving thread held), read message boxes and popup menus.
 #include "sstest.h"
-
-static const wchar_t* AnyIfStar(const wchar_t* text)
-{
-    return wcscmp(text, L"*") ? text : NULL;
-}
 
 SSTEST_COMMAND(wait, "<class|*> <title|*> <timeout_ms>: waits for a top-level window; prints hwnd, pid, visible, class, title")
 {
     if (argc < 3) return 2;
-    std::vector<HWND> found =
-        WaitTopWindows({0, AnyIfStar(argv[0]), AnyIfStar(argv[1]), false, NULL}, (DWORD)ParseNumber(argv[2]));
+    const wchar_t* cls = wcscmp(argv[0], L"*") ? argv[0] : NULL;
+    const wchar_t* title = wcscmp(argv[1], L"*") ? argv[1] : NULL;
+    std::vector<HWND> found = TopWindows({0, cls, title, false, NULL}, (DWORD)ParseNumber(argv[2]));
     if (found.empty()) {
         PrintUtf8(L"hwnd=0\n");
         return 1;
@@ -24,8 +20,7 @@ SSTEST_COMMAND(wait, "<class|*> <title|*> <timeout_ms>: waits for a top-level wi
 
 SSTEST_COMMAND(waitgone, "<hwnd> <timeout_ms>: waits until the window no longer exists")
 {
-    if (argc < 2) return 2;
-    return WaitGone(ParseWindow(argv[0]), (DWORD)ParseNumber(argv[1])) ? 0 : 1;
+    return argc < 2 ? 2 : WaitGone(ParseWindow(argv[0]), (DWORD)ParseNumber(argv[1])) ? 0 : 1;
 }
 
 int PostArgs(HWND window, wchar_t** args)
@@ -38,9 +33,9 @@ int PostArgs(HWND window, wchar_t** args)
 
 int SendArgs(HWND window, wchar_t** args)
 {
-    DWORD_PTR result = 0;
-    LRESULT ok = window && SendMessageTimeoutW(window, (UINT)ParseNumber(args[0]), (WPARAM)ParseNumber(args[1]),
-                                               (LPARAM)ParseNumber(args[2]), SMTO_ABORTIFHUNG, 5000, &result);
+    LRESULT result = 0;
+    bool ok = window && SendTo(window, (UINT)ParseNumber(args[0]), (WPARAM)ParseNumber(args[1]),
+                               (LPARAM)ParseNumber(args[2]), &result);
     PrintUtf8(Format(L"result=%lld\n", (long long)result));
     return ok ? 0 : 1;
 }
@@ -93,7 +88,7 @@ SSTEST_COMMAND(menus, "<pid> <timeout_ms> <count>: waits until pid shows exactly
     if (argc < 3) return 2;
     int wanted = (int)ParseNumber(argv[2]);
     std::vector<HWND> shown =
-        WaitTopWindows({(DWORD)ParseNumber(argv[0]), L"#32768", NULL, true, NULL}, (DWORD)ParseNumber(argv[1]), wanted);
+        TopWindows({(DWORD)ParseNumber(argv[0]), L"#32768", NULL, true, NULL}, (DWORD)ParseNumber(argv[1]), wanted);
     PrintUtf8(Format(L"count=%u\n", (unsigned)shown.size()));
     for (size_t i = 0; i < shown.size(); ++i) {
         RECT r = {0, 0, 0, 0};
@@ -111,7 +106,7 @@ SSTEST_COMMAND(msgbox, "<title> <timeout_ms>: waits for a message box (#32770) w
                        "pid, visible, owner, text (static id 0xFFFF) and one button=<id>:<text> line per button")
 {
     if (argc < 2) return 2;
-    std::vector<HWND> boxes = WaitTopWindows({0, L"#32770", argv[0], false, NULL}, (DWORD)ParseNumber(argv[1]));
+    std::vector<HWND> boxes = TopWindows({0, L"#32770", argv[0], false, NULL}, (DWORD)ParseNumber(argv[1]));
     PrintUtf8(Format(L"count=%u\n", (unsigned)boxes.size()));
     if (boxes.empty()) {
         PrintUtf8(L"hwnd=0\n");
@@ -151,11 +146,86 @@ SSTEST_COMMAND(aboutgui, "<hwnd>: GetGUIThreadInfo of the window's thread; print
 {
     if (argc < 1) return 2;
     DWORD thread = GetWindowThreadProcessId(ParseWindow(argv[0]), NULL);
-    GUITHREADINFO info;
-    ZeroMemory(&info, sizeof(info));
+    GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
     if (!thread || !GetGUIThreadInfo(thread, &info)) return 1;
     PrintUtf8(Format(L"capture=%llx\nactive=%llx\nfocus=%llx\n", Hex(info.hwndCapture), Hex(info.hwndActive),
                      Hex(info.hwndFocus)));
     return 0;
+}
+
+// Posts one message count times with wParam first, first+1, ... so that the
+// order of the resulting log lines can be checked. Prints how many the
+// platform accepted and the wParam values of any it refused, as ranges.
+SSTEST_COMMAND(postseq, "<hwnd> <msg> <first_wparam> <count> <lparam>: posts with an incrementing wParam; prints accepted, refused ranges, seconds")
+{
+    if (argc < 5) return 2;
+    HWND window = ParseWindow(argv[0]);
+    UINT message = (UINT)ParseNumber(argv[1]);
+    unsigned long long first = ParseNumber(argv[2]), count = ParseNumber(argv[3]);
+    LPARAM lParam = (LPARAM)ParseNumber(argv[4]);
+
+    std::vector<unsigned long long> refused;
+    unsigned long long accepted = 0;
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    for (unsigned long long wParam = first; wParam < first + count; ++wParam) {
+        if (PostMessageW(window, message, (WPARAM)wParam, lParam)) ++accepted;
+        else refused.push_back(wParam);
+    }
+    QueryPerformanceCounter(&end);
+    double seconds = (double)(end.QuadPart - start.QuadPart) / (double)frequency.QuadPart;
+    std::wstring ranges;
+    for (size_t i = 0, j; i < refused.size(); i = j) {
+        for (j = i + 1; j < refused.size() && refused[j] == refused[j - 1] + 1; ++j) {}
+        ranges += (ranges.empty() ? L"" : L",") +
+                  (j - i == 1 ? Format(L"%llu", refused[i]) : Format(L"%llu-%llu", refused[i], refused[j - 1]));
+    }
+    // The refused list can outgrow Format's buffer: print it on its own.
+    PrintUtf8(Format(L"accepted=%llu\nseconds=%.3f\n", accepted, seconds));
+    PrintUtf8(L"refused=" + ranges + L"\n");
+    return 0;
+}
+
+// Suspends or resumes the window's thread, then sets startEvent if given;
+// prints the previous suspend count.
+static int HoldThread(HWND window, bool hold, HANDLE startEvent)
+{
+    DWORD threadId = GetWindowThreadProcessId(window, NULL);
+    HANDLE thread = threadId ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId) : NULL;
+    if (!thread) return 1;
+    DWORD previous = hold ? SuspendThread(thread) : ResumeThread(thread);
+    CloseHandle(thread);
+    if (startEvent) SetEvent(startEvent);
+    PrintUtf8(Format(L"previous=%ld\n", (long)previous));
+    return previous == (DWORD)-1 ? 1 : 0;
+}
+
+// Holds the window's thread so that a burst of posted messages queues up
+// whole before the first one is handled.
+SSTEST_COMMAND(suspend, "<hwnd>: suspends the thread that owns the window; prints the previous suspend count")
+{
+    return argc < 1 ? 2 : HoldThread(ParseWindow(argv[0]), true, NULL);
+}
+
+// Resumes the window's thread. With an event name, first waits (bounded) for
+// another process to create that event, then sets it right after the resume,
+// so that both start writing at the same moment.
+SSTEST_COMMAND(resume, "<hwnd> [event] [timeout_ms]: resumes the window's thread, then sets the named event")
+{
+    if (argc < 1) return 2;
+    HANDLE event = NULL;
+    if (argc >= 2) {
+        DWORD timeoutMs = argc >= 3 ? (DWORD)ParseNumber(argv[2]) : 30000;
+        DWORD start = GetTickCount();
+        while (!(event = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]))) {
+            if (GetTickCount() - start >= timeoutMs) {
+                PrintUtf8(L"event=missing\n");
+                return 1;
+            }
+            Sleep(5);
+        }
+    }
+    return HoldThread(ParseWindow(argv[0]), false, event);
 }

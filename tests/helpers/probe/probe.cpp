@@ -23,8 +23,7 @@ const int MAX_CYCLES = 512;
 
 // One opening of the About box, from WM_INITDIALOG to WM_NCDESTROY.
 struct Cycle {
-    HWND dialog;
-    HWND link;
+    HWND dialog, link;
     LONG_PTR linkProcBefore;      // the link's procedure before the dialog saw WM_INITDIALOG
     LONG_PTR linkProcAfter;       // ... and after it had handled it
     LONG_PTR linkProcAtDestroy;   // ... when the link itself received WM_DESTROY
@@ -36,8 +35,7 @@ struct Cycle {
     int setFontOther;             // WM_SETFONT with anything else (a null handle included)
     HICON image;                  // the icon control's image after WM_INITDIALOG
     int imageWidth, imageHeight;
-    int dialogDestroySeq;         // order of WM_DESTROY arrivals (dialog, link)
-    int linkDestroySeq;
+    int dialogDestroySeq, linkDestroySeq;  // order of WM_DESTROY arrivals
     int closed;                   // WM_NCDESTROY of the dialog has returned
     DWORD fontTypeAfterClose;     // GetObjectType of underlineFont then (0 = gone)
     int imageAliveAfterClose;     // GetIconInfo of image succeeded then
@@ -51,15 +49,12 @@ HHOOK CallHook, RetHook, GetMessageHook;
 // The last pointer move the GUI thread took from its queue (screen
 // coordinates) and how many it has taken: lets a test wait until a real
 // pointer move has reached the program instead of sleeping.
-volatile LONG MovesTaken;
-volatile LONG LastMoveX, LastMoveY;
+volatile LONG MovesTaken, LastMoveX, LastMoveY;
 Cycle Cycles[MAX_CYCLES];
-int CycleCount;
-int Sequence;
+int CycleCount, Sequence;
 // Fault injection, armed by requests: break the link control before the
 // dialog initialises, or make the program's CreateFontIndirectW fail.
-bool FaultNoLink;
-bool FaultNoFont;
+bool FaultNoLink, FaultNoFont;
 volatile LONG FaultFontCalls;
 
 Cycle* Current()
@@ -72,11 +67,6 @@ bool HasClass(HWND window, const wchar_t* name)
     wchar_t cls[32] = L"";
     GetClassNameW(window, cls, ARRAYSIZE(cls));
     return _wcsicmp(cls, name) == 0;
-}
-
-bool IsAboutDialog(HWND window)
-{
-    return HasClass(window, L"#32770") && GetDlgItem(window, ABOUT_ICON_ID) != NULL;
 }
 
 bool IsUnderlined(HFONT font)
@@ -108,7 +98,8 @@ LRESULT CALLBACK BeforeMessage(int code, WPARAM wParam, LPARAM lParam)
     if (code < 0) return CallNextHookEx(NULL, code, wParam, lParam);
     EnterCriticalSection(&Lock);
     Cycle* cycle = Current();
-    if (message->message == WM_INITDIALOG && IsAboutDialog(message->hwnd) && CycleCount < MAX_CYCLES) {
+    if (message->message == WM_INITDIALOG && HasClass(message->hwnd, L"#32770") &&
+        GetDlgItem(message->hwnd, ABOUT_ICON_ID) && CycleCount < MAX_CYCLES) {
         cycle = &Cycles[CycleCount++];
         ZeroMemory(cycle, sizeof(*cycle));
         cycle->dialog = message->hwnd;
@@ -190,32 +181,25 @@ HFONT WINAPI FailingCreateFontIndirectW(const LOGFONTW* description)
     return RealCreateFontIndirectW(description);
 }
 
-// Points the exe's import of dll!function at replacement; returns the old target.
-void* PatchImport(const char* dll, const char* function, void* replacement)
+// Points the exe's import slot for CreateFontIndirectW at the failing
+// version: the slot is the one that holds the address gdi32 exports.
+bool PatchFontImport()
 {
+    void* real = (void*)GetProcAddress(GetModuleHandleW(L"gdi32.dll"), "CreateFontIndirectW");
     BYTE* base = (BYTE*)GetModuleHandleW(NULL);
     IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
-    IMAGE_DATA_DIRECTORY directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!directory.VirtualAddress) return NULL;
-    for (IMAGE_IMPORT_DESCRIPTOR* entry = (IMAGE_IMPORT_DESCRIPTOR*)(base + directory.VirtualAddress); entry->Name;
-         ++entry) {
-        if (_stricmp((const char*)(base + entry->Name), dll) != 0) continue;
-        IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + (entry->OriginalFirstThunk ? entry->OriginalFirstThunk
-                                                                                         : entry->FirstThunk));
-        IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + entry->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            IMAGE_IMPORT_BY_NAME* byName = (IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData);
-            if (strcmp((const char*)byName->Name, function) != 0) continue;
-            DWORD oldProtect;
-            void* old = (void*)slots->u1.Function;
-            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &oldProtect);
-            slots->u1.Function = (ULONG_PTR)replacement;
-            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), oldProtect, &oldProtect);
-            return old;
-        }
+    IMAGE_DATA_DIRECTORY iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    void** slots = (void**)(base + iat.VirtualAddress);
+    for (DWORD i = 0; real && i < iat.Size / sizeof(void*); ++i) {
+        if (slots[i] != real) continue;
+        DWORD protect;
+        VirtualProtect(&slots[i], sizeof(void*), PAGE_READWRITE, &protect);
+        RealCreateFontIndirectW = (CreateFontIndirectWFn)real;
+        slots[i] = (void*)FailingCreateFontIndirectW;
+        VirtualProtect(&slots[i], sizeof(void*), protect, &protect);
+        return true;
     }
-    return NULL;
+    return false;
 }
 
 // ---- replies ----
@@ -253,8 +237,7 @@ HWND AboutDialog(Reply* reply, const char* error = "error=no about dialog\n")
 
 HWND GuiCapture()
 {
-    GUITHREADINFO info;
-    ZeroMemory(&info, sizeof(info));
+    GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
     return GetGUIThreadInfo(GuiThread, &info) ? info.hwndCapture : NULL;
 }
@@ -303,8 +286,7 @@ void ReplyState(Reply* reply)
     EnterCriticalSection(&Lock);
     Cycle cycle = *Current();
     LeaveCriticalSection(&Lock);
-    CURSORINFO cursor;
-    ZeroMemory(&cursor, sizeof(cursor));
+    CURSORINFO cursor = {};
     cursor.cbSize = sizeof(cursor);
     GetCursorInfo(&cursor);
     Add(reply, "cursor_hand=%d\ncursor_arrow=%d\n", cursor.hCursor && cursor.hCursor == LoadCursorW(NULL, IDC_HAND) ? 1 : 0,
@@ -338,17 +320,10 @@ void ReplyCycles(Reply* reply)
 }
 
 // Wine keeps every GDI object of the process in the table that the PEB's
-// GdiSharedHandleTable points to (GetGuiResources answers 0 there), one
-// 24-byte entry per handle whose type byte is 0 while the slot is free.
-struct GdiEntry {
-    UINT64 object;
-    ULONG owner;
-    USHORT unique;
-    UCHAR type, flags;
-    UINT64 userPointer;
-};
-static_assert(sizeof(GdiEntry) == 24, "GDI handle table entry layout");
-const int GDI_TABLE_SIZE = 0x10000;
+// GdiSharedHandleTable points to (GetGuiResources answers 0 there): 0x10000
+// entries of 24 bytes (object, owner, unique, type, flags, user pointer),
+// the type byte at offset 14 being 0 while the slot is free.
+const int GDI_TABLE_SIZE = 0x10000, GDI_ENTRY_SIZE = 24, GDI_TYPE_OFFSET = 14;
 
 BOOL CALLBACK CountWindow(HWND window, LPARAM count)
 {
@@ -363,16 +338,14 @@ void ReplyGdi(Reply* reply)
     RtlGetCurrentPebFn currentPeb =
         (RtlGetCurrentPebFn)(void*)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetCurrentPeb");
     BYTE* peb = currentPeb ? currentPeb() : NULL;
-    const GdiEntry* table = peb ? *(const GdiEntry**)(peb + 0xF8) : NULL;  // PEB.GdiSharedHandleTable (x64)
-    if (!table) {
-        Add(reply, "error=no gdi handle table\n");
-        return;
-    }
+    const BYTE* table = peb ? *(const BYTE**)(peb + 0xF8) : NULL;  // PEB.GdiSharedHandleTable (x64)
+    if (!table) return Add(reply, "error=no gdi handle table\n");
     int counts[128] = {0};
     int total = 0;
     for (int i = 0; i < GDI_TABLE_SIZE; ++i) {
-        if (!table[i].type) continue;
-        ++counts[table[i].type & 0x7f];
+        BYTE type = table[i * GDI_ENTRY_SIZE + GDI_TYPE_OFFSET];
+        if (!type) continue;
+        ++counts[type & 0x7f];
         ++total;
     }
     Add(reply, "gdi_total=%d\n", total);
@@ -454,10 +427,7 @@ void ReplyMove(Reply* reply, int x, int y)
 {
     HWND dialog = AboutDialog(reply, "");
     HWND link = dialog ? GetDlgItem(dialog, ABOUT_LINK_ID) : NULL;
-    if (!link) {
-        Add(reply, "error=no link\n");
-        return;
-    }
+    if (!link) return Add(reply, "error=no link\n");
     DWORD_PTR result = 0;
     LRESULT ok = SendMessageTimeoutW(link, WM_MOUSEMOVE, 0, MAKELPARAM((WORD)(short)x, (WORD)(short)y), SMTO_NORMAL,
                                      5000, &result);
@@ -482,21 +452,15 @@ void ReplyMenu(Reply* reply, DWORD timeoutMs)
     }
     // The GUI thread, inside the menu's modal loop, answers sent messages.
     DWORD_PTR handle = 0;
-    if (!found) {
-        Add(reply, "error=no open menu\n");
-        return;
-    }
-    if (!SendMessageTimeoutW(found, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, 5000, &handle) || !handle) {
-        Add(reply, "error=MN_GETHMENU gave nothing\n");
-        return;
-    }
+    if (!found) return Add(reply, "error=no open menu\n");
+    if (!SendMessageTimeoutW(found, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, 5000, &handle) || !handle)
+        return Add(reply, "error=MN_GETHMENU gave nothing\n");
     HMENU menu = (HMENU)handle;
     int items = GetMenuItemCount(menu);
     Add(reply, "menus=%d\nwindow=%llx\nhmenu=%llx\ncount=%d\n", shown, Hex(found), Hex(menu), items);
     for (int i = 0; i < items; ++i) {
         wchar_t text[256] = L"";
-        MENUITEMINFOW info;
-        ZeroMemory(&info, sizeof(info));
+        MENUITEMINFOW info = {};
         info.cbSize = sizeof(info);
         info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING | MIIM_CHECKMARKS;
         info.dwTypeData = text;
@@ -524,15 +488,6 @@ void ReplyPing(Reply* reply)
         CallHook && RetHook && GetMessageHook ? 1 : 0, Hex(exe), (unsigned long)nt->OptionalHeader.SizeOfImage);
 }
 
-void ArmNoFont(Reply* reply)
-{
-    if (!RealCreateFontIndirectW)
-        RealCreateFontIndirectW =
-            (CreateFontIndirectWFn)PatchImport("gdi32.dll", "CreateFontIndirectW", (void*)FailingCreateFontIndirectW);
-    FaultNoFont = RealCreateFontIndirectW != NULL;
-    Add(reply, "armed=%d\n", FaultNoFont ? 1 : 0);
-}
-
 void Handle(const char* request, Reply* reply)
 {
     int x = 0, y = 0, width = 0, height = 0;
@@ -551,7 +506,7 @@ void Handle(const char* request, Reply* reply)
     else if (sscanf(request, "menu %lu", &timeoutMs) == 1) ReplyMenu(reply, timeoutMs);
     else if (sscanf(request, "ismenu %llx", &handle) == 1) Add(reply, "ismenu=%d\n", IsMenu((HMENU)(ULONG_PTR)handle) ? 1 : 0);
     else if (strcmp(request, "fault nolink") == 0) Add(reply, "armed=%d\n", FaultNoLink = true);
-    else if (strcmp(request, "fault nofont") == 0) ArmNoFont(reply);
+    else if (strcmp(request, "fault nofont") == 0) Add(reply, "armed=%d\n", FaultNoFont = RealCreateFontIndirectW || PatchFontImport());
     else if (strcmp(request, "fault count") == 0) Add(reply, "font_calls_failed=%ld\n", FaultFontCalls);
     else Add(reply, "error=unknown request\n");
 }
@@ -583,13 +538,10 @@ DWORD WINAPI Serve(LPVOID)
             DWORD got = 0;
             if (ReadFile(pipe, request, sizeof(request) - 1, &got, NULL)) {
                 request[got] = 0;
-                while (got && (request[got - 1] == '\n' || request[got - 1] == '\r')) request[--got] = 0;
                 reply.length = 0;
-                reply.text[0] = 0;
                 Handle(request, &reply);
-                DWORD written = 0;
-                WriteFile(pipe, reply.text, (DWORD)reply.length, &written, NULL);
-                FlushFileBuffers(pipe);
+                WriteFile(pipe, reply.text, (DWORD)reply.length, &got, NULL);
+                FlushFileBuffers(pipe);  // the client has read it all before the disconnect
             }
             DisconnectNamedPipe(pipe);
         }
