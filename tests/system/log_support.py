@@ -1,40 +1,18 @@
-"""Shared pieces of the event-log system tests: the texts, the INI, reading
-and checking daily files, and bounded waits."""
+"""The event-log tests' shared pieces: reading, checking and following daily files."""
 import datetime
 import re
 import time
 from contextlib import contextmanager
-from pathlib import Path
 
 import pytest
 
-from conftest import BUILD, WAIT_SECONDS, immutable  # noqa: F401 (re-exported)
+from conftest import BUILD, WM_NULL
+from ini import USER, write_ini
+from waits import wait_until
 
 LOGWRITER = BUILD / "tests" / "helpers" / "logwriter" / "logwriter.exe"
-
-USER = "tester"  # the conftest default, which Wine's GetUserNameW returns
-
-WM_NULL = 0x0000
-WM_CLOSE = 0x0010
-WM_ENDSESSION = 0x0016
-WM_COMMAND = 0x0111
-WM_TIMER = 0x0113
-WM_POWERBROADCAST = 0x0218
-WM_WTSSESSION_CHANGE = 0x02B1
-IDOK = 1
-
 BOM = b"\xef\xbb\xbf"
-START_TEXT = "StillSentinelが起動しました。"
-EXIT_TEXT = "StillSentinelが終了しました。"
-STATE_QUERY_FAILED_TEXT = "セッション状態の取得に失敗しました。"
-
 LINE_RE = re.compile(r"(\d{4})/(\d{2})/(\d{2}) (\d{2}):(\d{2}):(\d{2}) - ([^\r\n]*)")
-
-
-def write_settings(folder, user=USER, **values):
-    """The user's INI beside the exe; keys not given keep their defaults."""
-    lines = ["[StillSentinel]"] + [f"{key}={value}" for key, value in values.items()]
-    (folder / f"{user}_StillSentinel.ini").write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
 
 
 def log_folder(folder, user=USER):
@@ -45,37 +23,29 @@ def daily_name(day):
     return f"{day.year:04d}{day.month:02d}{day.day:02d}.txt"
 
 
-def stamp(moment):
-    return moment.strftime("%Y/%m/%d %H:%M:%S")
-
-
 class Entry:
     """One parsed log line."""
 
     def __init__(self, match):
-        year, month, day, hour, minute, second = (int(g) for g in match.groups()[:6])
-        self.time = datetime.datetime(year, month, day, hour, minute, second)
+        self.time = datetime.datetime(*(int(g) for g in match.groups()[:6]))
         self.text = match.group(7)
 
     def __repr__(self):
-        return f"{stamp(self.time)} - {self.text}"
+        return f"{self.time:%Y/%m/%d %H:%M:%S} - {self.text}"
 
 
 def parse_lines(text):
     """Every line of text as an Entry; fails on any line that is not a whole
     log line ending CR LF, or on anything after the last CR LF."""
     assert text.endswith("\r\n") or text == "", f"text does not end with CR LF: {text[-80:]!r}"
-    entries = []
-    for number, line in enumerate(text.split("\r\n")[:-1], 1):
-        match = LINE_RE.fullmatch(line)
-        assert match, f"line {number} is not a whole log line: {line!r}"
-        entries.append(Entry(match))
-    return entries
+    lines = text.split("\r\n")[:-1]
+    for number, line in enumerate(lines, 1):
+        assert LINE_RE.fullmatch(line), f"line {number} is not a whole log line: {line!r}"
+    return [Entry(LINE_RE.fullmatch(line)) for line in lines]
 
 
 def decode(data, encoding="utf-8"):
-    """data as text; a byte sequence that is not valid (a torn character) fails
-    the test with its place."""
+    """data as text; an invalid byte sequence (a torn character) fails the test with its place."""
     try:
         return data.decode(encoding)
     except UnicodeDecodeError as error:
@@ -87,91 +57,17 @@ def rebuild(entries, encoding="utf-8"):
     return "".join(f"{entry!r}\r\n" for entry in entries).encode(encoding)
 
 
-def read_daily_file(folder, user=USER):
-    """(path, bytes) of the only daily file in the user's log folder."""
+def read_utf8_log(folder, user=USER):
+    """(path, entries) of the only daily file in the user's log folder, which
+    must begin with the mark and hold nothing but whole UTF-8 lines."""
     files = sorted(log_folder(folder, user).iterdir())
     assert len(files) == 1, f"expected one daily file, found {[f.name for f in files]}"
-    return files[0], files[0].read_bytes()
-
-
-def read_utf8_log(folder, user=USER):
-    """(path, entries) of the only daily file, which must begin with the mark
-    and hold nothing but whole UTF-8 lines."""
-    path, data = read_daily_file(folder, user)
+    path, data = files[0], files[0].read_bytes()
     assert data.startswith(BOM), f"no byte-order mark: {data[:16]!r}"
     assert not data[3:].startswith(BOM), "a second byte-order mark"
     entries = parse_lines(decode(data[3:]))
     assert rebuild(entries) == data[3:]
     return path, entries
-
-
-def wait_for(predicate, timeout=WAIT_SECONDS, interval=0.05, what="condition"):
-    """Polls predicate until it returns something truthy; fails after timeout."""
-    deadline = time.monotonic() + timeout
-    while True:
-        result = predicate()
-        if result:
-            return result
-        if time.monotonic() >= deadline:
-            pytest.fail(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(interval)
-
-
-def lines_in(path):
-    """The whole UTF-8 log lines in path so far (none while it is missing)."""
-    try:
-        data = path.read_bytes()
-    except FileNotFoundError:
-        return []
-    data = data[3:] if data.startswith(BOM) else data
-    return data[: data.rfind(b"\r\n") + 2].decode("utf-8", errors="replace").split("\r\n")[:-1]
-
-
-def stderr_of(app):
-    # Read the file itself: the app's own handle is closed once it has exited.
-    return Path(app.stderr_path).read_text(errors="replace")
-
-
-def relay_returns(text, function):
-    """The return values (ints) of each traced call of function."""
-    needle = f":Ret  {function}() retval="
-    return [int(line.split(needle, 1)[1].split()[0], 16) for line in text.splitlines() if needle in line]
-
-
-def responds(wine, hwnd):
-    """True when the window's thread answers a sent WM_NULL."""
-    code, _, _ = wine.sstest("send", hwnd, WM_NULL, 0, 0)
-    return code == 0
-
-
-def post(wine, hwnd, message, wparam, lparam=0):
-    code, values, _ = wine.sstest("post", hwnd, message, wparam, lparam)
-    assert code == 0 and values.get("posted") == "1", f"post of {message:#x} was refused"
-
-
-def start_logging(wine, folder, **settings):
-    """Starts the exe in folder with the given INI values; returns (app, window)."""
-    write_settings(folder, **settings)
-    app = wine.start(folder)
-    return app, wine.wait_window()
-
-
-def wait_main_window_dismissing_boxes(wine, timeout=WAIT_SECONDS):
-    """Waits for the main window; any message box the program shows first
-    (class #32770, caption StillSentinel) is answered with OK. Returns
-    (window, number of boxes dismissed)."""
-    deadline = time.monotonic() + timeout
-    dismissed = 0
-    while time.monotonic() < deadline:
-        code, window, _ = wine.sstest("wait", "StillSentinelClass", "*", 300)
-        if code == 0:
-            return window, dismissed
-        code, box, _ = wine.sstest("wait", "#32770", "StillSentinel", 300)
-        if code == 0:
-            wine.sstest("post", box["hwnd"], WM_COMMAND, IDOK, 0)
-            dismissed += 1
-            wine.sstest("waitgone", box["hwnd"], 5000)
-    pytest.fail(f"the main window did not appear within {timeout} s")
 
 
 @contextmanager
@@ -181,17 +77,27 @@ def same_local_day():
     day = datetime.date.today()
     try:
         yield day
-    except BaseException:
-        # A failure caused by the change of day is no failure of the program.
+    finally:
+        # Also a failure caused by the change of day is no failure of the program.
         if datetime.date.today() != day:
             pytest.skip("local midnight passed during the test")
-        raise
-    if datetime.date.today() != day:
-        pytest.skip("local midnight passed during the test")
 
 
+def returns(app, function):
+    """The return values of each traced call of function that has returned."""
+    return [e.retval for e in app.trace().select((function,), kinds=("Ret",))]
 
 
+def responds(app):
+    """True when the window's thread answers a sent WM_NULL."""
+    return app.wine.sstest("send", f"{app.window():x}", WM_NULL, 0, 0)[0] == 0
+
+
+def start_logging(wine, folder, **settings):
+    """Starts the exe in folder with the given INI values; returns the app once its window is there."""
+    write_ini(folder, **settings)
+    (app := wine.start(folder)).window()
+    return app
 
 
 class LogWatcher:
@@ -199,9 +105,7 @@ class LogWatcher:
     seen, so that write rates can be measured from outside the writers."""
 
     def __init__(self, path):
-        self.path = path
-        self.offset = 0
-        self.pending = b""
+        self.path, self.offset, self.pending = path, 0, b""
         self.lines = []  # (event text, monotonic time first seen)
 
     def poll(self):
@@ -211,30 +115,25 @@ class LogWatcher:
                 data = f.read()
         except FileNotFoundError:
             return
-        now = time.monotonic()
+        now, first = time.monotonic(), self.offset == 0
         self.offset += len(data)
-        if self.offset == len(data) and data.startswith(BOM):
-            data = data[3:]
-        self.pending += data
-        *whole, self.pending = self.pending.split(b"\r\n")
+        *whole, self.pending = (self.pending + (data[3:] if first and data.startswith(BOM) else data)).split(b"\r\n")
         # Keep the event text, the part behind the time stamp.
         self.lines.extend((line.decode("utf-8", errors="replace").split(" - ", 1)[-1], now) for line in whole)
 
-    def follow(self, done, timeout, what, interval=0.02):
+    def follow(self, done, timeout, what):
         """Polls until done(lines) holds; fails after timeout."""
-        deadline = time.monotonic() + timeout
-        while True:
-            self.poll()
-            if done(self.lines):
-                return
-            if time.monotonic() >= deadline:
-                pytest.fail(f"timed out after {timeout} s waiting for {what} ({len(self.lines)} lines seen)")
-            time.sleep(interval)
+        wait_until(lambda: self.poll() or done(self.lines), timeout, 0.02, what)
 
     def rate(self, matches):
         """Lines per second between the first and the last line for which
         matches(text) holds, as seen from outside; None when too few."""
         times = [seen for text, seen in self.lines if matches(text)]
-        if len(times) < 2 or times[-1] <= times[0]:
-            return None
-        return (len(times) - 1) / (times[-1] - times[0])
+        return (len(times) - 1) / (times[-1] - times[0]) if len(times) > 1 and times[-1] > times[0] else None
+
+
+def lines_in(path):
+    """The event texts of the whole lines in path so far (none while it is missing)."""
+    watcher = LogWatcher(path)
+    watcher.poll()
+    return [text for text, _ in watcher.lines]

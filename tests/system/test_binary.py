@@ -4,8 +4,11 @@ import shutil
 import pefile
 import pytest
 
-from conftest import BUILD, EXE, WM_CLOSE, relay_calls, wait_until
+from conftest import BUILD, EXE, EXIT_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
+from ini import write_ini
 from resources import RT_DIALOG, load_resources, parse_dialogex
+from waits import wait_until
+from wineplatform import STATE_QUERY_FAILED_TEXT, session_state_text
 
 IMAGE_SCN_MEM_EXECUTE, IMAGE_SCN_MEM_WRITE, IMAGE_SCN_MEM_SHARED = 0x20000000, 0x80000000, 0x10000000
 DLLCHAR_HIGH_ENTROPY_VA, DLLCHAR_DYNAMIC_BASE, DLLCHAR_NX_COMPAT = 0x0020, 0x0040, 0x0100
@@ -76,62 +79,54 @@ def test_version_resource_agrees_with_the_about_box(pe):
 PLANTED = BUILD / "tests" / "helpers" / "planted"
 
 
-LOG_EVERY_SECOND_INI = (
-    "[StillSentinel]\r\nTimerIntervalSec=1\r\nIdleLimitSeconds=900\r\nIdleMoveThreshold=3\r\nLogIntervalSec=1\r\n")
-STATE_QUERY_FAILED = "セッション状態の取得に失敗しました。"
-
-
 def log_text(folder):
-    return "".join(p.read_text(encoding="utf-8-sig") for p in (folder / "tester_log").glob("*.txt"))
+    return "".join(p.read_bytes().decode("utf-8-sig") for p in (folder / "tester_log").glob("*.txt"))
 
 
-def wait_for_failed_state_reports(folder):
-    # Under Wine the session-state query always fails; two reports show the timer runs on.
-    assert wait_until(lambda: log_text(folder).count(STATE_QUERY_FAILED) >= 2, timeout=20, interval=0.2)
+def run_logging_every_second(wine, folder, overrides, notification, logged, report):
+    """Runs the exe with a session-state report every second, waits for two
+    reports (the timer runs on), posts one notification and closes it; returns
+    the log, which must hold the notification's text and end with the exit."""
+    write_ini(folder, TimerIntervalSec=1, IdleLimitSeconds=900, IdleMoveThreshold=3, LogIntervalSec=1)
+    app = wine.start(folder, extra_env={"WINEDLLOVERRIDES": wine.env["WINEDLLOVERRIDES"] + overrides})
+    app.post(*notification)
+    wait_until(lambda: log_text(folder).count(f" - {report}\r\n") >= 2, 20, 0.2, f"two reports of {report}")
+    assert app.close() == 0
+    text = log_text(folder)
+    assert logged in text
+    assert text.endswith(f" - {EXIT_TEXT}\r\n")
+    return app, text
 
 
 def test_planted_wtsapi32_is_never_loaded(wine):
     # Reproduce Windows' search order: a native DLL in the exe's folder wins.
-    overrides = wine.env["WINEDLLOVERRIDES"] + ";wtsapi32=n,b"
+    overrides = ";wtsapi32=n,b"
     folder = wine.install()
     shutil.copy2(PLANTED / "planted_wtsapi32.dll", folder / "wtsapi32.dll")
-    (folder / "tester_StillSentinel.ini").write_text(LOG_EVERY_SECOND_INI)
     marker = folder / "PLANTED_DLL_LOADED"
 
     # Control: a program importing wtsapi32 the ordinary way does pick the planted copy up.
     control = folder / "static_importer.exe"
     shutil.copy2(PLANTED / "static_importer.exe", control)
-    wine.run(control, env={"WINEDLLOVERRIDES": overrides}, timeout=60)
+    wine.run(control, env={"WINEDLLOVERRIDES": wine.env["WINEDLLOVERRIDES"] + overrides}, timeout=60)
     assert marker.exists(), "the planted DLL should load into a program that imports it statically"
     marker.unlink()
     control.unlink()
 
-    app = wine.start(folder, extra_env={"WINEDLLOVERRIDES": overrides})
-    window = wine.wait_window()
-    wine.sstest("post", window["hwnd"], 0x2B1, 7, 1)  # a lock notification
-    wait_for_failed_state_reports(folder)
-    wine.sstest("post", window["hwnd"], WM_CLOSE, 0, 0)
-    assert app.wait_exit(30) == 0
-    text = log_text(folder)
-    assert "ワークステーションがロックされました。" in text
-    assert text.rstrip("\r\n").endswith("StillSentinelが終了しました。")
+    # The reports are what the platform's own wtsapi32 answers.
+    run_logging_every_second(wine, folder, overrides, (WM_WTSSESSION_CHANGE, 7, 1),
+                             "ワークステーションがロックされました。", session_state_text(wine))
     assert not marker.exists(), "StillSentinel loaded the DLL planted beside it"
 
 
 def test_runs_as_before_without_wtsapi32(wine):
-    # The library disabled: no session notifications, and the state query is reported as failed.
+    # The library disabled: no session notifications, and on every platform
+    # the state query is reported as failed.
     folder = wine.install()
-    (folder / "tester_StillSentinel.ini").write_text(LOG_EVERY_SECOND_INI)
     wine.relay("wtsapi32.WTSRegisterSessionNotification", "wtsapi32.WTSQuerySessionInformationW")
-    app = wine.start(folder, extra_env={"WINEDLLOVERRIDES": wine.env["WINEDLLOVERRIDES"] + ";wtsapi32=d"})
-    window = wine.wait_window()
-    wait_for_failed_state_reports(folder)
-    wine.sstest("post", window["hwnd"], 0x218, 7, 0)  # still logs what reaches the window
-    wine.sstest("post", window["hwnd"], WM_CLOSE, 0, 0)
-    assert app.wait_exit(30) == 0
-    text = log_text(folder)
-    assert "システムがサスペンドから復帰しました。" in text
-    assert text.rstrip("\r\n").endswith("StillSentinelが終了しました。")
-    trace = app.stderr_text()
-    assert not relay_calls(trace, "wtsapi32.WTSRegisterSessionNotification")
-    assert not relay_calls(trace, "wtsapi32.WTSQuerySessionInformationW")
+    app, text = run_logging_every_second(wine, folder, ";wtsapi32=d", (WM_POWERBROADCAST, 7, 0),
+                                         "システムがサスペンドから復帰しました。", STATE_QUERY_FAILED_TEXT)
+    assert "セッション状態:" not in text
+    trace = app.trace()
+    assert not trace.calls("wtsapi32.WTSRegisterSessionNotification")
+    assert not trace.calls("wtsapi32.WTSQuerySessionInformationW")

@@ -4,15 +4,19 @@ import time
 
 import pytest
 
-from conftest import WM_CLOSE
-from core_support import (ALREADY_RUNNING_TEXT, DEFAULTS, KEYS, MB_ICONERROR, MB_ICONWARNING, MUTEX_CALL,
-                          SAVE_FAILED_TEXT, SECTION, IdleTicks, Pointer, TickSyncedPointer, Trace, canonical_ini,
-                          chattr, dismiss_message_box, files_named_like, ini_path, message_box_flags,
-                          next_window_or_box, no_main_window_yet, relay_arguments, set_timer_periods, snapshot,
-                          wait_for, wait_message_box, windows_path)
+from conftest import MAIN_CLASS, WM_CLOSE, chattr, windows_path
+from core_support import (ALREADY_RUNNING_TEXT, MB_ICONERROR, MB_ICONWARNING, MUTEX_CALL, SAVE_FAILED_TEXT,
+                          IdleTicks, TickSyncedPointer, box_flags, files_named_like, gui_calls, snapshot,
+                          timer_periods)
+from ini import DEFAULTS, KEYS, SECTION, ini_bytes, ini_path
+from waits import wait_until
 
 WS_VISIBLE = 0x10000000
 WS_OVERLAPPEDWINDOW = 0x00CF0000
+
+
+def made_main_window(trace):
+    return any(a.text == MAIN_CLASS for e in gui_calls(trace, "user32.CreateWindowExW") for a in e.args)
 
 
 def read_back(folder, user="tester"):
@@ -32,13 +36,11 @@ def test_first_start_writes_defaults_keeps_window_hidden_and_closes_with_0(wine)
     started = time.monotonic()
     while time.monotonic() - started < 3 or len(samples) < 8:
         samples.append(wine.wait_window())
-    assert {s["class"] for s in samples} == {"StillSentinelClass"}
+    assert {s["class"] for s in samples} == {MAIN_CLASS}
     assert {s["title"] for s in samples} == {"StillSentinel"}
     assert len({s["hwnd"] for s in samples}) == 1
     assert [s["visible"] for s in samples] == ["0"] * len(samples)
-    code, _, lines = wine.sstest("dump", samples[0]["hwnd"])
-    assert code == 0
-    style = int(lines[0].split("style=")[1].split()[0], 16)
+    style = wine.dump(samples[0]["hwnd"])[0]["style"]
     assert style & WS_OVERLAPPEDWINDOW == WS_OVERLAPPEDWINDOW
     assert not style & WS_VISIBLE
 
@@ -49,10 +51,9 @@ def test_first_start_writes_defaults_keeps_window_hidden_and_closes_with_0(wine)
     written = ini_path(folder).stat().st_mtime_ns
 
     # WM_CLOSE is the whole shutdown: exit code 0, the window gone, nothing written on the way out.
-    code, _, _ = wine.sstest("post", samples[0]["hwnd"], WM_CLOSE, 0, 0)
-    assert code == 0
+    wine.post(samples[0]["hwnd"], WM_CLOSE)
     assert app.wait_exit(30) == 0
-    assert wine.sstest("waitgone", samples[0]["hwnd"], 5000)[0] == 0
+    assert wine.wait_gone(samples[0]["hwnd"], 5)
     assert read_back(folder) == expected
     assert ini_path(folder).stat().st_mtime_ns == written
 
@@ -125,7 +126,7 @@ def test_ini_file_is_named_after_the_sanitised_user(wine, user, file_user):
     wine.start(folder)
     wine.wait_window()
     assert [p.name for p in folder.glob("*.ini")] == [f"{file_user}_StillSentinel.ini"]
-    assert read_back(folder, file_user) == canonical_ini(DEFAULTS)
+    assert read_back(folder, file_user) == ini_bytes(DEFAULTS)
 
 
 # ---------------------------------------------------------------- second start
@@ -134,41 +135,41 @@ def test_second_start_warns_once_writes_nothing_and_first_instance_runs_on(wine)
     folder = wine.install()
     # One-second ticks show the first instance still working; the long log
     # period keeps it from writing anything while the second one runs.
-    ini_path(folder).write_bytes(canonical_ini((1, 900, 3, 3600)))
+    ini_path(folder).write_bytes(ini_bytes((1, 900, 3, 3600)))
     wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.CreateWindowExW", "user32.SetTimer",
                "user32.GetCursorPos", "KERNEL32.GetPrivateProfileIntW", "KERNEL32.WritePrivateProfileStringW")
     first = wine.start(folder)
     main = wine.wait_window()
+    first.window()
     log_folder = folder / "tester_log"
 
     def start_line_written():
         logs = list(log_folder.glob("*.txt")) if log_folder.is_dir() else []
         return len(logs) == 1 and logs[0].read_bytes().endswith(b"\r\n")
 
-    wait_for(start_line_written, 15, "the first instance's start line")
+    wait_until(start_line_written, 15, what="the first instance's start line")
     before = snapshot(folder)
     prefix_before = files_named_like(wine.prefix / "drive_c", "stillsentinel")
 
     second = wine.start(folder, name="second")
-    code, box, buttons = wait_message_box(wine)
-    assert code == 0, "no already-running box appeared"
+    box = wine.message_box()
+    assert box, "no already-running box appeared"
     assert box["count"] == "1"
     assert box["text"] == ALREADY_RUNNING_TEXT
     assert box["owner"] == "0"
-    assert buttons == ["1:OK"]
+    assert box["buttons"] == [(1, "OK")]
     assert box["pid"] != main["pid"]
     # While the box is up the second instance waits on it and the first runs.
     assert second.proc.poll() is None
     assert wine.wait_window()["hwnd"] == main["hwnd"]
 
-    dismiss_message_box(wine, box["hwnd"])
+    wine.dismiss_box(box)
     assert second.wait_exit(20) == 0
 
     # The first instance keeps ticking after the second one has gone.
-    first_trace = Trace(first)
-    ticks_then = len(first_trace.calls("user32.GetCursorPos"))
-    wait_for(lambda: len(first_trace.calls("user32.GetCursorPos")) >= ticks_then + 2, 15,
-             "two more idle ticks of the first instance")
+    ticks_then = len(gui_calls(first.trace(), "user32.GetCursorPos"))
+    first_trace = first.wait_trace(lambda t: len(gui_calls(t, "user32.GetCursorPos")) >= ticks_then + 2, 15,
+                                   "two more idle ticks of the first instance")
     assert first.proc.poll() is None
     assert wine.wait_window()["hwnd"] == main["hwnd"]
 
@@ -177,20 +178,19 @@ def test_second_start_warns_once_writes_nothing_and_first_instance_runs_on(wine)
 
     # The trace of each process: the first read, wrote and made its window
     # (so the trace does see these calls); the second did none of it.
-    first_calls = {f: len(first_trace.calls(f)) for f in
+    first_calls = {f: len(gui_calls(first_trace, f)) for f in
                    ("KERNEL32.GetPrivateProfileIntW", "KERNEL32.WritePrivateProfileStringW", "user32.SetTimer")}
     assert first_calls == {"KERNEL32.GetPrivateProfileIntW": 4, "KERNEL32.WritePrivateProfileStringW": 4,
                            "user32.SetTimer": 2}
-    assert any("StillSentinelClass" in args for _, args in first_trace.calls("user32.CreateWindowExW"))
-    second_trace = Trace(second)
-    assert second_trace.thread is not None, "the second instance's trace shows no mutex"
+    assert made_main_window(first_trace)
+    second_trace = second.trace()
     for function in ("KERNEL32.GetPrivateProfileIntW", "KERNEL32.WritePrivateProfileStringW",
                      "user32.SetTimer", "user32.GetCursorPos"):
-        assert second_trace.calls(function) == [], f"the second instance called {function}"
+        assert gui_calls(second_trace, function) == [], f"the second instance called {function}"
     # (Wine's ole32 makes a helper window of its own on the thread; ours must not appear.)
-    assert not any("StillSentinelClass" in args for _, args in second_trace.calls("user32.CreateWindowExW"))
-    assert message_box_flags(second_trace) == [MB_ICONWARNING]
-    assert message_box_flags(first_trace) == []
+    assert not made_main_window(second_trace)
+    assert box_flags(second_trace) == [MB_ICONWARNING]
+    assert box_flags(first_trace) == []
 
     assert wine.close_main(first) == 0
 
@@ -201,13 +201,12 @@ def test_idle_lock_end_to_end(wine, record_property):
     """1 s ticks, limit 5 s, threshold 3 px. Ticks are counted through the
     GUI thread's GetCursorPos calls, so the checks hold on a slow machine."""
     folder = wine.install()
-    ini_path(folder).write_bytes(canonical_ini((1, 5, 3, 0)))
+    ini_path(folder).write_bytes(ini_bytes((1, 5, 3, 0)))
     wine.relay(MUTEX_CALL, "user32.GetCursorPos", "user32.LockWorkStation")
-    pointer = Pointer(wine, 100, 300)
+    pointer = mover = TickSyncedPointer(wine, 100, 300)
     app = wine.start(folder)
-    wine.wait_window()
-    ticks = IdleTicks(Trace(app))
-    mover = TickSyncedPointer(pointer, ticks)
+    app.window()
+    ticks = mover.ticks = IdleTicks(app)
 
     # (a) 10 px every 0.3 s for more than 8 s: no lock.
     moving_from = len(ticks.wait_complete(1, 20))
@@ -263,7 +262,7 @@ def test_idle_lock_end_to_end(wine, record_property):
 READ_ONLY_CASES = [
     # id, file contents (None: no file, and the folder is made unwritable
     # instead), the four texts the save tries to write, the timer periods in ms
-    ("file", canonical_ini(("07", "05", "03", "012")), ["7", "5", "3", "12"], {1: 7000, 2: 12000}),
+    ("file", ini_bytes(("07", "05", "03", "012")), ["7", "5", "3", "12"], {1: 7000, 2: 12000}),
     ("folder", None, ["10", "900", "3", "30"], {1: 10000, 2: 30000}),
 ]
 
@@ -282,25 +281,23 @@ def test_unwritable_settings_report_once_then_run_with_values_read(wine, content
     chattr("+i", target)
     try:
         app = wine.start(folder)
-        code, box, buttons = wait_message_box(wine)
-        assert code == 0, "no save-failure box appeared"
-        assert (box["count"], box["text"], box["owner"], buttons) == ("1", SAVE_FAILED_TEXT, "0", ["1:OK"])
+        box = wine.message_box()
+        assert box, "no save-failure box appeared"
+        assert (box["count"], box["text"], box["owner"], box["buttons"]) == ("1", SAVE_FAILED_TEXT, "0", [(1, "OK")])
         # The box comes before the window: start-up waits on it.
         time.sleep(0.5)
-        assert no_main_window_yet(wine)
-        dismiss_message_box(wine, box["hwnd"])
+        assert not wine.window_exists()
+        wine.dismiss_box(box)
 
-        assert next_window_or_box(wine)[0] == "window", "a second save-failure box appeared"
-        again, _, _ = wait_message_box(wine, timeout_ms=1500)
-        assert again != 0, "a save-failure box appeared after the window"
-        trace = Trace(app)
-        assert message_box_flags(trace) == [MB_ICONERROR]
+        assert wine.window_or_box()[0] == "window", "a second save-failure box appeared"
+        assert wine.message_box(timeout=1.5) is None, "a save-failure box appeared after the window"
+        trace = app.trace()
+        assert box_flags(trace) == [MB_ICONERROR]
         # All four writes were tried, with the values read, and each failed.
-        writes = [relay_arguments(args) for _, args in trace.calls("KERNEL32.WritePrivateProfileStringW")]
-        assert [w[2].split('L"')[1].rstrip('"') for w in writes] == texts
-        results = [args for _, args in trace.calls("KERNEL32.WritePrivateProfileStringW", kind="Ret")]
-        assert len(results) == 4 and all("retval=00000000" in r for r in results)
-        assert set_timer_periods(trace) == periods
+        writes = gui_calls(trace, "KERNEL32.WritePrivateProfileStringW")
+        assert [w.args[2].text for w in writes] == texts
+        assert [w.retval for w in writes] == [0] * 4
+        assert timer_periods(trace) == periods
         assert wine.close_main(app) == 0
         if contents is not None:
             assert path.read_bytes() == contents
@@ -346,29 +343,28 @@ def test_settings_path_that_does_not_fit_is_never_used(wine, ini_length, fits):
     wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.SetTimer", "KERNEL32.WritePrivateProfileStringW",
                "KERNEL32.GetPrivateProfileIntW")
     app = wine.start(folder)
-    first, values = next_window_or_box(wine)
+    first, values = wine.window_or_box()
     if fits:
         assert first == "window", f"unexpected box: {values.get('text')}"
     else:
         assert first == "box" and values["text"] == SAVE_FAILED_TEXT, "a write to no path must be reported"
-        dismiss_message_box(wine, values["hwnd"])
-        assert next_window_or_box(wine)[0] == "window", "a second save-failure box appeared"
-    trace = Trace(app)
+        wine.dismiss_box(values)
+        assert wine.window_or_box()[0] == "window", "a second save-failure box appeared"
     assert wine.close_main(app) == 0
+    trace = app.trace()
 
     # The program ran with the defaults either way.
-    assert set_timer_periods(trace) == {1: 10000, 2: 30000}
-    written_paths = {relay_arguments(a)[3] for _, a in trace.calls("KERNEL32.WritePrivateProfileStringW")}
-    read_paths = {relay_arguments(a)[3] for _, a in trace.calls("KERNEL32.GetPrivateProfileIntW")}
-    whole = 'L"' + full_ini.replace("\\", "\\\\") + '"'
+    assert timer_periods(trace) == {1: 10000, 2: 30000}
+    paths = {e.args[3].text for f in ("KERNEL32.WritePrivateProfileStringW", "KERNEL32.GetPrivateProfileIntW")
+             for e in gui_calls(trace, f)}
     if fits:
-        assert message_box_flags(trace) == []
-        assert read_back(folder) == canonical_ini(DEFAULTS)
-        assert {p.split(" ", 1)[1] for p in written_paths | read_paths} == {whole}
+        assert box_flags(trace) == []
+        assert read_back(folder) == ini_bytes(DEFAULTS)
+        assert paths == {full_ini}
     else:
-        assert message_box_flags(trace) == [MB_ICONERROR]
+        assert box_flags(trace) == [MB_ICONERROR]
         # No profile call with a cut-short or empty name, hence no file anywhere.
-        assert written_paths == set() and read_paths == set()
+        assert paths == set()
         beside = sorted(p.name for p in folder.iterdir())
         assert beside == ["StillSentinel.exe", "tester_log"]
     assert {p.name: p.read_bytes() for p in windows_folder.iterdir() if p.is_file()} == windows_before

@@ -9,12 +9,13 @@ import time
 
 import pytest
 
-from conftest import EXE, WAIT_SECONDS, chattr, relay_calls
-from log_support import (BOM, EXIT_TEXT, LOGWRITER, START_TEXT, STATE_QUERY_FAILED_TEXT, USER, WM_CLOSE,
-                         WM_ENDSESSION, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, LogWatcher, daily_name, decode,
-                         immutable, lines_in, log_folder, parse_lines, post, read_utf8_log, rebuild,
-                         relay_returns, responds, same_local_day, start_logging, stderr_of, wait_for,
-                         wait_main_window_dismissing_boxes, write_settings)
+from conftest import (EXE, EXIT_TEXT, START_TEXT, WM_CLOSE, WM_ENDSESSION, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE,
+                      chattr, immutable, windows_path)
+from ini import USER, write_ini
+from log_support import (BOM, LOGWRITER, LogWatcher, daily_name, decode, lines_in, log_folder, parse_lines,
+                         read_utf8_log, rebuild, responds, returns, same_local_day, start_logging)
+from waits import WAIT_SECONDS, wait_until
+from wineplatform import session_state_text
 
 # Long enough that no session-state report falls into a short run.
 QUIET = 3600
@@ -40,9 +41,9 @@ NOTIFICATIONS = [
 ]
 
 
-def post_all(wine, hwnd, rows=NOTIFICATIONS):
+def post_all(app, rows=NOTIFICATIONS):
     for message, wparam, lparam, _ in rows:
-        post(wine, hwnd, message, wparam, lparam)
+        app.post(message, wparam, lparam)
 
 
 def folder_entries(folder):
@@ -59,9 +60,9 @@ def test_first_start_makes_the_daily_file_with_mark_and_start_line(wine):
     folder = wine.install()
     with same_local_day():
         before = datetime.datetime.now().replace(microsecond=0)
-        app, _ = start_logging(wine, folder, LogIntervalSec=QUIET)
-        daily = wait_for(lambda: list(log_folder(folder).glob("*.txt")), what="the daily file")[0]
-        wait_for(lambda: lines_in(daily), what="the start line")
+        app = start_logging(wine, folder, LogIntervalSec=QUIET)
+        daily = wait_until(lambda: list(log_folder(folder).glob("*.txt")), what="the daily file")[0]
+        wait_until(lambda: lines_in(daily), what="the start line")
         after = datetime.datetime.now()
         first = daily.read_bytes()
 
@@ -125,7 +126,7 @@ def test_existing_daily_file_is_appended_by_its_first_bytes(wine, existing, mark
         daily = log_folder(folder) / daily_name(today)
         daily.parent.mkdir()
         daily.write_bytes(existing)
-        app, _ = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = start_logging(wine, folder, LogIntervalSec=QUIET)
         assert wine.close_main(app) == 0
 
     data = daily.read_bytes()
@@ -141,9 +142,9 @@ def test_existing_daily_file_is_appended_by_its_first_bytes(wine, existing, mark
 def test_posted_notifications_log_their_texts_between_start_and_exit(wine):
     folder = wine.install()
     with same_local_day():
-        app, window = start_logging(wine, folder, LogIntervalSec=QUIET)
-        post_all(wine, window["hwnd"])
-        post(wine, window["hwnd"], WM_CLOSE, 0)
+        app = start_logging(wine, folder, LogIntervalSec=QUIET)
+        post_all(app)
+        app.post(WM_CLOSE)
         assert app.wait_exit(WAIT_SECONDS) == 0
 
     # read_utf8_log checks the mark and that the file is these lines exactly,
@@ -161,18 +162,19 @@ def test_session_state_is_reported_every_period_from_a_full_period_after_start(w
     period = 2
     reports = 4
     folder = wine.install()
+    # What this platform answers to the state query (Wine 8 fails it).
+    expected = session_state_text(wine)
     with same_local_day() as today:
-        app, _ = start_logging(wine, folder, LogIntervalSec=period)
+        app = start_logging(wine, folder, LogIntervalSec=period)
         daily = log_folder(folder) / daily_name(today)
-        wait_for(lambda: sum(STATE_QUERY_FAILED_TEXT in line for line in lines_in(daily)) >= reports,
-                 timeout=period * reports + WAIT_SECONDS, what=f"{reports} session-state reports")
+        wait_until(lambda: lines_in(daily).count(expected) >= reports,
+                   timeout=period * reports + WAIT_SECONDS, what=f"{reports} session-state reports of {expected}")
         assert wine.close_main(app) == 0
 
     _, entries = read_utf8_log(folder)
     assert entries[0].text == START_TEXT and entries[-1].text == EXIT_TEXT
     middle = entries[1:-1]
-    # Wine cannot answer the state query, so every report is the failure text.
-    assert {e.text for e in middle} == {STATE_QUERY_FAILED_TEXT}
+    assert {e.text for e in middle} == {expected}
     start = entries[0].time
     offsets = [(e.time - start).total_seconds() for e in middle]
     # Seconds are cut, not rounded: the k-th report, due k periods after the
@@ -187,17 +189,16 @@ def test_session_state_is_reported_every_period_from_a_full_period_after_start(w
 def test_log_interval_zero_writes_nothing_and_makes_no_folder(wine):
     folder = wine.install()
     wine.relay("user32.SetTimer", "kernel32.CreateDirectoryW")
-    app, window = start_logging(wine, folder, LogIntervalSec=0)
-    post_all(wine, window["hwnd"])
-    post(wine, window["hwnd"], WM_CLOSE, 0)
+    app = start_logging(wine, folder, LogIntervalSec=0)
+    post_all(app)
+    app.post(WM_CLOSE)
     assert app.wait_exit(WAIT_SECONDS) == 0
 
     assert folder_entries(folder) == app_files()
-    trace = stderr_of(app)
-    assert relay_calls(trace, "KERNEL32.CreateDirectoryW") == []
+    trace = app.trace()
+    assert trace.calls("KERNEL32.CreateDirectoryW") == []
     # Only the idle timer runs; the session-state timer is never started.
-    timers = relay_calls(trace, "user32.SetTimer")
-    assert timers and all(",00000001," in call for call in timers), timers
+    assert {e.args[1].value for e in trace.calls("user32.SetTimer")} == {1}
 
 
 # --- Failures the program survives --------------------------------------------
@@ -206,9 +207,9 @@ def test_plain_file_in_place_of_the_folder_loses_lines_and_nothing_else(wine):
     folder = wine.install()
     occupant = log_folder(folder)
     occupant.write_bytes(b"not a folder\r\n")
-    app, window = start_logging(wine, folder, LogIntervalSec=QUIET)
-    post_all(wine, window["hwnd"], NOTIFICATIONS[:3])
-    assert responds(wine, window["hwnd"])
+    app = start_logging(wine, folder, LogIntervalSec=QUIET)
+    post_all(app, NOTIFICATIONS[:3])
+    assert responds(app)
     assert wine.close_main(app) == 0
 
     assert occupant.read_bytes() == b"not a folder\r\n"
@@ -219,40 +220,39 @@ def test_folder_deleted_mid_run_is_not_made_again(wine):
     folder = wine.install()
     wine.relay("kernel32.CreateDirectoryW")
     with same_local_day() as today:
-        app, window = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = start_logging(wine, folder, LogIntervalSec=QUIET)
         daily = log_folder(folder) / daily_name(today)
-        wait_for(lambda: lines_in(daily), what="the start line")
+        wait_until(lambda: lines_in(daily), what="the start line")
         shutil.rmtree(log_folder(folder))
-        post_all(wine, window["hwnd"], NOTIFICATIONS[:3])
-        assert responds(wine, window["hwnd"])
+        post_all(app, NOTIFICATIONS[:3])
+        assert responds(app)
         assert wine.close_main(app) == 0
 
     assert not log_folder(folder).exists()
     assert folder_entries(folder) == app_files()
     # The folder was made once, for the start line, and never again.
-    assert len(relay_calls(stderr_of(app), "KERNEL32.CreateDirectoryW")) == 1
+    assert len(app.trace().calls("KERNEL32.CreateDirectoryW")) == 1
 
 
 def test_folder_not_creatable_loses_lines_and_each_later_line_tries_again(wine):
     folder = wine.install()
-    write_settings(folder, LogIntervalSec=QUIET)  # must exist before the folder is locked
+    write_ini(folder, LogIntervalSec=QUIET)  # must exist before the folder is locked
     wine.relay("kernel32.CreateDirectoryW")
-    created = lambda app: relay_returns(stderr_of(app), "KERNEL32.CreateDirectoryW")  # noqa: E731
+    created = lambda app: returns(app, "KERNEL32.CreateDirectoryW")  # noqa: E731
     with same_local_day() as today, immutable(folder):
         app = wine.start(folder)
-        window = wine.wait_window()
         # The start line tried to make the folder and failed.
-        wait_for(lambda: len(created(app)) >= 1, what="the first folder attempt")
-        post(wine, window["hwnd"], WM_POWERBROADCAST, 4)
-        wait_for(lambda: len(created(app)) >= 2, what="the next line's attempt")
+        wait_until(lambda: len(created(app)) >= 1, what="the first folder attempt")
+        app.post(WM_POWERBROADCAST, 4)
+        wait_until(lambda: len(created(app)) >= 2, what="the next line's attempt")
         assert created(app) == [0, 0]
-        assert responds(wine, window["hwnd"])
+        assert responds(app)
         assert not log_folder(folder).exists()
 
         chattr("-i", folder)
-        post(wine, window["hwnd"], WM_POWERBROADCAST, 7)
+        app.post(WM_POWERBROADCAST, 7)
         daily = log_folder(folder) / daily_name(today)
-        wait_for(lambda: lines_in(daily), what="the folder and the later line")
+        wait_until(lambda: lines_in(daily), what="the folder and the later line")
         assert wine.close_main(app) == 0
 
     _, entries = read_utf8_log(folder)
@@ -267,7 +267,7 @@ def test_executable_path_of_260_characters_or_more_derives_no_folder(wine, tmp_p
     # would leave P, and P\tester_log is short enough to be made: a program
     # that used the cut path would create that folder.
     parent = tmp_path / "deep"
-    parent_win = "Z:" + str(parent).replace("/", "\\")
+    parent_win = windows_path(parent)
     directory_name = "b" * (265 - len(parent_win) - 1)
     assert 0 < len(directory_name) <= 255
     exe_dir = parent / directory_name
@@ -280,16 +280,15 @@ def test_executable_path_of_260_characters_or_more_derives_no_folder(wine, tmp_p
     app = wine.start(exe_dir)
     # The INI path cannot be formed either; the settings store may say so in
     # a message box first, which is answered here.
-    window, _ = wait_main_window_dismissing_boxes(wine)
-    post_all(wine, window["hwnd"], NOTIFICATIONS[:3])
-    assert responds(wine, window["hwnd"])
+    wine.window_dismissing_boxes()
+    post_all(app, NOTIFICATIONS[:3])
+    assert responds(app)
     assert wine.close_main(app) == 0
 
-    trace = stderr_of(app)
     # The platform did hand the program a cut path (260 = the full buffer)...
-    assert 260 in relay_returns(trace, "KERNEL32.GetModuleFileNameW")
+    assert 260 in returns(app, "KERNEL32.GetModuleFileNameW")
     # ...and no folder was derived from it, anywhere.
-    assert relay_calls(trace, "KERNEL32.CreateDirectoryW") == []
+    assert app.trace().calls("KERNEL32.CreateDirectoryW") == []
     made = [p for p in tmp_path.rglob("*_log") if "prefix" not in p.relative_to(tmp_path).parts[:1]]
     assert made == []
     assert sorted(p.name for p in exe_dir.iterdir()) == ["StillSentinel.exe"]
@@ -309,11 +308,12 @@ def report(capsys, record_property, name, value):
         print(f"\n[log throughput] {name}: {value}")
 
 
-def post_burst_held(wine, hwnd):
+def post_burst_held(wine, app):
     """Holds the program's thread, posts the burst and then WM_CLOSE behind
     it, and returns the power codes the platform accepted, in posting order.
     Once resumed, the program handles the whole burst, writes its exit line
     and ends."""
+    hwnd = f"{app.window():x}"
     code, values, _ = wine.sstest("suspend", hwnd)
     assert code == 0, "could not hold the program's thread"
     code, values, _ = wine.sstest("postseq", hwnd, WM_POWERBROADCAST, FIRST_CODE, BURST, 0, timeout=120)
@@ -325,7 +325,7 @@ def post_burst_held(wine, hwnd):
     accepted = [c for c in range(FIRST_CODE, FIRST_CODE + BURST) if c not in refused]
     assert len(accepted) == int(values["accepted"])
     assert accepted, "the platform refused every post"
-    post(wine, hwnd, WM_CLOSE, 0)
+    app.post(WM_CLOSE)
     return accepted
 
 
@@ -340,13 +340,13 @@ def is_writer(text):
 def test_burst_of_posted_events_gives_one_whole_line_each_in_order(wine, capsys, record_property):
     folder = wine.install()
     with same_local_day() as today:
-        app, window = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = start_logging(wine, folder, LogIntervalSec=QUIET)
         daily = log_folder(folder) / daily_name(today)
-        wait_for(lambda: lines_in(daily), what="the start line")
-        accepted = post_burst_held(wine, window["hwnd"])
+        wait_until(lambda: lines_in(daily), what="the start line")
+        accepted = post_burst_held(wine, app)
         watcher = LogWatcher(daily)
         watcher.poll()
-        assert wine.sstest("resume", window["hwnd"])[0] == 0
+        assert wine.sstest("resume", f"{app.window():x}")[0] == 0
         watcher.follow(lambda lines: app.proc.poll() is not None, timeout=180, what="the burst and the exit")
         assert app.wait_exit() == 0
 
@@ -364,10 +364,10 @@ def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys,
     shutil.copy2(LOGWRITER, folder / "logwriter.exe")
     event = "StillSentinelTestGo"
     with same_local_day() as today:
-        app, window = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = start_logging(wine, folder, LogIntervalSec=QUIET)
         daily = log_folder(folder) / daily_name(today)
-        wait_for(lambda: lines_in(daily), what="the start line")
-        accepted = post_burst_held(wine, window["hwnd"])
+        wait_until(lambda: lines_in(daily), what="the start line")
+        accepted = post_burst_held(wine, app)
 
         # The writer stands for this user's instance in another logon
         # session: same folder, same user, the program's own line writer. It
@@ -380,7 +380,7 @@ def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys,
             watcher = LogWatcher(daily)
             watcher.poll()
             started = time.monotonic()
-            assert wine.sstest("resume", window["hwnd"], event, 30000)[0] == 0
+            assert wine.sstest("resume", f"{app.window():x}", event, 30000)[0] == 0
             watcher.follow(lambda lines: app.proc.poll() is not None and writer.poll() is not None,
                            timeout=300, what="both writers to finish")
             out, _ = writer.communicate(timeout=WAIT_SECONDS)
@@ -392,7 +392,7 @@ def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys,
         assert app.wait_exit() == 0
 
     written = dict(line.split("=", 1) for line in out.decode(errors="replace").splitlines() if "=" in line)
-    assert written["folder"].lower() == ("z:" + str(log_folder(folder)).replace("/", "\\")).lower()
+    assert written["folder"].lower() == windows_path(log_folder(folder)).lower()
 
     # Every line whole (read_utf8_log fails on any torn or stray bytes), none
     # lost, and each writer's lines in its own order.
