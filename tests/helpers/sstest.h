@@ -1,6 +1,7 @@
 // sstest: a small console tool that drives StillSentinel's windows from
-// inside the same Wine prefix. Each command prints plain "key=value" lines
-// and exits 0 on success, 1 on failure, 2 on bad usage.
+// inside the same Wine prefix. Each command prints UTF-8 "key=value" lines
+// (window lists: one tab-separated line per window) and exits 0 on success,
+// 1 on failure, 2 on bad usage.
 #pragma once
 #include <windows.h>
 #include <string>

@@ -110,8 +110,8 @@ static bool Matches(const WindowFilter& filter, HWND window)
     if (filter.pid && WindowProcess(window) != filter.pid) return false;
     if (filter.visibleOnly && !IsWindowVisible(window)) return false;
     if (filter.owner && GetWindow(window, GW_OWNER) != filter.owner) return false;
-    // The title as the system keeps it, compared as FindWindow does: no
-    // message to a window that may be busy.
+    // The title as the system keeps it (what FindWindow reads): no message
+    // to a window that may be busy.
     wchar_t title[512] = L"";
     return !filter.title || (InternalGetWindowText(window, title, ARRAYSIZE(title)), wcscmp(title, filter.title) == 0);
 }

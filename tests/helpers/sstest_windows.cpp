@@ -99,9 +99,6 @@ SSTEST_COMMAND(menus, "<pid> <timeout_ms> <count>: waits until pid shows exactly
     return shown.size() == (size_t)wanted ? 0 : 1;
 }
 
-// Message boxes put their text in a static control with this id.
-static const int MSGBOX_TEXT_ID = 0xFFFF;
-
 SSTEST_COMMAND(msgbox, "<title> <timeout_ms>: waits for a message box (#32770) with this caption; prints count, hwnd, "
                        "pid, visible, owner, text (static id 0xFFFF) and one button=<id>:<text> line per button")
 {
@@ -118,7 +115,7 @@ SSTEST_COMMAND(msgbox, "<title> <timeout_ms>: waits for a message box (#32770) w
     bool textFound = false;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         int id = GetDlgCtrlID(child);
-        if ((id & 0xFFFF) == MSGBOX_TEXT_ID && !textFound) {
+        if ((id & 0xFFFF) == 0xFFFF && !textFound) {  // a message box's text is static 0xFFFF
             textFound = true;
             PrintUtf8(L"text=" + WindowText(child) + L"\n");
         } else if (_wcsicmp(WindowClass(child).c_str(), L"Button") == 0) {
