@@ -128,8 +128,11 @@ def ensure_template():
 
 def clone_prefix(target):
     # Hard links keep a copy cheap; the registry files, the only ones Wine
-    # rewrites, are real copies so that no test changes the template.
-    subprocess.run(["cp", "-al", str(TEMPLATE), str(target)], check=True)
+    # rewrites, are real copies so that no test changes the template. Links
+    # cannot cross file systems (a tmpfs /tmp): a plain copy then.
+    if subprocess.run(["cp", "-al", str(TEMPLATE), str(target)], stderr=subprocess.DEVNULL).returncode:
+        shutil.rmtree(target, ignore_errors=True)
+        subprocess.run(["cp", "-a", str(TEMPLATE), str(target)], check=True)
     for reg in target.glob("*.reg"):
         reg.unlink()
         shutil.copy2(TEMPLATE / reg.name, reg)
