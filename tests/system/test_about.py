@@ -1,7 +1,7 @@
 """The About box and its hand-drawn web link, on the real exe under Wine and Xvfb.
 
 The box is opened the way the tray menu does it: WM_COMMAND IDM_ABOUT posted
-to the hidden main window. aboutprobe.dll, loaded into the program, answers
+to the hidden main window. probe.dll, loaded into the program, answers
 what only the process itself can see (colours put on a device context, fonts,
 the capture, window procedures, live GDI objects); the relay trace of the GUI
 thread shows the order of calls; xdotool moves the real pointer.
@@ -9,8 +9,10 @@ thread shows the order of calls; xdotool moves the real pointer.
 import re
 import time
 
-from about_support import (ABOUT_TITLE, BLUE, IDC_ABOUT_ICON, IDC_ABOUT_LINK, IDM_EXIT, IDOK, RED, WM_CLOSE,
-                           WM_COMMAND, AboutApp, center, low32, parse_children, parse_rect, wait_until)
+from about_support import BLUE, IDC_ABOUT_ICON, IDC_ABOUT_LINK, RED, AboutApp, control
+from conftest import ABOUT_TITLE, DIALOG_CLASS, IDM_EXIT, IDOK, WM_CLOSE, WM_COMMAND, centre, parse_fields, parse_rect
+from relay import low32
+from waits import wait_until
 
 TEMPLATE_STYLE = 0x80C808C0          # WS_POPUP|WS_CAPTION|WS_SYSMENU|DS_CENTER|DS_MODALFRAME|DS_SETFONT
 # WS_VISIBLE, WS_CLIPSIBLINGS (every top-level window) and DS_3DLOOK (the dialog manager's own)
@@ -32,7 +34,7 @@ CONTROLS = [
 
 def link_address(children):
     """The web address shown by the link: its text is "URL : " and the address."""
-    text = next(c["text"] for c in children if c["id"] == IDC_ABOUT_LINK)
+    text = control(children, IDC_ABOUT_LINK)["text"]
     assert text.startswith("URL : "), text
     return text[len("URL : "):]
 
@@ -62,41 +64,30 @@ def is_normal(s):
     return s["color"] == LINK_NORMAL and s["normal_font"] and not s["underlined"] and s["capture"] == 0
 
 
-def open_calls(events, index):
-    """The window/dialog procedure calls still running at event index (outermost first)."""
-    stack = []
-    for event in events[:index]:
-        if event.what == "api":
-            continue
-        if event.kind == "Call":
-            stack.append(event)
-        elif stack:
-            # Match the return with its call (same message, window and procedure).
-            for i in range(len(stack) - 1, -1, -1):
-                if (stack[i].name, stack[i].hwnd, stack[i].proc) == (event.name, event.hwnd, event.proc):
-                    del stack[i:]
-                    break
-    return stack
+def open_calls(events, event):
+    """The window/dialog procedure calls of event's thread still running at event (outermost first)."""
+    return [c for c in events[:event.index]
+            if c.what != "api" and c.kind == "Call" and c.tid == event.tid and c.spans(event)]
 
 
-def calls(events, name, about=None):
-    """The Call events of one function, made from the exe when about is given."""
-    return [e for e in events if e.kind == "Call" and e.name == name and (about is None or about.from_exe(e))]
+def calls(events, name, about):
+    """The calls of one function made by the program's GUI thread from the exe."""
+    return [e for e in events if e.kind == "Call" and e.name == name and about.mine(e)]
 
 
 # ---- opening ----
 
 def test_about_command_opens_box_with_exact_caption_controls_and_icons(wine):
     about = AboutApp(wine)
-    opened = about.open_about()
-    window, children = about.dump(opened["hwnd"])
-    assert window["class"] == "#32770"
+    dialog = about.open_about()
+    window, children = wine.dump(dialog)
+    assert window["class"] == DIALOG_CLASS
     assert window["text"] == ABOUT_TITLE
-    assert int(window["style"], 16) & ~ADDED_BY_SYSTEM == TEMPLATE_STYLE
+    assert window["style"] & ~ADDED_BY_SYSTEM == TEMPLATE_STYLE
 
     assert len(children) == len(CONTROLS), children
-    layout = {c["hwnd"]: c for c in parse_children(about.probe_lines("layout"))}
-    geometry = about.probe("layout")
+    geometry, lines = about.app.probe("layout")
+    layout = {fields["hwnd"]: fields for kind, fields in map(parse_fields, lines) if kind == "child"}
     address = link_address(children)
     assert re.fullmatch(r"https://([a-z0-9-]+\.)*example\.com/", address), address
     for child, (cid, cls, text, style, dlu) in zip(children, CONTROLS):
@@ -111,7 +102,7 @@ def test_about_command_opens_box_with_exact_caption_controls_and_icons(wine):
             assert child["text"] == text, where
         # Placed where the template says, in the dialog's own font's units.
         mapped = parse_rect(about.probe("maprect", *dlu)["mapped"])
-        rect = layout[child["hwnd"]]["rect"]
+        rect = parse_rect(layout[child["hwnd"]]["rect"])
         if cid == IDC_ABOUT_ICON:
             # An SS_ICON static takes the size of its image: 128 x 128 pixels.
             assert rect[:2] == mapped[:2] and (rect[2] - rect[0], rect[3] - rect[1]) == (128, 128), where
@@ -120,22 +111,20 @@ def test_about_command_opens_box_with_exact_caption_controls_and_icons(wine):
             extent = parse_rect(layout[child["hwnd"]]["extent"])
             assert extent[0] <= rect[2] - rect[0] and extent[1] <= rect[3] - rect[1], f"{where} text cut off"
 
-    assert int(geometry["owner"], 16) == int(about.main, 16)
+    assert int(geometry["owner"], 16) == about.main
     assert int(geometry["icon_big"], 16) != 0 and int(geometry["icon_small"], 16) == 0
     cycle = about.cycles()[-1]
     assert cycle["image_size"] == "128x128"
     # WM_INITDIALOG answered TRUE: the focus is on the first tab stop, the link.
-    link = next(c["hwnd"] for c in children if c["id"] == IDC_ABOUT_LINK)
-    assert wine.sstest("aboutgui", opened["hwnd"])[1]["focus"] == link
+    assert wine.check("aboutgui", f"{dialog:x}")[0]["focus"] == control(children, IDC_ABOUT_LINK)["hwnd"]
 
 
 # ---- colours ----
 
 def test_link_answers_ctlcolorstatic_blue_transparent_and_other_statics_keep_defaults(wine):
     about = AboutApp(wine, relay=("gdi32.SetTextColor", "gdi32.SetBkMode"))
-    opened = about.open_about()
-    _, children = about.dump(opened["hwnd"])
-    link = int(next(c["hwnd"] for c in children if c["id"] == IDC_ABOUT_LINK), 16)
+    children = about.children(about.open_about())
+    link = int(control(children, IDC_ABOUT_LINK)["hwnd"], 16)
     about.park_pointer()
 
     # Asked directly, on a DC that starts with other colours.
@@ -145,23 +134,22 @@ def test_link_answers_ctlcolorstatic_blue_transparent_and_other_statics_keep_def
     assert [a[1:] for a in answers if a[0] == IDC_ABOUT_LINK] == [(LINK_NORMAL, TRANSPARENT, "1")]
     others = [a for a in answers if a[0] != IDC_ABOUT_LINK]
     assert sorted(a[0] for a in others) == [-1, -1, IDC_ABOUT_ICON]
-    for control, text, bkmode, _ in others:
+    for control_id, text, bkmode, _ in others:
         # What the default handling gives: the system's text colour, the DC's mode untouched.
-        assert (text, bkmode) == (int(colours["sys.windowtext"], 16), OPAQUE), f"static {control}"
+        assert (text, bkmode) == (int(colours["sys.windowtext"], 16), OPAQUE), f"static {control_id}"
 
     # On the real paint: the program sets colours only for the link, blue and transparent.
     events = about.events()
-    settings = [e for e in events if e.name in ("gdi32.SetTextColor", "gdi32.SetBkMode") and e.kind == "Call"
-                and about.from_exe(e)]
+    settings = calls(events, "gdi32.SetTextColor", about) + calls(events, "gdi32.SetBkMode", about)
     assert settings, "the dialog never coloured the link while painting"
     for event in settings:
-        enclosing = [c for c in open_calls(events, event.index) if c.name == "WM_CTLCOLORSTATIC"]
-        assert enclosing and enclosing[-1].lp == link and low32(event.args[0]) == low32(enclosing[-1].wp), event.line
+        enclosing = [c for c in open_calls(events, event) if c.name == "WM_CTLCOLORSTATIC"]
+        assert enclosing and enclosing[-1].lp == link and event.args[0].int32 == low32(enclosing[-1].wp), event
         expected = LINK_NORMAL if event.name == "gdi32.SetTextColor" else TRANSPARENT
-        assert low32(event.args[1]) == expected, event.line
+        assert event.args[1].int32 == expected, event
 
     # On screen: the link's text is pure blue, the version line has neither blue nor red.
-    link_pixels = about.grab(next(c["rect"] for c in children if c["id"] == IDC_ABOUT_LINK))
+    link_pixels = about.grab(control(children, IDC_ABOUT_LINK)["rect"])
     version_pixels = about.grab(next(c["rect"] for c in children if c["text"].startswith("StillSentinel Version")))
     assert link_pixels.count(BLUE) > 50 and link_pixels.count(RED) == 0
     assert version_pixels.count(BLUE) == 0 and version_pixels.count(RED) == 0
@@ -173,29 +161,28 @@ def test_link_answers_ctlcolorstatic_blue_transparent_and_other_statics_keep_def
 # Points relative to the link's screen rectangle (left, top, right, bottom):
 # a point is inside when left <= x < right and top <= y < bottom.
 EXITS = [
-    ("right edge (x = width)", lambda r: (r[2], center(r)[1])),
-    ("left of it (negative x)", lambda r: (r[0] - 1, center(r)[1])),
-    ("above it (negative y)", lambda r: (center(r)[0], r[1] - 1)),
-    ("below it (y = height)", lambda r: (center(r)[0], r[3])),
+    ("right edge (x = width)", lambda r: (r[2], centre(r)[1])),
+    ("left of it (negative x)", lambda r: (r[0] - 1, centre(r)[1])),
+    ("above it (negative y)", lambda r: (centre(r)[0], r[1] - 1)),
+    ("below it (y = height)", lambda r: (centre(r)[0], r[3])),
 ]
 INSIDE = [
     ("top-left pixel", lambda r: (r[0], r[1])),
     ("bottom-right pixel", lambda r: (r[2] - 1, r[3] - 1)),
-    ("centre", center),
+    ("centre", centre),
 ]
 
 
 def test_pointer_over_link_makes_it_hot_once_and_leaving_restores_it(wine):
     about = AboutApp(wine)
-    opened = about.open_about()
-    rect = about.link_rect(opened["hwnd"])
+    rect = control(about.children(about.open_about()), IDC_ABOUT_LINK)["rect"]
     about.move_pointer(rect[0] + 20, rect[3] + 25)  # on the dialog, away from the link
     before = state(about)
     assert is_normal(before)
 
     hot_sends, normal_sends = before["set_font_hot"], before["set_font_normal"]
     for exit_name, exit_point in EXITS:
-        about.move_pointer(*center(rect))
+        about.move_pointer(*centre(rect))
         entered = state(about)
         assert is_hot(entered) and entered["hand"], f"entering before leaving by the {exit_name}: {entered}"
         hot_sends += 1
@@ -242,27 +229,27 @@ def test_mouse_move_far_outside_the_dialog_restores_the_link(wine):
 def test_click_resets_link_to_blue_then_opens_address_once(wine):
     about = AboutApp(wine, relay=("shell32.ShellExecuteW", "user32.ReleaseCapture", "user32.SetCapture",
                                   "gdi32.SetTextColor"))
-    opened = about.open_about()
-    _, children = about.dump(opened["hwnd"])
+    dialog = about.open_about()
+    children = about.children(dialog)
     address = link_address(children)
-    rect = next(c["rect"] for c in children if c["id"] == IDC_ABOUT_LINK)
-    link = int(next(c["hwnd"] for c in children if c["id"] == IDC_ABOUT_LINK), 16)
-    about.move_pointer(*center(rect))
+    rect, link = control(children, IDC_ABOUT_LINK)["rect"], int(control(children, IDC_ABOUT_LINK)["hwnd"], 16)
+    about.move_pointer(*centre(rect))
     assert is_hot(state(about))
 
-    about.xdotool("click", 1)
-    assert wait_until(lambda: about.urls_opened(), timeout=15), "the address never reached the shell"
+    wine.x("click", 1)
+    wait_until(about.urls_opened, 15, what="the address to reach the shell")
     time.sleep(1.0)  # room for a second, wrong, opening
     assert about.urls_opened() == [address]
-    assert about.window_line(opened["hwnd"]).get("visible") == "1", "the dialog closed on a click"
+    assert about.visible(dialog), "the dialog closed on a click"
 
     events = about.events()
     shell = calls(events, "shell32.ShellExecuteW", about)
     assert len(shell) == 1
-    assert shell[0].args[:5] == (0, "open", address, 0, 0) and low32(shell[0].args[5]) == 1  # SW_SHOWNORMAL
+    assert [a.text or int(a) for a in shell[0].args[:5]] == [0, "open", address, 0, 0]
+    assert shell[0].args[5].int32 == 1  # SW_SHOWNORMAL
     normal_font = next(e.wp for e in events if e.kind == "Call" and e.name == "WM_SETFONT" and e.hwnd == link
                        and e.lp == 0)
-    clicked = [c for c in open_calls(events, shell[0].index) if c.name == "WM_COMMAND" and c.what == "dialog proc"]
+    clicked = [c for c in open_calls(events, shell[0]) if c.name == "WM_COMMAND" and c.what == "dialog proc"]
     assert clicked and clicked[-1].wp == IDC_ABOUT_LINK and clicked[-1].lp == link, "not inside the STN_CLICKED"
     between = events[clicked[-1].index:shell[0].index]
     reset_font = [e for e in between if e.kind == "Call" and e.name == "WM_SETFONT" and e.hwnd == link]
@@ -270,7 +257,7 @@ def test_click_resets_link_to_blue_then_opens_address_once(wine):
     assert [(e.wp, e.lp) for e in reset_font[:1]] == [(normal_font, 1)], "the link was not given its plain font"
     assert len(release) == 1 and release[0].index > reset_font[0].index, "ReleaseCapture not after WM_SETFONT"
     # The repaint that WM_SETFONT asked for already drew blue.
-    colours = [low32(e.args[1]) for e in calls(between, "gdi32.SetTextColor", about)]
+    colours = [e.args[1].int32 for e in calls(between, "gdi32.SetTextColor", about)]
     assert colours and set(colours) == {LINK_NORMAL}
 
 
@@ -286,42 +273,39 @@ NOTIFICATIONS = [
 
 def test_link_notifications_other_than_click_do_nothing(wine):
     about = AboutApp(wine, relay=("shell32.ShellExecuteW",))
-    opened = about.open_about()
-    _, children = about.dump(opened["hwnd"])
-    link = next(c["hwnd"] for c in children if c["id"] == IDC_ABOUT_LINK)
-    about.post(opened["hwnd"], WM_COMMAND, 999)  # some other id: left to the dialog manager
+    dialog = about.open_about()
+    children = about.children(dialog)
+    link = int(control(children, IDC_ABOUT_LINK)["hwnd"], 16)
+    wine.post(dialog, WM_COMMAND, 999)  # some other id: left to the dialog manager
     for code, _ in NOTIFICATIONS:
-        about.post(opened["hwnd"], WM_COMMAND, (code << 16) | IDC_ABOUT_LINK, int(link, 16))
+        wine.post(dialog, WM_COMMAND, (code << 16) | IDC_ABOUT_LINK, link)
 
     def answers():
         """The dialog procedure's answer to each WM_COMMAND, once the last one posted is answered."""
         found = {e.wp: low32(e.retval) for e in about.events()
-                 if e.what == "dialog proc" and e.kind == "Ret" and e.name == "WM_COMMAND"}
+                 if e.what == "dialog proc" and e.kind == "Ret" and e.name == "WM_COMMAND" and e.hwnd == dialog}
         return found if (NOTIFICATIONS[-1][0] << 16) | IDC_ABOUT_LINK in found else None
-    answered = wait_until(answers, timeout=15)
-    assert answered, "the notifications were not all handled"
+    answered = wait_until(answers, 15, what="every notification to be handled")
 
     events = about.events()
     shell = calls(events, "shell32.ShellExecuteW", about)
     opened_for = []
     for call in shell:
-        command = [c for c in open_calls(events, call.index) if c.what == "dialog proc" and c.name == "WM_COMMAND"]
+        command = [c for c in open_calls(events, call) if c.what == "dialog proc" and c.name == "WM_COMMAND"]
         opened_for.append(command[-1].wp >> 16)
     for code, opens in NOTIFICATIONS:
         assert answered[(code << 16) | IDC_ABOUT_LINK] == 1, f"code {code} not answered TRUE"
         assert (code in opened_for) == opens, f"code {code}"
     assert answered[999] == 0
     assert len(shell) == 1
-    assert wait_until(lambda: about.urls_opened() == [link_address(children)], timeout=15)
+    wait_until(lambda: about.urls_opened() == [link_address(children)], 15, what="the page to be opened once")
 
 
 def test_real_double_click_opens_the_page_once(wine):
     about = AboutApp(wine, relay=("shell32.ShellExecuteW",))
-    opened = about.open_about()
-    rect = about.link_rect(opened["hwnd"])
-    about.move_pointer(*center(rect))
-    about.xdotool("click", "--repeat", 2, "--delay", 60, 1)
-    assert wait_until(lambda: about.urls_opened(), timeout=15)
+    about.move_pointer(*centre(control(about.children(about.open_about()), IDC_ABOUT_LINK)["rect"]))
+    wine.x("click", "--repeat", 2, "--delay", 60, 1)
+    wait_until(about.urls_opened, 15, what="the page to be opened")
     time.sleep(1.0)
     events = about.events()
     assert any(e.name == "WM_COMMAND" and e.what == "dialog proc" and e.wp == (1 << 16) | IDC_ABOUT_LINK
@@ -333,30 +317,29 @@ def test_real_double_click_opens_the_page_once(wine):
 # ---- ending ----
 
 def press(key):
-    def action(about, dialog, children):
-        pointer = next(c["rect"] for c in children if c["id"] == -1)
-        about.move_pointer(*center(pointer))  # keys go to the window under the pointer
-        about.xdotool("key", key)
+    def action(about, children):
+        about.move_pointer(*centre(control(children, -1)["rect"]))  # keys go to the window under the pointer
+        about.wine.x("key", key)
     return action
 
 
 def press_while_link_hot(key):
-    def action(about, dialog, children):
-        about.move_pointer(*center(next(c["rect"] for c in children if c["id"] == IDC_ABOUT_LINK)))
+    def action(about, children):
+        about.move_pointer(*centre(control(children, IDC_ABOUT_LINK)["rect"]))
         assert is_hot(state(about))
-        about.xdotool("key", key)
+        about.wine.x("key", key)
     return action
 
 
-def click_close_button(about, dialog, children):
-    about.move_pointer(*center(next(c["rect"] for c in children if c["id"] == IDOK)))
-    about.xdotool("click", 1)
+def click_close_button(about, children):
+    about.move_pointer(*centre(control(children, IDOK)["rect"]))
+    about.wine.x("click", 1)
 
 
-def click_close_box(about, dialog, children):
+def click_close_box(about, children):
     box = about.probe("closebox")
     about.move_pointer(int(box["x"]), int(box["y"]))
-    about.xdotool("click", 1)
+    about.wine.x("click", 1)
 
 
 ENDINGS = [
@@ -373,14 +356,13 @@ def test_enter_and_close_button_end_with_1_escape_and_close_box_with_2(wine):
     about = AboutApp(wine, relay=("user32.EndDialog",))
     dialogs = []
     for name, action, _ in ENDINGS:
-        opened = about.open_about()
-        _, children = about.dump(opened["hwnd"])
-        action(about, opened["hwnd"], children)
-        assert about.wait_gone(opened["hwnd"]), f"{name} did not close the box"
-        dialogs.append(int(opened["hwnd"], 16))
+        dialog = about.open_about()
+        action(about, about.children(dialog))
+        assert wine.wait_gone(dialog), f"{name} did not close the box"
+        dialogs.append(dialog)
         about.park_pointer()
 
-    ended = [(e.args[0], low32(e.args[1])) for e in calls(about.events(), "user32.EndDialog", about)]
+    ended = [(int(e.args[0]), e.args[1].int32) for e in calls(about.events(), "user32.EndDialog", about)]
     assert ended == [(d, result) for d, (_, _, result) in zip(dialogs, ENDINGS)]
     for (name, _, _), cycle in zip(ENDINGS, about.cycles()):
         assert cycle["proc_at_destroy"] == cycle["proc_before"], f"{name}: link procedure not put back"
@@ -393,60 +375,58 @@ def test_enter_and_close_button_end_with_1_escape_and_close_box_with_2(wine):
 def test_second_opening_builds_a_new_font_and_subclasses_the_new_link(wine):
     about = AboutApp(wine, relay=("gdi32.CreateFontIndirectW", "gdi32.DeleteObject", "user32.SetWindowLongPtrW"))
     for _ in range(2):
-        opened = about.open_about()
+        dialog = about.open_about()
         about.probe("move", 2, 2)
         assert is_hot(state(about))
-        about.post(opened["hwnd"], WM_COMMAND, IDOK)
-        assert about.wait_gone(opened["hwnd"])
+        wine.post(dialog, WM_COMMAND, IDOK)
+        assert wine.wait_gone(dialog)
 
     first, second = about.cycles()
     assert first["link"] != second["link"]
     events = about.events()
-    created = [e for e in events if e.kind == "Ret" and e.name == "gdi32.CreateFontIndirectW" and about.from_exe(e)]
+    created = calls(events, "gdi32.CreateFontIndirectW", about)
     assert len(created) == 2
     for cycle, font in zip((first, second), created):
         link, dialog = int(cycle["link"], 16), int(cycle["dialog"], 16)
         assert int(cycle["underline_font"], 16) == font.retval and cycle["font_type_after_close"] == "0"
-        init = [c for c in open_calls(events, font.index) if c.name == "WM_INITDIALOG"]
+        init = [c for c in open_calls(events, font) if c.name == "WM_INITDIALOG"]
         assert init and init[-1].hwnd == dialog, "font not made by this dialog's WM_INITDIALOG"
         subclass = [e for e in calls(events, "user32.SetWindowLongPtrW", about) if e.args[0] == link]
-        assert len(subclass) == 2 and low32(subclass[0].args[1]) == GWLP_WNDPROC
+        assert len(subclass) == 2 and subclass[0].args[1].int32 == GWLP_WNDPROC
         assert subclass[0].args[2] == int(cycle["proc_after"], 16) != int(cycle["proc_before"], 16)
         assert subclass[1].args[2] == int(cycle["proc_before"], 16), "the old procedure was not put back"
         deleted = [e for e in calls(events, "gdi32.DeleteObject", about) if e.args[0] == font.retval]
         assert len(deleted) == 1
-        destroy = [c for c in open_calls(events, deleted[0].index) if c.name == "WM_DESTROY"]
+        destroy = [c for c in open_calls(events, deleted[0]) if c.name == "WM_DESTROY"]
         assert destroy and destroy[-1].hwnd == dialog
     assert int(first["proc_after"], 16) == int(second["proc_after"], 16)  # the same LinkWndProc both times
 
 
 def test_exit_from_tray_menu_while_box_is_open_ends_program_through_wm_destroy(wine):
     about = AboutApp(wine, relay=("gdi32.DeleteObject", "user32.SetWindowLongPtrW", "user32.EndDialog"))
-    opened = about.open_about()
+    dialog = about.open_about()
     about.probe("move", 2, 2)
     hot = state(about)
     assert is_hot(hot)
     cycle = about.cycles()[-1]
-    about.post(about.main, WM_COMMAND, IDM_EXIT)
-    assert about.exit_code() == 0
+    about.app.post(WM_COMMAND, IDM_EXIT)
+    assert about.app.wait_exit() == 0
 
     events = about.events()
-    dialog, link = int(opened["hwnd"], 16), hot["link"]
-    main = int(about.main, 16)
+    link = hot["link"]
     destroy = next(e for e in events if e.what == "dialog proc" and e.kind == "Call" and e.name == "WM_DESTROY"
                    and e.hwnd == dialog)
-    destroy_end = next(e for e in events[destroy.index:] if e.what == "dialog proc" and e.kind == "Ret"
-                       and e.name == "WM_DESTROY" and e.hwnd == dialog)
-    inside = events[destroy.index:destroy_end.index]
+    assert destroy.ret, "the dialog's WM_DESTROY never returned"
+    inside = events[destroy.index:destroy.ret.index]
     restore = [e for e in calls(inside, "user32.SetWindowLongPtrW", about) if e.args[0] == link]
-    assert [(low32(e.args[1]), e.args[2]) for e in restore] == [(GWLP_WNDPROC, int(cycle["proc_before"], 16))]
-    deleted = [e for e in calls(inside, "gdi32.DeleteObject", about)]
+    assert [(e.args[1].int32, e.args[2]) for e in restore] == [(GWLP_WNDPROC, int(cycle["proc_before"], 16))]
+    deleted = calls(inside, "gdi32.DeleteObject", about)
     assert [e.args[0] for e in deleted][:1] == [int(cycle["underline_font"], 16)]
     assert restore[0].index < deleted[0].index
     # The link went after the dialog's WM_DESTROY, handled by its own procedure again.
     link_destroy = next(e for e in events if e.kind == "Call" and e.name == "WM_DESTROY" and e.hwnd == link)
-    assert link_destroy.index > destroy_end.index and link_destroy.proc == int(cycle["proc_before"], 16)
-    main_gone = next(e for e in events if e.kind == "Call" and e.name == "WM_NCDESTROY" and e.hwnd == main)
+    assert link_destroy.index > destroy.ret.index and link_destroy.proc == int(cycle["proc_before"], 16)
+    main_gone = next(e for e in events if e.kind == "Call" and e.name == "WM_NCDESTROY" and e.hwnd == about.main)
     assert destroy.index < main_gone.index
     assert calls(events, "user32.EndDialog", about) == []  # destroyed with its owner, not ended
 
@@ -454,8 +434,7 @@ def test_exit_from_tray_menu_while_box_is_open_ends_program_through_wm_destroy(w
 # ---- resources over many openings ----
 
 def gdi_counts(about):
-    values = about.probe("gdi")
-    return {k: int(v) for k, v in values.items()}
+    return {kind: int(n) for kind, n in about.probe("gdi").items() if kind != "gdi_total"}
 
 
 WARM_UP = 5
@@ -464,20 +443,17 @@ GDI_FONT = "gdi_type_0a"  # Wine's handle-table kind for fonts
 
 def test_fifty_openings_and_closings_leak_nothing(wine):
     about = AboutApp(wine)
+    main = f"{about.main:x}"
     # A few openings first: Wine's cache of window DCs grows over the first
     # three (each with its region, surface and brush) and then stays put.
-    code, _, lines = wine.sstest("aboutloop", about.main, about.pid, WARM_UP, timeout=60)
-    assert code == 0, lines
+    wine.check("aboutloop", main, about.app.pid, WARM_UP, timeout=60)
     before = gdi_counts(about)
-    code, _, lines = wine.sstest("aboutloop", about.main, about.pid, 50, timeout=180)
-    assert code == 0, lines
+    wine.check("aboutloop", main, about.app.pid, 50, timeout=180)
     after = gdi_counts(about)
     # The box makes one font and one 128-pixel icon (two bitmaps) per opening,
     # so a leak of its own leaves 50 or more of a kind. Fonts must not change
     # at all. Wine's own caches (window DCs with their surfaces and regions)
     # may still grow by one now and then, far below one per opening.
-    after.pop("gdi_total", None)
-    before.pop("gdi_total", None)
     assert after.get(GDI_FONT, 0) == before.get(GDI_FONT, 0), "fonts left behind"
     grown = {kind: after.get(kind, 0) - before.get(kind, 0) for kind in set(after) | set(before)}
     assert all(n <= 3 for n in grown.values()), grown
@@ -505,7 +481,7 @@ def test_fifty_openings_and_closings_leak_nothing(wine):
 def test_dialog_works_when_the_underlined_font_cannot_be_made(wine):
     about = AboutApp(wine, relay=("gdi32.DeleteObject", "shell32.ShellExecuteW"))
     assert about.probe("fault", "nofont")["armed"] == "1"
-    opened = about.open_about()
+    dialog = about.open_about()
     assert int(about.probe("fault", "count")["font_calls_failed"]) >= 1, "the program made no font to fail"
 
     about.probe("move", 2, 2)
@@ -516,33 +492,30 @@ def test_dialog_works_when_the_underlined_font_cannot_be_made(wine):
     assert is_normal(state(about))
     assert state(about)["set_font_other"] == 0
 
-    about.post(opened["hwnd"], WM_COMMAND, IDC_ABOUT_LINK, hot["link"])
-    assert wait_until(lambda: about.urls_opened(), timeout=15)
-    about.post(opened["hwnd"], WM_COMMAND, IDOK)
-    assert about.wait_gone(opened["hwnd"])
+    wine.post(dialog, WM_COMMAND, IDC_ABOUT_LINK, hot["link"])
+    wait_until(about.urls_opened, 15, what="the page to be opened")
+    wine.post(dialog, WM_COMMAND, IDOK)
+    assert wine.wait_gone(dialog)
     assert [e for e in calls(about.events(), "gdi32.DeleteObject", about) if e.args[0] == 0] == []
     again = about.open_about()  # still working
-    about.post(again["hwnd"], WM_CLOSE)
-    assert about.wait_gone(again["hwnd"])
-    about.post(about.main, WM_CLOSE)
-    assert about.exit_code() == 0
+    wine.post(again, WM_CLOSE)
+    assert wine.wait_gone(again)
+    assert about.app.close() == 0
 
 
 def test_dialog_works_without_its_link_control(wine):
     about = AboutApp(wine, relay=("user32.SetWindowLongPtrW", "gdi32.CreateFontIndirectW", "gdi32.DeleteObject"))
     assert about.probe("fault", "nolink")["armed"] == "1"
-    opened = about.open_about()
-    _, children = about.dump(opened["hwnd"])
-    assert IDC_ABOUT_LINK not in [c["id"] for c in children]
+    dialog = about.open_about()
+    assert IDC_ABOUT_LINK not in [c["id"] for c in about.children(dialog)]
     colours = about.probe("colors")
     assert colours["statics"] == "3"
     assert all(int(colours[f"static{i}.bkmode"]) == OPAQUE for i in range(3))
     # The activation reset and a stray notification touch no missing window.
-    about.post(opened["hwnd"], WM_COMMAND, (1 << 16) | IDC_ABOUT_LINK)
-    about.post(opened["hwnd"], WM_COMMAND, IDOK)
-    assert about.wait_gone(opened["hwnd"])
+    wine.post(dialog, WM_COMMAND, (1 << 16) | IDC_ABOUT_LINK)
+    wine.post(dialog, WM_COMMAND, IDOK)
+    assert wine.wait_gone(dialog)
     events = about.events()
     assert calls(events, "user32.SetWindowLongPtrW", about) == []
     assert [e for e in calls(events, "gdi32.DeleteObject", about) if e.args[0] == 0] == []
-    about.post(about.main, WM_CLOSE)
-    assert about.exit_code() == 0
+    assert about.app.close() == 0
