@@ -18,6 +18,14 @@ _PROC = re.compile(r"^(window|dialog) proc (?:0x)?([0-9A-Fa-f]+) \(([^)]*)\)"
                    r"(?: retval=([0-9a-f]+))?(?: result=[0-9a-f]+)?$")
 _API = re.compile(r"^(\w+)\.(\w+)\((.*)\)(?: retval=([0-9a-f]+))? ret=([0-9a-f]+)$")
 _ARG = re.compile(r'^([0-9a-fA-F]+)(?: L?"(.*)")?$')
+# The message spy (+message) prints each DefWindowProc call, also where relay
+# does not trace user32.DefWindowProcW (see wineplatform): read as its Call and
+# Ret, with no caller known.
+_SPY_DEFPROC = (
+    (re.compile(r"^([\d.]+:[0-9a-f]{4,}):trace:message:spy_enter_message +\(0x([0-9a-f]+)\) +DefWindowProc:"
+                r"\[([0-9a-f]{4})\].* wp=([0-9a-f]+) lp=([0-9a-f]+)$", re.M), r"\1:Call user32.DefWindowProcW(\2,\3,\4,\5) ret=0"),
+    (re.compile(r"^([\d.]+:[0-9a-f]{4,}):trace:message:spy_exit_message +\(0x([0-9a-f]+)\) +DefWindowProc: "
+                r"\[([0-9a-f]{4})\].* returned ([0-9a-f]+)$", re.M), r"\1:Ret  user32.DefWindowProcW() retval=\4 ret=0"))
 _ESCAPES = {"\\": "\\", '"': '"', "n": "\n", "r": "\r", "t": "\t"}
 
 
@@ -105,6 +113,8 @@ class Trace:
     def __init__(self, text):
         self.events = []
         open_calls = {}
+        for spy, call in _SPY_DEFPROC:
+            text = spy.sub(call, text)
         for line in text.splitlines():
             match = _LINE.match(line)
             if not match:

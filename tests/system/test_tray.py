@@ -18,7 +18,7 @@ from conftest import (EXE, EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, PROBE_DLL, SSTEST, 
 from ini import write_ini
 from tray_support import image_range, menus_shown, read_record
 from waits import wait_until
-from wineplatform import tray_icons
+from wineplatform import DEF_WINDOW_PROC_DEBUG, tray_icons
 
 NIM_ADD, NIM_DELETE, TPM_RIGHTBUTTON = 0, 2, 2
 IDR_TRAYMENU = 100
@@ -39,7 +39,7 @@ RELAY = (
     "shell32.Shell_NotifyIconW", "shell32.ShellExecuteW",
     "user32.LoadIconW", "user32.GetCursorPos", "user32.SetForegroundWindow", "user32.LoadMenuW",
     "user32.GetSubMenu", "user32.TrackPopupMenu", "user32.DestroyMenu", "user32.PostMessageW",
-    "user32.DefWindowProcW", "user32.DestroyWindow", "user32.KillTimer", "user32.PostQuitMessage",
+    "user32.DestroyWindow", "user32.KillTimer", "user32.PostQuitMessage",
     "kernel32.CreateDirectoryW", "kernel32.CreateFileW", "kernel32.WriteFile",
 )
 
@@ -85,8 +85,8 @@ class Program:
         return [e for e in self.calls(trace, function) if outer.spans(e)]
 
     def default_handling(self, trace, message, number):
-        """DefWindowProcW calls for this very message. The window procedure
-        reaches it by a tail jump, so the caller seen is user32, not the exe."""
+        """DefWindowProcW calls for this very message, from whichever caller
+        (start_traced with DEF_WINDOW_PROC_DEBUG)."""
         return [e for e in trace.calls("user32.DefWindowProcW", self.tid) if message.spans(e)
                 and e.args[0].value == self.hwnd and e.args[1].int32 == number]
 
@@ -138,7 +138,7 @@ def test_start_adds_the_icon_with_the_full_record(wine):
 
 
 def test_taskbar_created_adds_the_icon_again(wine):
-    app, _, prog = start_traced(wine, QUIET)
+    app, _, prog = start_traced(wine, QUIET, channels=DEF_WINDOW_PROC_DEBUG)
     first_add = prog.calls(app.trace(), "shell32.Shell_NotifyIconW")[0]
     record_before = read_record(wine, app.pid, first_add.args[1].value)
     wait_until(lambda: len(tray_icons(wine)) == 1, 10, what="one icon in Wine's notification area")
@@ -244,7 +244,7 @@ def callback_app(tmp_path_factory):
         pytest.fail(f"build {EXE}, {SSTEST} and {PROBE_DLL} first")
     wine = Wine(tmp_path_factory.mktemp("callbacks"))
     try:
-        app, _, prog = start_traced(wine, QUIET)
+        app, _, prog = start_traced(wine, QUIET, channels=DEF_WINDOW_PROC_DEBUG)
         yield wine, app, prog
         assert wine.close_main(app) == 0
     finally:

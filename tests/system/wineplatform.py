@@ -52,23 +52,19 @@ def lnkinfo(path):
     return fields, flags
 
 
+# Plain Xvfb has no X tray, so Wine shows its own captioned tray window at the
+# top left, each icon a 20x20 child window in a row along its client area:
+# Wine 8's display driver in a __winex11_standalone_tray of __winex11_tray_icon
+# children, Wine 10's explorer in a Shell_TrayWnd of __wine_tray_icon children.
+TRAY_ICON_CLASSES = ("__winex11_tray_icon", "__wine_tray_icon")
+
+# Wine 8's relay traces user32.DefWindowProcW, Wine 10's does not. On both the
+# message spy prints every DefWindowProc call, which relay.Trace reads as calls
+# of user32.DefWindowProcW: add this to WINEDEBUG to see them, and leave the
+# function out of RelayInclude (or Wine 8 shows each call twice).
+DEF_WINDOW_PROC_DEBUG = ",+message"
+
+
 def tray_icons(wine):
-    """Screen rectangles of the icons in Wine's notification area, left to right.
-    Plain Xvfb has no X tray, so Wine shows its own captioned tray window at the
-    top left with a row of square icon slots in its client area. Wine 8's
-    display driver makes each icon a __winex11_tray_icon child window; Wine
-    10's explorer shows a Shell_TrayWnd, hidden while it has no icon, and only
-    draws the icons: there a slot counts when its pixels are not all one colour."""
-    shown = [w for w in wine.windows() if w["visible"] == "1"]
-    icons = [w["rect"] for w in shown if w["class"] == "__winex11_tray_icon"]
-    for tray in (w for w in shown if w["class"] == "Shell_TrayWnd" and w["level"] == "top"):
-        width, size = map(int, wine.check("dlglayout", tray["hwnd"])[0]["client"].split(","))
-        left, _, right, bottom = tray["rect"]
-        border = (right - left - width) // 2  # the frame is as wide at the sides as at the bottom
-        x0, y0 = left + border, bottom - border - size
-        pixels = wine.screenshot("-", (x0, y0, x0 + width, y0 + size), "rgb")
-        for slot in range(width // size):
-            rows = [pixels[3 * (y * width + slot * size):3 * (y * width + slot * size + size)] for y in range(size)]
-            if len(set(rows)) > 1 or len(set(rows[0][i:i + 3] for i in range(0, len(rows[0]), 3))) > 1:
-                icons.append((x0 + slot * size, y0, x0 + slot * size + size, y0 + size))
-    return icons
+    """Screen rectangles of the icons in Wine's notification area."""
+    return [w["rect"] for w in wine.windows() if w["class"] in TRAY_ICON_CLASSES and w["visible"] == "1"]
