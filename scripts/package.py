@@ -5,19 +5,25 @@ The zip holds one folder with the exe, README.md, LICENSE, THIRD-PARTY-NOTICES.t
 a CycloneDX bill of materials and SHA256SUMS, and nothing else (never a user's
 INI or log). Entries carry fixed times and permissions so that the same exe
 always gives the same zip.
+
+With STILLSENTINEL_SIGN_PFX and STILLSENTINEL_SIGN_PASSWORD_FILE set (and
+STILLSENTINEL_SIGN_TIMESTAMP_URL for a release), the exe is signed first, so
+that the sums and the bill of materials describe the signed exe.
 """
 import argparse
 import hashlib
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import urllib.parse
 import uuid
 import zipfile
 from pathlib import Path
-from typing import NamedTuple
+from typing import NamedTuple, Optional
 
 ROOT = Path(__file__).resolve().parents[1]
 FIXED_TIME = (2026, 1, 1, 0, 0, 0)
@@ -27,6 +33,12 @@ RULE = "=" * 72
 
 class PackageError(Exception):
     pass
+
+
+class Signing(NamedTuple):
+    pfx: str
+    password_file: str
+    timestamp_url: Optional[str] = None
 
 
 class Component(NamedTuple):
@@ -43,6 +55,35 @@ def read_version():
     major = re.search(r"#define APP_VERSION_MAJOR (\d+)", header).group(1)
     minor = re.search(r"#define APP_VERSION_MINOR (\d+)", header).group(1)
     return f"{major}.{minor}.0"
+
+
+def signing_from_env(env):
+    pfx, password_file = env.get("STILLSENTINEL_SIGN_PFX"), env.get("STILLSENTINEL_SIGN_PASSWORD_FILE")
+    if not pfx and not password_file:
+        return None
+    if not (pfx and password_file):
+        raise PackageError("set both STILLSENTINEL_SIGN_PFX and STILLSENTINEL_SIGN_PASSWORD_FILE, or neither")
+    return Signing(pfx, password_file, env.get("STILLSENTINEL_SIGN_TIMESTAMP_URL") or None)
+
+
+def sign(exe, signing):
+    """The exe signed with SHA-256. osslsigncode reads the password from its file
+    itself, so it never reaches a command line or this process's output."""
+    with tempfile.TemporaryDirectory() as tmp:
+        unsigned, signed = Path(tmp, "unsigned.exe"), Path(tmp, "signed.exe")
+        unsigned.write_bytes(exe)
+        command = ["osslsigncode", "sign", "-pkcs12", signing.pfx, "-readpass", signing.password_file,
+                   "-h", "sha256", "-n", "StillSentinel", "-in", str(unsigned), "-out", str(signed)]
+        if signing.timestamp_url:
+            command += ["-ts", signing.timestamp_url]
+        try:
+            result = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=300)
+        except FileNotFoundError:
+            raise PackageError("signing needs osslsigncode (apt-get install osslsigncode)") from None
+        if result.returncode != 0 or not signed.exists():
+            reason = (result.stderr.strip().splitlines() or ["no reason given"])[0]
+            raise PackageError(f"signing with {signing.pfx} failed: {reason}")
+        return signed.read_bytes()
 
 
 def linked_files(link_map):
@@ -92,12 +133,14 @@ def linked_components(exe):
     return components_of(linked_files(link_map))
 
 
-def toolchain(exe):
-    """The Debian packages of the compiler, the linker and CMake that built the exe."""
+def toolchain(exe, signed):
+    """The Debian packages of the compiler, the linker and CMake that built the exe (and of the signer)."""
     record = Path(exe).with_name("StillSentinel.toolchain")
     if not record.exists():
         raise PackageError(f"no toolchain record {record}: build with scripts/build.sh")
     tools = [Path(line.partition("=")[2]) for line in record.read_text().splitlines()]
+    if signed:
+        tools.append(Path(shutil.which("osslsigncode")))
     return components_of(sorted(set(tools)))
 
 
@@ -199,7 +242,7 @@ def zip_path(out_dir):
     return Path(out_dir) / f"StillSentinel-{read_version()}-win-x64.zip"
 
 
-def make_package(exe, out_dir):
+def make_package(exe, out_dir, signing=None):
     version = read_version()
     target = zip_path(out_dir)
     folder = target.stem
@@ -207,6 +250,8 @@ def make_package(exe, out_dir):
     # A failed run must not leave an older zip that could pass for its output.
     target.unlink(missing_ok=True)
     binary = Path(exe).read_bytes()
+    if signing:
+        binary = sign(binary, signing)
     components = linked_components(exe)
     files = {
         "StillSentinel.exe": binary,
@@ -214,7 +259,7 @@ def make_package(exe, out_dir):
         "LICENSE": (ROOT / "LICENSE").read_bytes(),
         NOTICES: notices(version, components).encode(),
         f"StillSentinel-{version}.cdx.json":
-            bill_of_materials(version, binary, components, toolchain(exe)).encode(),
+            bill_of_materials(version, binary, components, toolchain(exe, bool(signing))).encode(),
     }
     sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in sorted(files.items()))
     files["SHA256SUMS"] = sums.encode()
@@ -228,11 +273,17 @@ def main():
     parser.add_argument("--out", default=str(ROOT / "dist"))
     args = parser.parse_args()
     try:
-        target = make_package(args.exe, args.out)
+        signing = signing_from_env(os.environ)
+        target = make_package(args.exe, args.out, signing)
     except PackageError as error:
         zip_path(args.out).unlink(missing_ok=True)
         print(f"package.py: error: {error}", file=sys.stderr)
         return 1
+    if signing is None:
+        print("StillSentinel.exe is not signed: no STILLSENTINEL_SIGN_PFX given.", file=sys.stderr)
+    elif not signing.timestamp_url:
+        print("Signed without a timestamp (no STILLSENTINEL_SIGN_TIMESTAMP_URL): "
+              "the signature stops verifying when the certificate expires.", file=sys.stderr)
     print(target)
     return 0
 

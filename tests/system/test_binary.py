@@ -6,6 +6,7 @@ import pytest
 
 from conftest import BUILD, EXE, WM_CLOSE, relay_calls, wait_until
 from resources import RT_DIALOG, load_resources, parse_dialogex
+from signing import signed_exe
 
 IMAGE_SCN_MEM_EXECUTE, IMAGE_SCN_MEM_WRITE, IMAGE_SCN_MEM_SHARED = 0x20000000, 0x80000000, 0x10000000
 DLLCHAR_HIGH_ENTROPY_VA, DLLCHAR_DYNAMIC_BASE, DLLCHAR_NX_COMPAT = 0x0020, 0x0040, 0x0100
@@ -19,9 +20,11 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell
 PROTECTED_DLLS = SYSTEM_DLLS
 
 
-@pytest.fixture(scope="module")
-def pe():
-    return pefile.PE(str(EXE))
+@pytest.fixture(scope="module", params=["built", "signed"])
+def pe(request, tmp_path_factory):
+    # Signing must keep every property of the built exe.
+    exe = EXE if request.param == "built" else signed_exe(tmp_path_factory.mktemp("signed"))
+    return pefile.PE(str(exe))
 
 
 def test_aslr_high_entropy_and_nx_with_relocations(pe):

@@ -1,5 +1,5 @@
-"""Release artefacts: a reproducible exe, and the portable zip with its notices and bill of
-materials."""
+"""Release artefacts: a reproducible exe, the portable zip with its notices and bill of
+materials, and the signed exe."""
 import hashlib
 import json
 import os
@@ -10,10 +10,11 @@ import uuid
 import zipfile
 from pathlib import Path
 
-from conftest import BUILD, EXE, ROOT
+import pefile
+import pytest
 
-sys.path.insert(0, str(ROOT / "scripts"))
-import package  # noqa: E402
+from conftest import BUILD, EXE, ROOT
+from signing import PASSWORD, make_signer, package
 
 TOOLCHAIN = ROOT / "cmake" / "mingw-w64-x86_64.cmake"
 
@@ -57,14 +58,15 @@ def files_in_link_map():
     return {os.path.normpath(path.split("(")[0]) for size, path in sections if int(size, 16)}
 
 
-def check_bill_of_materials(bom, exe):
+def check_bill_of_materials(bom, exe, signed):
     assert (bom["bomFormat"], bom["specVersion"], bom["version"]) == ("CycloneDX", "1.5", 1)
     assert bom["serialNumber"] == uuid.UUID(bom["serialNumber"].removeprefix("urn:uuid:")).urn
     app = bom["metadata"]["component"]
     assert (app["type"], app["name"], app["version"]) == ("application", "StillSentinel", package.read_version())
     assert app["hashes"] == [{"alg": "SHA-256", "content": hashlib.sha256(exe).hexdigest()}]
     tools = bom["metadata"]["tools"]["components"]
-    assert {t["name"] for t in tools} == {"g++-mingw-w64-x86-64-posix", "binutils-mingw-w64-x86-64", "cmake"}
+    signer = {"osslsigncode"} if signed else set()
+    assert {t["name"] for t in tools} == {"g++-mingw-w64-x86-64-posix", "binutils-mingw-w64-x86-64", "cmake"} | signer
     for c in bom["components"] + tools:
         assert c["type"] in ("library", "application") and c["version"] == dpkg_query(c["name"], "Version"), c
     linked = set()
@@ -92,7 +94,7 @@ def check_notices(text, bom):
     assert "GNU GENERAL PUBLIC LICENSE\n                       Version 3" in text, "referred-to licence texts"
 
 
-def check_package(target, exe):
+def check_package(target, exe=None, signed=False):
     """Checks every entry of a package; returns its files by name."""
     version = package.read_version()
     folder = f"StillSentinel-{version}-win-x64"
@@ -102,13 +104,13 @@ def check_package(target, exe):
     bom_name = f"StillSentinel-{version}.cdx.json"
     shipped = ["StillSentinel.exe", "README.md", "LICENSE", "THIRD-PARTY-NOTICES.txt", bom_name]
     assert sorted(files) == sorted(shipped + ["SHA256SUMS"]), "one folder, only these files"
-    assert files["StillSentinel.exe"] == exe
+    assert files["StillSentinel.exe"] == (exe or files["StillSentinel.exe"])
     for name in ["README.md", "LICENSE"]:
         assert files[name] == (ROOT / name).read_bytes(), name
     listed = dict(reversed(line.split("  ")) for line in files["SHA256SUMS"].decode().splitlines())
     assert listed == {name: hashlib.sha256(files[name]).hexdigest() for name in shipped}
     bom = json.loads(files[bom_name])
-    check_bill_of_materials(bom, exe)
+    check_bill_of_materials(bom, files["StillSentinel.exe"], signed)
     check_notices(files["THIRD-PARTY-NOTICES.txt"].decode(), bom)
     return files
 
@@ -123,3 +125,68 @@ def test_portable_zip_holds_one_folder_with_checked_sums(tmp_path):
     check_package(target, EXE.read_bytes())
     again = package.make_package(EXE, tmp_path / "again")
     assert again.read_bytes() == target.read_bytes(), "the same exe must give the same zip"
+
+
+@pytest.fixture(scope="module")
+def signer(tmp_path_factory):
+    return make_signer(tmp_path_factory.mktemp("signer"))
+
+
+def osslsigncode(*args):
+    return subprocess.run(["osslsigncode", *map(str, args)], stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=120).returncode
+
+
+def test_signed_exe_verifies_fails_when_changed_and_unsigns_to_the_built_exe(signer, tmp_path, wine):
+    signing, ca = signer
+    files = check_package(package.make_package(EXE, tmp_path / "dist", signing), signed=True)
+    signed = tmp_path / "signed.exe"
+    signed.write_bytes(files["StillSentinel.exe"])
+    assert osslsigncode("verify", "-CAfile", ca, "-in", signed) == 0
+    assert osslsigncode("verify", "-in", signed) != 0, "verified without our CA: the check proves nothing"
+    flipped = bytearray(signed.read_bytes())
+    code = pefile.PE(data=bytes(flipped)).sections[0]
+    flipped[code.PointerToRawData + code.SizeOfRawData // 2] ^= 0x01
+    (tmp_path / "flipped.exe").write_bytes(flipped)
+    assert osslsigncode("verify", "-CAfile", ca, "-in", tmp_path / "flipped.exe") != 0
+    assert osslsigncode("remove-signature", "-in", signed, "-out", tmp_path / "unsigned.exe") == 0
+    assert (tmp_path / "unsigned.exe").read_bytes() == EXE.read_bytes()
+    plain = check_package(package.make_package(EXE, tmp_path / "plain"))
+    bom = f"StillSentinel-{package.read_version()}.cdx.json"
+    assert json.loads(files[bom])["serialNumber"] != json.loads(plain[bom])["serialNumber"]
+    folder = wine.install()
+    (folder / "StillSentinel.exe").write_bytes(files["StillSentinel.exe"])
+    app = wine.start(folder)
+    assert wine.close_main(app) == 0
+
+
+@pytest.mark.parametrize("given, exit_code, message", [
+    ({}, 0, "not signed"),
+    ({"PFX": "signer.pfx", "PASSWORD_FILE": "password"}, 0, "without a timestamp"),
+    ({"PFX": "signer.pfx", "PASSWORD_FILE": "wrong"}, 1, "Wrong password"),
+    ({"PFX": "signer.pfx", "PASSWORD_FILE": "password", "TIMESTAMP_URL": "http://127.0.0.1:9/"}, 1, "127.0.0.1:9"),
+    ({"PASSWORD_FILE": "password"}, 1, "set both"),
+])
+def test_package_script_signs_when_given_a_certificate(signer, tmp_path, given, exit_code, message):
+    signing, ca = signer
+    (tmp_path / "wrong").write_text("not-the-password\n")
+    paths = {"signer.pfx": signing.pfx, "password": signing.password_file, "wrong": str(tmp_path / "wrong")}
+    env = {k: v for k, v in os.environ.items() if not k.startswith("STILLSENTINEL_SIGN")}
+    env.update({f"STILLSENTINEL_SIGN_{k}": paths.get(v, v) for k, v in given.items()})
+    out = tmp_path / "dist"
+    out.mkdir()
+    stale = package.zip_path(out)
+    stale.write_bytes(b"an earlier run's zip")
+    script = ROOT / "scripts" / "package.py"
+    result = subprocess.run([sys.executable, str(script), "--exe", str(EXE), "--out", str(out)], env=env,
+                            stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=300)
+    assert result.returncode == exit_code, result.stderr
+    assert len(result.stderr.splitlines()) == 1 and message in result.stderr, result.stderr
+    output = result.stdout + result.stderr
+    assert PASSWORD not in output and "not-the-password" not in output
+    if exit_code:
+        assert list(out.iterdir()) == [], "a failed run leaves no zip"
+    else:
+        exe = tmp_path / "StillSentinel.exe"
+        exe.write_bytes(check_package(stale, signed="PFX" in given)["StillSentinel.exe"])
+        assert (osslsigncode("verify", "-CAfile", ca, "-in", exe) == 0) == ("PFX" in given)
