@@ -7,6 +7,7 @@ import pytest
 from conftest import BUILD, EXE, EXIT_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
 from ini import write_ini
 from resources import RT_DIALOG, load_resources, parse_dialogex
+from signing import signed_exe
 from waits import wait_until
 from wineplatform import STATE_QUERY_FAILED_TEXT, session_state_text
 
@@ -22,9 +23,11 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell
 PROTECTED_DLLS = SYSTEM_DLLS
 
 
-@pytest.fixture(scope="module")
-def pe():
-    return pefile.PE(str(EXE))
+@pytest.fixture(scope="module", params=["built", "signed"])
+def pe(request, tmp_path_factory):
+    # Signing must keep every property of the built exe.
+    exe = EXE if request.param == "built" else signed_exe(tmp_path_factory.mktemp("signed"))
+    return pefile.PE(str(exe))
 
 
 def test_aslr_high_entropy_and_nx_with_relocations(pe):

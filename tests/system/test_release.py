@@ -1,13 +1,20 @@
-"""Release artefacts: a reproducible exe and the portable zip."""
+"""Release artefacts: a reproducible exe, the portable zip with its notices and bill of
+materials, and the signed exe."""
 import hashlib
+import json
+import os
+import re
 import subprocess
 import sys
+import uuid
 import zipfile
+from pathlib import Path
 
-from conftest import EXE, ROOT
+import pefile
+import pytest
 
-sys.path.insert(0, str(ROOT / "scripts"))
-import package  # noqa: E402
+from conftest import BUILD, EXE, ROOT
+from signing import PASSWORD, make_signer, package
 
 TOOLCHAIN = ROOT / "cmake" / "mingw-w64-x86_64.cmake"
 
@@ -38,6 +45,76 @@ def test_exe_is_at_most_320_kib():
     assert EXE.stat().st_size <= 320 * 1024
 
 
+def dpkg_query(package_name, field):
+    return subprocess.run(["dpkg-query", "-W", f"-f=${{{field}}}", package_name], capture_output=True, text=True,
+                          check=True, timeout=60).stdout
+
+
+def files_in_link_map():
+    """Files from outside the build tree that put a non-empty input section into the exe,
+    read from the map's memory layout (the package script reads its member list)."""
+    layout = (BUILD / "StillSentinel.map").read_text().split("\nLinker script and memory map\n", 1)[1]
+    sections = re.findall(r"^ (?:\S+)?\s+0x[0-9a-f]{16}\s+0x([0-9a-f]+) (/\S+)$", layout, re.M)
+    return {os.path.normpath(path.split("(")[0]) for size, path in sections if int(size, 16)}
+
+
+def check_bill_of_materials(bom, exe, signed):
+    assert (bom["bomFormat"], bom["specVersion"], bom["version"]) == ("CycloneDX", "1.5", 1)
+    assert bom["serialNumber"] == uuid.UUID(bom["serialNumber"].removeprefix("urn:uuid:")).urn
+    app = bom["metadata"]["component"]
+    assert (app["type"], app["name"], app["version"]) == ("application", "StillSentinel", package.read_version())
+    assert app["hashes"] == [{"alg": "SHA-256", "content": hashlib.sha256(exe).hexdigest()}]
+    tools = bom["metadata"]["tools"]["components"]
+    signer = {"osslsigncode"} if signed else set()
+    assert {t["name"] for t in tools} == {"g++-mingw-w64-x86-64-posix", "binutils-mingw-w64-x86-64", "cmake"} | signer
+    for c in bom["components"] + tools:
+        assert c["type"] in ("library", "application") and c["version"] == dpkg_query(c["name"], "Version"), c
+    linked = set()
+    for c in bom["components"]:
+        files = {p["value"] for p in c["properties"] if p["name"] == "stillsentinel:linked-from"}
+        owned = set(dpkg_query(c["name"], "db-fsys:Files").split())
+        assert files and files <= owned, (c["name"], files - owned)
+        for lic in c.get("licenses", []):
+            assert f"\nLicense: {lic['license']['id']}\n" in copyright_of(c["name"]), c["name"]
+        linked |= files
+    assert linked == files_in_link_map()
+    assert any("licenses" in c for c in bom["components"]), "no licence read from a machine-readable copyright file"
+
+
+def copyright_of(package_name):
+    return (Path("/usr/share/doc") / package_name / "copyright").read_text()
+
+
+def check_notices(text, bom):
+    listed = re.findall(r"^(\S+) (\S+) \(source package \S+\)$", text, re.M)
+    assert listed == [(c["name"], c["version"]) for c in bom["components"]]
+    for c in bom["components"]:
+        assert copyright_of(c["name"]) in text, c["name"]
+    assert "GCC RUNTIME LIBRARY EXCEPTION" in text
+    assert "GNU GENERAL PUBLIC LICENSE\n                       Version 3" in text, "referred-to licence texts"
+
+
+def check_package(target, exe=None, signed=False):
+    """Checks every entry of a package; returns its files by name."""
+    version = package.read_version()
+    folder = f"StillSentinel-{version}-win-x64"
+    assert target.name == f"{folder}.zip"
+    with zipfile.ZipFile(target) as z:
+        files = {name.removeprefix(f"{folder}/"): z.read(name) for name in z.namelist()}
+    bom_name = f"StillSentinel-{version}.cdx.json"
+    shipped = ["StillSentinel.exe", "README.md", "LICENSE", "THIRD-PARTY-NOTICES.txt", bom_name]
+    assert sorted(files) == sorted(shipped + ["SHA256SUMS"]), "one folder, only these files"
+    assert files["StillSentinel.exe"] == (exe or files["StillSentinel.exe"])
+    for name in ["README.md", "LICENSE"]:
+        assert files[name] == (ROOT / name).read_bytes(), name
+    listed = dict(reversed(line.split("  ")) for line in files["SHA256SUMS"].decode().splitlines())
+    assert listed == {name: hashlib.sha256(files[name]).hexdigest() for name in shipped}
+    bom = json.loads(files[bom_name])
+    check_bill_of_materials(bom, files["StillSentinel.exe"], signed)
+    check_notices(files["THIRD-PARTY-NOTICES.txt"].decode(), bom)
+    return files
+
+
 def test_portable_zip_holds_one_folder_with_checked_sums(tmp_path):
     # Files a user's run leaves beside the exe must never be packed.
     (EXE.parent / "someone_StillSentinel.ini").write_text("[StillSentinel]\n")
@@ -45,21 +122,71 @@ def test_portable_zip_holds_one_folder_with_checked_sums(tmp_path):
         target = package.make_package(EXE, tmp_path)
     finally:
         (EXE.parent / "someone_StillSentinel.ini").unlink()
-    version = package.read_version()
-    folder = f"StillSentinel-{version}-win-x64"
-    assert target.name == f"{folder}.zip"
-    with zipfile.ZipFile(target) as z:
-        names = z.namelist()
-        assert sorted(names) == sorted(f"{folder}/{n}" for n in ["StillSentinel.exe", "README.md", "LICENSE",
-                                                                 "SHA256SUMS"])
-        assert z.read(f"{folder}/StillSentinel.exe") == EXE.read_bytes()
-        sums = z.read(f"{folder}/SHA256SUMS").decode().splitlines()
-        listed = {}
-        for line in sums:
-            digest, name = line.split("  ")
-            listed[name] = digest
-        assert set(listed) == {"StillSentinel.exe", "README.md", "LICENSE"}
-        for name, digest in listed.items():
-            assert hashlib.sha256(z.read(f"{folder}/{name}")).hexdigest() == digest, name
+    check_package(target, EXE.read_bytes())
     again = package.make_package(EXE, tmp_path / "again")
     assert again.read_bytes() == target.read_bytes(), "the same exe must give the same zip"
+
+
+@pytest.fixture(scope="module")
+def signer(tmp_path_factory):
+    return make_signer(tmp_path_factory.mktemp("signer"))
+
+
+def osslsigncode(*args):
+    return subprocess.run(["osslsigncode", *map(str, args)], stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=120).returncode
+
+
+def test_signed_exe_verifies_fails_when_changed_and_unsigns_to_the_built_exe(signer, tmp_path, wine):
+    signing, ca = signer
+    files = check_package(package.make_package(EXE, tmp_path / "dist", signing), signed=True)
+    signed = tmp_path / "signed.exe"
+    signed.write_bytes(files["StillSentinel.exe"])
+    assert osslsigncode("verify", "-CAfile", ca, "-in", signed) == 0
+    assert osslsigncode("verify", "-in", signed) != 0, "verified without our CA: the check proves nothing"
+    flipped = bytearray(signed.read_bytes())
+    code = pefile.PE(data=bytes(flipped)).sections[0]
+    flipped[code.PointerToRawData + code.SizeOfRawData // 2] ^= 0x01
+    (tmp_path / "flipped.exe").write_bytes(flipped)
+    assert osslsigncode("verify", "-CAfile", ca, "-in", tmp_path / "flipped.exe") != 0
+    assert osslsigncode("remove-signature", "-in", signed, "-out", tmp_path / "unsigned.exe") == 0
+    assert (tmp_path / "unsigned.exe").read_bytes() == EXE.read_bytes()
+    plain = check_package(package.make_package(EXE, tmp_path / "plain"))
+    bom = f"StillSentinel-{package.read_version()}.cdx.json"
+    assert json.loads(files[bom])["serialNumber"] != json.loads(plain[bom])["serialNumber"]
+    folder = wine.install()
+    (folder / "StillSentinel.exe").write_bytes(files["StillSentinel.exe"])
+    app = wine.start(folder)
+    assert wine.close_main(app) == 0
+
+
+@pytest.mark.parametrize("given, exit_code, message", [
+    ({}, 0, "not signed"),
+    ({"PFX": "signer.pfx", "PASSWORD_FILE": "password"}, 0, "without a timestamp"),
+    ({"PFX": "signer.pfx", "PASSWORD_FILE": "wrong"}, 1, "Wrong password"),
+    ({"PFX": "signer.pfx", "PASSWORD_FILE": "password", "TIMESTAMP_URL": "http://127.0.0.1:9/"}, 1, "127.0.0.1:9"),
+    ({"PASSWORD_FILE": "password"}, 1, "set both"),
+])
+def test_package_script_signs_when_given_a_certificate(signer, tmp_path, given, exit_code, message):
+    signing, ca = signer
+    (tmp_path / "wrong").write_text("not-the-password\n")
+    paths = {"signer.pfx": signing.pfx, "password": signing.password_file, "wrong": str(tmp_path / "wrong")}
+    env = {k: v for k, v in os.environ.items() if not k.startswith("STILLSENTINEL_SIGN")}
+    env.update({f"STILLSENTINEL_SIGN_{k}": paths.get(v, v) for k, v in given.items()})
+    out = tmp_path / "dist"
+    out.mkdir()
+    stale = package.zip_path(out)
+    stale.write_bytes(b"an earlier run's zip")
+    script = ROOT / "scripts" / "package.py"
+    result = subprocess.run([sys.executable, str(script), "--exe", str(EXE), "--out", str(out)], env=env,
+                            stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=300)
+    assert result.returncode == exit_code, result.stderr
+    assert len(result.stderr.splitlines()) == 1 and message in result.stderr, result.stderr
+    output = result.stdout + result.stderr
+    assert PASSWORD not in output and "not-the-password" not in output
+    if exit_code:
+        assert list(out.iterdir()) == [], "a failed run leaves no zip"
+    else:
+        exe = tmp_path / "StillSentinel.exe"
+        exe.write_bytes(check_package(stale, signed="PFX" in given)["StillSentinel.exe"])
+        assert (osslsigncode("verify", "-CAfile", ca, "-in", exe) == 0) == ("PFX" in given)
