@@ -99,11 +99,12 @@ SSTEST_COMMAND(menus, "<pid> <timeout_ms> <count>: waits until pid shows exactly
     return shown.size() == (size_t)wanted ? 0 : 1;
 }
 
-SSTEST_COMMAND(msgbox, "<title> <timeout_ms>: waits for a message box (#32770) with this caption; prints count, hwnd, "
+SSTEST_COMMAND(msgbox, "<title> <timeout_ms>: waits for a shown message box (#32770) with this caption; prints count, hwnd, "
                        "pid, visible, owner, text (static id 0xFFFF) and one button=<id>:<text> line per button")
 {
     if (argc < 2) return 2;
-    std::vector<HWND> boxes = TopWindows({0, L"#32770", argv[0], false, NULL}, (DWORD)ParseNumber(argv[1]));
+    // Only a shown box: one found while still being made may lack its text and buttons.
+    std::vector<HWND> boxes = TopWindows({0, L"#32770", argv[0], true, NULL}, (DWORD)ParseNumber(argv[1]));
     PrintUtf8(Format(L"count=%u\n", (unsigned)boxes.size()));
     if (boxes.empty()) {
         PrintUtf8(L"hwnd=0\n");
