@@ -10,7 +10,6 @@ and Wine 8 and Wine 10 add lines of their own: whatever does not parse is
 skipped.
 """
 import re
-from pathlib import Path
 
 _LINE = re.compile(r"^(\d+\.\d+):([0-9a-f]{4,}):(Call|Ret) +(.*)$")
 # A dialog procedure's Ret also shows its DWLP_MSGRESULT ("result=").
@@ -171,15 +170,7 @@ class Trace:
         """The thread of the first call of function with a string argument holding text."""
         return next((e.tid for e in self.calls(function) if any(text in (a.text or "") for a in e.args)), None)
 
-    def on_thread(self, tid):
-        return [e for e in self.events if e.tid == tid]
-
 
 def _normal(name):
     dll, dot, func = name.partition(".")
     return f"{dll.lower()}.{func}" if dot else name
-
-
-def read_trace(stderr_path):
-    """The trace a program has written so far; safe also after it has ended."""
-    return Trace(Path(stderr_path).read_text(errors="replace"))
