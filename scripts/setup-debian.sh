@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing StillSentinel needs on Debian 12.
+# Installs what building and testing StillSentinel needs on Debian 12 or 13.
+# The package names are the same on both.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   fonts-ipafont-gothic
   python3 python3-pytest python3-pefile
   liblnk-utils icoutils e2fsprogs
+  openssl osslsigncode
 )
 
 missing=()
