@@ -45,7 +45,8 @@ EXIT_TEXT = "StillSentinelが終了しました。"
 
 
 def base_env(prefix, display, user="tester"):
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "DISPLAY"))}
+    # Wine 10 aborts at start whenever TMPDIR is set (Wine 8 does not mind).
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "DISPLAY", "TMPDIR"))}
     env.update(WINEPREFIX=str(prefix), DISPLAY=display, WINEDEBUG="-all",
                WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d", USER=user, LANG="C.UTF-8")
     return env
