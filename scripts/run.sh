@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
 bash scripts/build.sh
 
+# Wine 10 (Debian 13) aborts at start whenever TMPDIR is set.
+unset TMPDIR
 export WINEPREFIX="${WINEPREFIX:-$HOME/.local/share/stillsentinel/wine}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
