@@ -50,19 +50,6 @@ SSTEST_COMMAND(send, "<hwnd> <msg> <wparam> <lparam>: SendMessageTimeoutW; print
     return argc < 4 ? 2 : SendArgs(ParseWindow(argv[0]), argv + 1);
 }
 
-SSTEST_COMMAND(postmany, "<hwnd> <count> <msg> <wparam> <lparam>: posts count times; prints how many were accepted")
-{
-    if (argc < 5) return 2;
-    HWND window = ParseWindow(argv[0]);
-    unsigned long long count = ParseNumber(argv[1]), accepted = 0;
-    for (unsigned long long i = 0; i < count; ++i) {
-        if (PostMessageW(window, (UINT)ParseNumber(argv[2]), (WPARAM)ParseNumber(argv[3]), (LPARAM)ParseNumber(argv[4])))
-            ++accepted;
-    }
-    PrintUtf8(Format(L"accepted=%llu\n", accepted));
-    return 0;
-}
-
 SSTEST_COMMAND(dump, "<hwnd>: the window and its direct children, in z-order (creation order for dialogs)")
 {
     if (argc < 1) return 2;

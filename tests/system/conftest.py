@@ -188,13 +188,9 @@ class App:
     def wait_trace(self, condition, timeout=WAIT_SECONDS, what=None):
         """Waits until condition(trace) holds; returns the last trace read
         (with what, a timeout fails the test)."""
-        last = []
-
-        def check():
-            last[:] = [self.trace()]
-            return condition(last[0])
-        wait_until(check, timeout, what=what)
-        return last[0]
+        traces = []
+        wait_until(lambda: traces.clear() or traces.append(self.trace()) or condition(traces[0]), timeout, what=what)
+        return traces[0]
 
     def probe(self, *request, check=True):
         """Asks probe.dll inside the program (loaded on first use); returns (values, lines)."""
@@ -225,9 +221,6 @@ class Wine:
         self.xvfb = Xvfb()
         self.env = base_env(self.prefix, self.xvfb.display)
         self.apps = []
-
-    def set_user(self, user):
-        self.env["USER"] = user
 
     def run(self, *args, timeout=WAIT_SECONDS, check=False, env=None):
         return subprocess.run(["wine", *map(str, args)], env={**self.env, **(env or {})}, stdin=subprocess.DEVNULL,

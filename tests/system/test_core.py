@@ -121,7 +121,7 @@ USER_TABLE = [
 
 @pytest.mark.parametrize("user,file_user", [row[1:] for row in USER_TABLE], ids=[row[0] for row in USER_TABLE])
 def test_ini_file_is_named_after_the_sanitised_user(wine, user, file_user):
-    wine.set_user(user)
+    wine.env["USER"] = user
     folder = wine.install()
     wine.start(folder)
     wine.wait_window()
