@@ -81,7 +81,8 @@ def sign(exe, signing):
         except FileNotFoundError:
             raise PackageError("signing needs osslsigncode (apt-get install osslsigncode)") from None
         if result.returncode != 0 or not signed.exists():
-            reason = (result.stderr.strip().splitlines() or ["no reason given"])[0]
+            # osslsigncode 2.5 (Debian 12) reports on stdout, 2.9 on stderr.
+            reason = ((result.stderr.strip() or result.stdout.strip()).splitlines() or ["no reason given"])[0]
             raise PackageError(f"signing with {signing.pfx} failed: {reason}")
         return signed.read_bytes()
 
