@@ -74,7 +74,7 @@ def measure_cpu(wine, ticks):
     env = dict(wine.env)
     procs = {}
     for name, exe in [("StillSentinel", "StillSentinel.exe"), ("baseline", "baseline.exe")]:
-        procs[name] = subprocess.Popen(["wine", str(folder / exe)], cwd=str(folder), env=env,
+        procs[name] = subprocess.Popen([*conftest.WINE, str(folder / exe)], cwd=str(folder), env=env,
                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                        stderr=subprocess.DEVNULL)
     try:

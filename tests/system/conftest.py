@@ -13,6 +13,7 @@ import os
 import shutil
 import signal
 import subprocess
+import tempfile
 import time
 from contextlib import contextmanager
 from pathlib import Path
@@ -21,6 +22,7 @@ import pytest
 
 import relay
 from waits import WAIT_SECONDS, wait_until
+from wineplatform import WINE
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("STILLSENTINEL_BUILD", ROOT / "build")).resolve()
@@ -117,9 +119,9 @@ def ensure_template():
         xvfb = Xvfb()
         try:
             env = base_env(TEMPLATE, xvfb.display)
-            run_checked(["wineboot", "-i"], env, timeout=300)
+            run_checked([*WINE, "wineboot", "-i"], env, timeout=300)
             # Dialog texts are Japanese: without this they render as boxes.
-            run_checked(["wine", "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v",
+            run_checked([*WINE, "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v",
                          "MS UI Gothic", "/t", "REG_SZ", "/d", "IPAGothic", "/f"], env)
             run_checked(["wineserver", "-w"], env, timeout=120)
         finally:
@@ -147,7 +149,7 @@ class App:
         self.wine, self.folder, self.stderr_path = wine, Path(folder), Path(stderr_path)
         self.stderr_file = open(stderr_path, "wb")
         self.started = time.monotonic()
-        self.proc = subprocess.Popen(["wine", str(self.folder / EXE.name)], cwd=str(folder),
+        self.proc = subprocess.Popen([*WINE, str(self.folder / EXE.name)], cwd=str(folder),
                                      env={**wine.env, **(extra_env or {})}, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=self.stderr_file, start_new_session=True)
         self.hwnd = self.pid = None
@@ -157,7 +159,8 @@ class App:
     def window(self, timeout=WAIT_SECONDS):
         """Waits for the main window; returns its handle (also kept as .hwnd, with .pid)."""
         if self.hwnd is None:
-            found = self.wine.wait_window(timeout=timeout)
+            code, found, _ = self.wine.sstest("wait", MAIN_CLASS, "*", int(timeout * 1000), timeout=timeout)
+            assert code == 0, f"no main window after {timeout} s (the program's exit code: {self.proc.poll()})"
             self.hwnd, self.pid = int(found["hwnd"], 16), int(found["pid"])
         return self.hwnd
 
@@ -223,7 +226,7 @@ class Wine:
         self.apps = []
 
     def run(self, *args, timeout=WAIT_SECONDS, check=False, env=None):
-        return subprocess.run(["wine", *map(str, args)], env={**self.env, **(env or {})}, stdin=subprocess.DEVNULL,
+        return subprocess.run([*WINE, *map(str, args)], env={**self.env, **(env or {})}, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout, check=check)
 
     def reg_add(self, key, name, value, kind="REG_SZ"):
@@ -243,16 +246,20 @@ class Wine:
 
     def sstest(self, *args, timeout=WAIT_SECONDS):
         """Runs a helper command; returns (exit code, {key: value} of its key=value lines, raw lines)."""
-        result = subprocess.run(["wine", str(SSTEST), *map(str, args)], env={**self.env, "WINEDEBUG": "-all"},
-                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                timeout=timeout + 30)
-        lines = result.stdout.decode("utf-8", errors="replace").splitlines()
+        # A file, not a pipe: Wine's own processes, when this one starts them,
+        # inherit its stdout and would hold a pipe open while the prefix runs.
+        with tempfile.TemporaryFile() as out:
+            code = subprocess.run([*WINE, str(SSTEST), *map(str, args)], env={**self.env, "WINEDEBUG": "-all"},
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL,
+                                  timeout=timeout + 30).returncode
+            out.seek(0)
+            lines = out.read().decode("utf-8", errors="replace").splitlines()
         values = {}
         for line in lines:
             key, sep, value = line.partition("=")
             if sep and not any(c in key for c in " \t"):
                 values[key] = value
-        return result.returncode, values, lines
+        return code, values, lines
 
     def check(self, *args, timeout=WAIT_SECONDS):
         """sstest that must succeed; returns (values, lines)."""

@@ -15,7 +15,7 @@ from ini import USER, write_ini
 from log_support import (BOM, LOGWRITER, LogWatcher, daily_name, decode, lines_in, log_folder, parse_lines,
                          read_utf8_log, rebuild, responds, returns, same_local_day, start_logging)
 from waits import WAIT_SECONDS, wait_until
-from wineplatform import session_state_text
+from wineplatform import WINE, session_state_text
 
 # Long enough that no session-state report falls into a short run.
 QUIET = 3600
@@ -372,7 +372,7 @@ def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys,
         # The writer stands for this user's instance in another logon
         # session: same folder, same user, the program's own line writer. It
         # waits for the event that is set the moment the program resumes.
-        writer = subprocess.Popen(["wine", str(folder / "logwriter.exe"), str(BURST), WRITER_TAG, "1", event],
+        writer = subprocess.Popen([*WINE, str(folder / "logwriter.exe"), str(BURST), WRITER_TAG, "1", event],
                                   cwd=str(folder), env={**wine.env, "WINEDEBUG": "-all"},
                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                   start_new_session=True)

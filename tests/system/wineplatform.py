@@ -3,9 +3,20 @@
 Tests ask these functions instead of assuming either platform, so a new
 difference is mended here and nowhere else.
 """
+import platform
 import subprocess
+from pathlib import Path
 
 from waits import WAIT_SECONDS
+
+# How to start Wine. Debian 12's Wine 8 loader is not position-independent: it
+# sits at 0x7d000000 and the kernel puts its heap up to 1 GiB above. About once
+# in a thousand starts that heap covers 0x7ffe0000, where Wine must map the shared
+# user data, and the process dies before it runs (exit 1). Without address
+# randomisation the heap follows the loader. Wine 10's loader is position-independent.
+LOADER = Path("/usr/lib/wine/wine64")
+FIXED_LOADER = LOADER.is_file() and LOADER.read_bytes()[16:18] == b"\x02\x00"  # ELF type 2: EXEC
+WINE = ("setarch", platform.machine(), "-R", "wine") if FIXED_LOADER else ("wine",)
 
 # Texts of the periodic console-session report.
 SESSION_STATE_LABELS = ("アクティブ", "接続済み", "接続問い合わせ中", "シャドウ", "切断済み",
