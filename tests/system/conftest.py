@@ -293,9 +293,6 @@ class Wine:
         return self.sstest("waitgone", f"{hwnd:x}" if isinstance(hwnd, int) else hwnd, int(timeout * 1000),
                            timeout=timeout)[0] == 0
 
-    def close_main(self, app, timeout=WAIT_SECONDS):
-        return app.close(timeout)
-
     def windows(self, pid=0):
         """Top-level windows (of pid) and their descendants as dicts: level
         ("top"/"child"), hwnd, pid, owner, class, visible, rect, title."""

@@ -192,7 +192,7 @@ def test_second_start_warns_once_writes_nothing_and_first_instance_runs_on(wine)
     assert box_flags(second_trace) == [MB_ICONWARNING]
     assert box_flags(first_trace) == []
 
-    assert wine.close_main(first) == 0
+    assert first.close() == 0
 
 
 # ---------------------------------------------------------------- idle lock
@@ -254,7 +254,7 @@ def test_idle_lock_end_to_end(wine, record_property):
     assert len(crept) >= 7
     assert all(t.locked for t in crept), "a tick during the 3 px creep did not lock"
 
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
 
 
 # ---------------------------------------------------------------- save failure
@@ -298,7 +298,7 @@ def test_unwritable_settings_report_once_then_run_with_values_read(wine, content
         assert [w.args[2].text for w in writes] == texts
         assert [w.retval for w in writes] == [0] * 4
         assert timer_periods(trace) == periods
-        assert wine.close_main(app) == 0
+        assert app.close() == 0
         if contents is not None:
             assert path.read_bytes() == contents
         else:
@@ -350,7 +350,7 @@ def test_settings_path_that_does_not_fit_is_never_used(wine, ini_length, fits):
         assert first == "box" and values["text"] == SAVE_FAILED_TEXT, "a write to no path must be reported"
         wine.dismiss_box(values)
         assert wine.window_or_box()[0] == "window", "a second save-failure box appeared"
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
     trace = app.trace()
 
     # The program ran with the defaults either way.

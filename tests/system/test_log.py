@@ -66,7 +66,7 @@ def test_first_start_makes_the_daily_file_with_mark_and_start_line(wine):
         after = datetime.datetime.now()
         first = daily.read_bytes()
 
-        assert wine.close_main(app) == 0
+        assert app.close() == 0
 
     # Bytes: the mark, one whole start line, CR LF, nothing more.
     assert first.startswith(BOM)
@@ -127,7 +127,7 @@ def test_existing_daily_file_is_appended_by_its_first_bytes(wine, existing, mark
         daily.parent.mkdir()
         daily.write_bytes(existing)
         app = start_logging(wine, folder, LogIntervalSec=QUIET)
-        assert wine.close_main(app) == 0
+        assert app.close() == 0
 
     data = daily.read_bytes()
     assert data.startswith(existing), "the bytes already there were changed"
@@ -169,7 +169,7 @@ def test_session_state_is_reported_every_period_from_a_full_period_after_start(w
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: lines_in(daily).count(expected) >= reports,
                    timeout=period * reports + WAIT_SECONDS, what=f"{reports} session-state reports of {expected}")
-        assert wine.close_main(app) == 0
+        assert app.close() == 0
 
     _, entries = read_utf8_log(folder)
     assert entries[0].text == START_TEXT and entries[-1].text == EXIT_TEXT
@@ -210,7 +210,7 @@ def test_plain_file_in_place_of_the_folder_loses_lines_and_nothing_else(wine):
     app = start_logging(wine, folder, LogIntervalSec=QUIET)
     post_all(app, NOTIFICATIONS[:3])
     assert responds(app)
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
 
     assert occupant.read_bytes() == b"not a folder\r\n"
     assert folder_entries(folder) == sorted(app_files() + [occupant.name])
@@ -226,7 +226,7 @@ def test_folder_deleted_mid_run_is_not_made_again(wine):
         shutil.rmtree(log_folder(folder))
         post_all(app, NOTIFICATIONS[:3])
         assert responds(app)
-        assert wine.close_main(app) == 0
+        assert app.close() == 0
 
     assert not log_folder(folder).exists()
     assert folder_entries(folder) == app_files()
@@ -253,7 +253,7 @@ def test_folder_not_creatable_loses_lines_and_each_later_line_tries_again(wine):
         app.post(WM_POWERBROADCAST, 7)
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: lines_in(daily), what="the folder and the later line")
-        assert wine.close_main(app) == 0
+        assert app.close() == 0
 
     _, entries = read_utf8_log(folder)
     assert [e.text for e in entries] == ["システムがサスペンドから復帰しました。", EXIT_TEXT]
@@ -283,7 +283,7 @@ def test_executable_path_of_260_characters_or_more_derives_no_folder(wine, tmp_p
     wine.window_dismissing_boxes()
     post_all(app, NOTIFICATIONS[:3])
     assert responds(app)
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
 
     # The platform did hand the program a cut path (260 = the full buffer)...
     assert 260 in returns(app, "KERNEL32.GetModuleFileNameW")

@@ -157,7 +157,7 @@ def test_signed_exe_verifies_fails_when_changed_and_unsigns_to_the_built_exe(sig
     folder = wine.install()
     (folder / "StillSentinel.exe").write_bytes(files["StillSentinel.exe"])
     app = wine.start(folder)
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
 
 
 @pytest.mark.parametrize("given, exit_code, message", [

@@ -134,7 +134,7 @@ def test_start_adds_the_icon_with_the_full_record(wine):
 
     # The shell received it: Wine's notification area shows one icon.
     wait_until(lambda: len(tray_icons(wine)) == 1, 10, what="one icon in Wine's notification area")
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
 
 
 def test_taskbar_created_adds_the_icon_again(wine):
@@ -166,7 +166,7 @@ def test_taskbar_created_adds_the_icon_again(wine):
 
     assert read_record(wine, app.pid, first_add.args[1].value) == record_before
     wait_until(lambda: len(tray_icons(wine)) == 1, 10, what="the icon to come back")
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
 
 
 # --- The menu ----------------------------------------------------------------
@@ -219,7 +219,7 @@ def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
 
     after, _ = app.probe("ismenu", menu["hmenu"])
     assert after["ismenu"] == "0", "the loaded menu is destroyed after use"
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
 
 
 # One program serves all rows: each row's callback is posted and its handling
@@ -246,7 +246,7 @@ def callback_app(tmp_path_factory):
     try:
         app, _, prog = start_traced(wine, QUIET, channels=DEF_WINDOW_PROC_DEBUG)
         yield wine, app, prog
-        assert wine.close_main(app) == 0
+        assert app.close() == 0
     finally:
         wine.shutdown()
 
@@ -395,7 +395,7 @@ def test_open_log_folder_with_logging_off_makes_the_folder_then_opens_it(wine):
     assert [second.args[1].text, second.args[2].text, second.args[4].text] == ["open", expected, expected]
     assert len(prog.calls(trace, "kernel32.CreateDirectoryW")) == 1
     assert not log_folder.exists()
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
 
 
 def test_open_log_folder_does_nothing_when_the_folder_cannot_be_made(wine):
@@ -418,4 +418,4 @@ def test_open_log_folder_does_nothing_when_the_folder_cannot_be_made(wine):
     trace = app.trace()
     assert [c.retval for c in prog.calls(trace, "kernel32.CreateDirectoryW")] == [0, 1]
     assert (folder / "tester_log").is_dir()
-    assert wine.close_main(app) == 0
+    assert app.close() == 0
