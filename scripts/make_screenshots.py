@@ -1,12 +1,12 @@
 """The README's pictures, in the system tests' own prefix, so they show what the tests see:
-    STILLSENTINEL_BUILD=build /usr/bin/python3 tests/system/make_screenshots.py [folder, default docs/screenshots]
+    STILLSENTINEL_BUILD=build /usr/bin/python3 scripts/make_screenshots.py [folder, default docs/screenshots]
 about.png and settings.png: the dialog; tray-menu.png: the menu and the top left of the screen."""
 import sys
 import tempfile
 import time
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "system"))  # the system tests' harness
 from conftest import (ABOUT_TITLE, DIALOG_CLASS, IDM_ABOUT, IDM_SETTINGS, ROOT, SETTINGS_TITLE, WM_CLOSE,  # noqa: E402
                       WM_COMMAND, WM_TRAYICON, Wine, wait_until)
 
@@ -41,7 +41,7 @@ def main():
             menu = int(wine.wait_window("#32768")["hwnd"], 16)
             shoot(wine, menu, out / "tray-menu.png", lambda rect: (0, 0, rect[2] + 10, rect[3] + 10))
             wine.x("key", "Escape")
-            assert wine.wait_gone(menu) and wine.close_main(app) == 0
+            assert wine.wait_gone(menu) and app.close() == 0
         finally:
             wine.shutdown()
 
