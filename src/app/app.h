@@ -11,4 +11,7 @@ extern const wchar_t MAIN_WINDOW_CLASS[];
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // (Re)starts TIMER_IDLE, and TIMER_LOG while logging is on, with the current periods.
 void StartTimers(HWND window);
+// Whether CreateMutexW of the single-instance name, with this result and last
+// error, shows that another instance holds the name.
+bool IsAnotherInstanceRunning(bool gotHandle, DWORD lastError);
 int RunStillSentinel(HINSTANCE instance);

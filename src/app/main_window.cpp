@@ -21,6 +21,9 @@ static void OnCreate(HWND window)
 {
     if (LoggingOn()) WriteLogLine(START_TEXT);
     TaskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
+    // Started elevated, UIPI would drop the broadcast of a normal Explorer and
+    // the icon would never come back after Explorer restarts.
+    if (TaskbarCreatedMsg) ChangeWindowMessageFilterEx(window, TaskbarCreatedMsg, MSGFLT_ALLOW, NULL);
     CaptureCursorPos();
     StartTimers(window);
     const SessionApi& sessions = GetSessionApi();

@@ -32,6 +32,15 @@ static HWND CreateMainWindow(HINSTANCE instance)
                            CW_USEDEFAULT, 0, NULL, NULL, instance, NULL);
 }
 
+bool IsAnotherInstanceRunning(bool gotHandle, DWORD lastError)
+{
+    if (gotHandle) return lastError == ERROR_ALREADY_EXISTS;
+    // No handle because the name exists and we may not open it: an instance
+    // started elevated holds it (its default DACL shuts out the normal token).
+    // Any other failure: run without the guard rather than not at all.
+    return lastError == ERROR_ACCESS_DENIED;
+}
+
 static void ReleaseSingleInstance()
 {
     if (SingleInstanceMutex) {
@@ -46,7 +55,7 @@ int RunStillSentinel(HINSTANCE instance)
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
     SingleInstanceMutex = CreateMutexW(NULL, FALSE, MUTEX_NAME);
-    if (SingleInstanceMutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (IsAnotherInstanceRunning(SingleInstanceMutex != NULL, GetLastError())) {
         ReleaseSingleInstance();
         MessageBoxW(NULL, ALREADY_RUNNING_TEXT, APP_NAME, MB_ICONWARNING | MB_OK);
         return 0;

@@ -37,7 +37,7 @@ SSTEST_COMMAND(trayregmsg, "<hwnd|broadcast> <name>: sends the registered messag
 }
 
 // Shell_NotifyIconW through a run-time lookup: sstest links only user32,
-// gdi32 and comctl32.
+// gdi32, comctl32 and advapi32.
 typedef BOOL(WINAPI* NotifyIconFn)(DWORD, PNOTIFYICONDATAW);
 
 SSTEST_COMMAND(trayforget, "<hwnd> <uid>: deletes that notification icon, as a restarted taskbar would have lost it")
@@ -157,6 +157,26 @@ SSTEST_COMMAND(aboutloop, "<main hwnd> <pid> <count>: opens and closes the About
         }
     }
     PrintUtf8(Format(L"rounds=%llu\n", count));
+    return 0;
+}
+
+// What a normal start meets when an elevated instance made the mutex: the
+// name exists, and its DACL lets this token open nothing.
+SSTEST_COMMAND(holdmutex, "<name> <ms>: creates a mutex of that name whose DACL grants nothing, prints held=1 and holds it for ms")
+{
+    if (argc < 2) return 2;
+    SECURITY_DESCRIPTOR descriptor;
+    ACL empty;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &empty, FALSE);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
+    HANDLE mutex = CreateMutexW(&attributes, FALSE, argv[0]);
+    if (!mutex) return 1;
+    PrintUtf8(L"held=1\n");
+    fflush(stdout);
+    Sleep((DWORD)ParseNumber(argv[1]));
+    CloseHandle(mutex);
     return 0;
 }
 

@@ -224,6 +224,7 @@ class Wine:
         self.xvfb = Xvfb()
         self.env = base_env(self.prefix, self.xvfb.display)
         self.apps = []
+        self.helpers = []  # sstest commands left running, ended with the test
 
     def run(self, *args, timeout=WAIT_SECONDS, check=False, env=None):
         return subprocess.run([*WINE, *map(str, args)], env={**self.env, **(env or {})}, stdin=subprocess.DEVNULL,
@@ -260,6 +261,17 @@ class Wine:
             if sep and not any(c in key for c in " \t"):
                 values[key] = value
         return code, values, lines
+
+    def sstest_running(self, *args, ready):
+        """Starts a helper command that goes on running, and waits until its output holds ready."""
+        out = self.tmp / f"sstest-{len(self.helpers)}.out"
+        with open(out, "wb") as sink:
+            proc = subprocess.Popen([*WINE, str(SSTEST), *map(str, args)], env={**self.env, "WINEDEBUG": "-all"},
+                                    stdin=subprocess.DEVNULL, stdout=sink, stderr=subprocess.DEVNULL,
+                                    start_new_session=True)
+        self.helpers.append(proc)
+        wait_until(lambda: ready in out.read_text(errors="replace") or proc.poll() is not None, what=f"sstest {args}")
+        assert ready in out.read_text(errors="replace"), f"sstest {args} ended with {proc.poll()}"
 
     def check(self, *args, timeout=WAIT_SECONDS):
         """sstest that must succeed; returns (values, lines)."""
@@ -385,6 +397,10 @@ class Wine:
     def shutdown(self):
         for app in self.apps:
             app.kill()
+        for proc in self.helpers:
+            if proc.poll() is None:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait(timeout=10)
         subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=WAIT_SECONDS)
         self.xvfb.stop()

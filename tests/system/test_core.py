@@ -195,6 +195,26 @@ def test_second_start_warns_once_writes_nothing_and_first_instance_runs_on(wine)
     assert first.close() == 0
 
 
+def test_name_held_by_an_instance_we_may_not_open_refuses_the_start(wine):
+    """What a normal start meets when an elevated instance made the mutex: the
+    name exists and its DACL shuts this token out, so CreateMutexW fails."""
+    folder = wine.install()
+    wine.sstest_running("holdmutex", "Local\\StillSentinel_Mutex", 120000, ready="held=1")
+    wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.CreateWindowExW")
+    app = wine.start(folder)
+    box = wine.message_box()
+    assert box, "no already-running box appeared"
+    assert (box["count"], box["text"], box["owner"], box["buttons"]) == ("1", ALREADY_RUNNING_TEXT, "0", [(1, "OK")])
+    wine.dismiss_box(box)
+    assert app.wait_exit(20) == 0
+
+    trace = app.trace()
+    assert [e.retval for e in gui_calls(trace, MUTEX_CALL)] == [0], "the platform let the program open the name"
+    assert box_flags(trace) == [MB_ICONWARNING]
+    assert not made_main_window(trace)
+    assert sorted(p.name for p in folder.iterdir()) == ["StillSentinel.exe"], "an INI or a log was written"
+
+
 # ---------------------------------------------------------------- idle lock
 
 def test_idle_lock_end_to_end(wine, record_property):

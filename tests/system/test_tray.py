@@ -40,6 +40,7 @@ RELAY = (
     "user32.LoadIconW", "user32.GetCursorPos", "user32.SetForegroundWindow", "user32.LoadMenuW",
     "user32.GetSubMenu", "user32.TrackPopupMenu", "user32.DestroyMenu", "user32.PostMessageW",
     "user32.DestroyWindow", "user32.KillTimer", "user32.PostQuitMessage",
+    "user32.RegisterWindowMessageW", "user32.ChangeWindowMessageFilterEx",
     "kernel32.CreateDirectoryW", "kernel32.CreateFileW", "kernel32.WriteFile",
 )
 
@@ -152,14 +153,24 @@ def test_taskbar_created_adds_the_icon_again(wine):
     other, _ = wine.check("trayregmsg", "broadcast", "StillSentinelTrayTestMessage")
     created, _ = wine.check("trayregmsg", "broadcast", "TaskbarCreated")
     assert other["message"] != created["message"]
+    number = int(created["message"], 16)
+
+    # Started elevated, the program must let a normal Explorer's broadcast
+    # through UIPI (Wine has none, so only the call itself can be seen).
+    start = app.trace()
+    [registered] = [c for c in prog.calls(start, "user32.RegisterWindowMessageW") if c.args[0].text == "TaskbarCreated"]
+    [allowed] = prog.calls(start, "user32.ChangeWindowMessageFilterEx")
+    assert registered.retval == number and allowed.index > registered.ret_index
+    args = allowed.args
+    assert (args[0].value, args[1].int32, args[2].int32, args[3].value) == (app.hwnd, number, 1, 0)  # MSGFLT_ALLOW
 
     trace = app.wait_trace(lambda t: len(prog.calls(t, "shell32.Shell_NotifyIconW")) >= 2, 10)
     notifies = prog.calls(trace, "shell32.Shell_NotifyIconW")
     assert [(c.args[0].int32, c.args[1].value) for c in notifies] == [(NIM_ADD, first_add.args[1].value)] * 2
-    [received] = prog.messages(trace, int(created["message"], 16), "TaskbarCreated")
+    [received] = prog.messages(trace, number, "TaskbarCreated")
     assert received.spans(notifies[1]), "the re-add happens while handling the broadcast"
     # It then goes on to DefWindowProcW, whose answer is the window's answer.
-    [default] = prog.default_handling(trace, received, int(created["message"], 16))
+    [default] = prog.default_handling(trace, received, number)
     assert default.index > notifies[1].ret_index and received.retval == default.retval
     [ignored] = prog.messages(trace, int(other["message"], 16), "StillSentinelTrayTestMessage")
     assert not prog.inside(trace, ignored, "shell32.Shell_NotifyIconW")
