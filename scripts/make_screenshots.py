@@ -26,7 +26,6 @@ def main():
     with tempfile.TemporaryDirectory(prefix="stillsentinel-shots-") as tmp:
         wine = Wine(Path(tmp))
         try:
-            wine.unmanaged()  # Wine draws the captions itself, as in the tests
             wine.record_verbs(Path(tmp) / "urls.txt", ("http", "https"))
             app = wine.start(wine.install())
             wine.x("mousemove", 1, 1)  # off the dialogs: the link shows its normal look

@@ -43,7 +43,6 @@ class AboutApp:
 
     def __init__(self, wine, relay=()):
         self.wine, self.url_log = wine, wine.tmp / "urls.txt"
-        wine.unmanaged()
         wine.record_verbs(self.url_log, ("http", "https"))
         if relay:
             wine.relay(*relay)

@@ -10,6 +10,7 @@ own wineserver.
 """
 import fcntl
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -31,6 +32,13 @@ HELPERS = BUILD / "tests" / "helpers"
 SSTEST = HELPERS / "sstest.exe"
 PROBE_DLL = HELPERS / "probe" / "probe.dll"
 TEMPLATE = BUILD / "wine-template"
+TEMPLATE_VERSION = "2: unmanaged windows"  # a template made otherwise is made anew
+
+# The tests and every Wine process run nine hours ahead of UTC, so that a
+# program stamping its lines or naming its days in UTC fails (CI runs in UTC).
+# A POSIX rule, not a zone name: it needs no tzdata, which minimal systems lack.
+os.environ["TZ"] = "JST-9"
+time.tzset()
 
 # Messages and the program's own numbers and texts.
 WM_NULL, WM_CLOSE, WM_ENDSESSION, WM_COMMAND, WM_TIMER = 0x0000, 0x0010, 0x0016, 0x0111, 0x0113
@@ -87,7 +95,8 @@ class Xvfb:
         os.close(write_fd)
         data = b""
         deadline = time.monotonic() + WAIT_SECONDS
-        while not data.endswith(b"\n") and time.monotonic() < deadline:
+        # select, so that an Xvfb that neither reports nor exits cannot hold the run.
+        while not data.endswith(b"\n") and select.select([read_fd], [], [], max(0, deadline - time.monotonic()))[0]:
             chunk = os.read(read_fd, 16)
             if not chunk:
                 break
@@ -113,7 +122,8 @@ def ensure_template():
     TEMPLATE.parent.mkdir(parents=True, exist_ok=True)
     with open(str(TEMPLATE) + ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if (TEMPLATE / ".stillsentinel-ready").exists():
+        ready = TEMPLATE / ".stillsentinel-ready"
+        if ready.exists() and ready.read_text() == TEMPLATE_VERSION:
             return
         shutil.rmtree(TEMPLATE, ignore_errors=True)
         xvfb = Xvfb()
@@ -123,10 +133,15 @@ def ensure_template():
             # Dialog texts are Japanese: without this they render as boxes.
             run_checked([*WINE, "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v",
                          "MS UI Gothic", "/t", "REG_SZ", "/d", "IPAGothic", "/f"], env)
+            # With no window manager on the display, Wine waits 2 s for one to
+            # withdraw every managed window it hides (each dialog close);
+            # unmanaged windows close at once, and Wine draws their captions itself.
+            run_checked([*WINE, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
+                         "/d", "N", "/f"], env)
             run_checked(["wineserver", "-w"], env, timeout=120)
         finally:
             xvfb.stop()
-        (TEMPLATE / ".stillsentinel-ready").write_text("ok\n")
+        ready.write_text(TEMPLATE_VERSION)
 
 
 def clone_prefix(target):
@@ -239,11 +254,11 @@ class Wine:
         self.reg_add(r"HKCU\Software\Wine\Debug", "RelayInclude", ";".join(functions))
         self.env["WINEDEBUG"] = "+relay,+timestamp"
 
-    def unmanaged(self):
-        """With no window manager on the display, Wine waits 2 s for one to
-        withdraw every managed window it hides (each dialog close); unmanaged
-        windows close at once, and Wine draws their captions itself."""
-        self.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
+    def managed(self):
+        """Undoes the template's unmanaged windows, for a test that types into
+        the tray menu: the menu of a hidden window gets X's keyboard focus only
+        when windows are managed (at the cost of a 2 s stall per dialog close)."""
+        self.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "Y")
 
     def sstest(self, *args, timeout=WAIT_SECONDS):
         """Runs a helper command; returns (exit code, {key: value} of its key=value lines, raw lines)."""
@@ -413,8 +428,8 @@ def read_records(record_file):
     return [parse_fields("run\t" + line)[1] for line in Path(record_file).read_text(encoding="utf-8").splitlines()]
 
 
-@pytest.fixture
-def wine(tmp_path):
+@contextmanager
+def new_wine(tmp_path):
     if not EXE.exists() or not SSTEST.exists() or not PROBE_DLL.exists():
         pytest.fail(f"build {EXE}, {SSTEST} and {PROBE_DLL} first")
     session = Wine(tmp_path)
@@ -422,6 +437,45 @@ def wine(tmp_path):
         yield session
     finally:
         session.shutdown()
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "shared_prefix: the rows of this table share the module's prefix and display")
+
+
+@pytest.fixture
+def wine(request, tmp_path):
+    """A prefix and display of the test's own, or for a test marked
+    shared_prefix, the module's shared one (row_wine)."""
+    if request.node.get_closest_marker("shared_prefix"):
+        yield request.getfixturevalue("row_wine")
+        return
+    with new_wine(tmp_path) as session:
+        yield session
+
+
+@pytest.fixture(scope="module")
+def module_wine(tmp_path_factory):
+    with new_wine(tmp_path_factory.mktemp("wine")) as session:
+        yield session
+
+
+@pytest.fixture
+def row_wine(module_wine, tmp_path):
+    """For table rows that cannot disturb each other: the module's one prefix
+    and display (whose start-up each row would otherwise pay), with the row's
+    own folder and environment; the row's programs end with it."""
+    saved, first = (module_wine.tmp, dict(module_wine.env)), len(module_wine.apps)
+    module_wine.tmp = tmp_path
+    try:
+        yield module_wine
+    finally:
+        for app in module_wine.apps[first:]:
+            app.kill()
+        module_wine.tmp, module_wine.env = saved
+        # The next row looks for windows and boxes by class and caption.
+        wait_until(lambda: not module_wine.window_exists() and not module_wine.window_exists(DIALOG_CLASS, CAPTION),
+                   what="the row's windows to go")
 
 
 def chattr(flag, path):

@@ -47,7 +47,6 @@ class Session:
         user = wine.env["USER"]
         self.log_folder = self.folder / f"{user}_log"
         self.ini_path = write_ini(self.folder, user, **ini) if ini is not None else ini_path(self.folder, user)
-        wine.unmanaged()
         if relay:
             wine.relay(*RELAY_FUNCTIONS, *more_relay)
         self.app = wine.start(self.folder)

@@ -323,6 +323,8 @@ def choose_exit_by_click(wine, app):
 
 @pytest.mark.parametrize("choose", [choose_exit_by_key, choose_exit_by_click], ids=["access key", "click"])
 def test_exit_from_the_menu_writes_the_exit_line_then_removes_the_icon(wine, choose):
+    if choose is choose_exit_by_key:
+        wine.managed()
     app, folder, prog = start_traced(wine, QUIET)
     hwnd = app.hwnd
     icons = wait_until(lambda: tray_icons(wine), 10)
