@@ -149,13 +149,45 @@ void PrintWindowLine(const wchar_t* kind, HWND window, bool layout)
     PrintUtf8(WindowText(window) + L"\n");
 }
 
-int wmain(int argc, wchar_t** argv)
+// argv[0] is the command's name.
+static int Run(int argc, wchar_t** argv)
 {
-    if (argc >= 2) {
+    if (argc >= 1) {
         for (const Command& c : Commands()) {
-            if (wcscmp(c.name, argv[1]) == 0) return c.fn(argc - 2, argv + 2);
+            if (wcscmp(c.name, argv[0]) == 0) return c.fn(argc - 1, argv + 1);
         }
     }
     for (const Command& c : Commands()) PrintUtf8(Format(L"%ls %ls\n", c.name, c.usage));
     return 2;
+}
+
+// Runs the commands read from stdin, one a line with its arguments separated
+// by tabs, and ends the output of each with a line "\x1e<exit code>": a test
+// then pays for one Wine process start, not one per command.
+static int Serve()
+{
+    char line[8192];
+    while (fgets(line, sizeof(line), stdin)) {
+        int length = MultiByteToWideChar(CP_UTF8, 0, line, -1, NULL, 0);
+        std::wstring text(length > 0 ? length : 1, L'\0');
+        if (length > 0) MultiByteToWideChar(CP_UTF8, 0, line, -1, &text[0], length);
+        text.resize(wcscspn(text.c_str(), L"\r\n"));
+        std::vector<std::wstring> parts(1);
+        for (wchar_t c : text) {
+            if (c == L'\t') parts.emplace_back();
+            else parts.back() += c;
+        }
+        std::vector<wchar_t*> args;
+        for (std::wstring& part : parts) args.push_back(&part[0]);
+        int code = Run((int)args.size(), args.data());
+        printf("\x1e%d\n", code);
+        fflush(stdout);
+    }
+    return 0;
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc == 2 && wcscmp(argv[1], L"serve") == 0) return Serve();
+    return Run(argc - 1, argv + 1);
 }

@@ -180,6 +180,45 @@ SSTEST_COMMAND(holdmutex, "<name> <ms>: creates a mutex of that name whose DACL 
     return 0;
 }
 
+// The registry keys that tests set, without a reg.exe start each.
+static HKEY SplitRoot(const wchar_t* path, const wchar_t** subkey)
+{
+    static const struct {
+        const wchar_t* prefix;
+        HKEY root;
+    } roots[] = {{L"HKCU\\", HKEY_CURRENT_USER}, {L"HKCR\\", HKEY_CLASSES_ROOT}, {L"HKLM\\", HKEY_LOCAL_MACHINE}};
+    for (const auto& r : roots) {
+        size_t length = wcslen(r.prefix);
+        if (_wcsnicmp(path, r.prefix, length) == 0) {
+            *subkey = path + length;
+            return r.root;
+        }
+    }
+    return NULL;
+}
+
+SSTEST_COMMAND(regset, "<HKCU|HKCR|HKLM>\\<key> <name, empty for the default> <REG_SZ|REG_EXPAND_SZ> <text>: sets a string value")
+{
+    if (argc < 4) return 2;
+    const wchar_t* subkey = NULL;
+    HKEY root = SplitRoot(argv[0], &subkey), key = NULL;
+    DWORD type = wcscmp(argv[2], L"REG_SZ") == 0 ? REG_SZ : wcscmp(argv[2], L"REG_EXPAND_SZ") == 0 ? REG_EXPAND_SZ : 0;
+    if (!root || !type) return 2;
+    if (RegCreateKeyExW(root, subkey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS) return 1;
+    LSTATUS status = RegSetValueExW(key, argv[1][0] ? argv[1] : NULL, 0, type, (const BYTE*)argv[3],
+                                    (DWORD)((wcslen(argv[3]) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? 0 : 1;
+}
+
+SSTEST_COMMAND(regdelete, "<HKCU|HKCR|HKLM>\\<key>: deletes the key and everything under it")
+{
+    if (argc < 1) return 2;
+    const wchar_t* subkey = NULL;
+    HKEY root = SplitRoot(argv[0], &subkey);
+    return !root ? 2 : RegDeleteTreeW(root, subkey) == ERROR_SUCCESS ? 0 : 1;
+}
+
 // Asks the platform the question the program asks for its periodic report,
 // so that a test can expect the platform's own answer (Wine 8 fails the
 // query, Wine 10 answers). It reports; it does not judge.

@@ -10,11 +10,11 @@ own wineserver.
 """
 import fcntl
 import os
+import re
 import select
 import shutil
 import signal
 import subprocess
-import tempfile
 import time
 from contextlib import contextmanager
 from pathlib import Path
@@ -240,14 +240,15 @@ class Wine:
         self.env = base_env(self.prefix, self.xvfb.display)
         self.apps = []
         self.helpers = []  # sstest commands left running, ended with the test
+        self.server = None  # the sstest that runs the test's helper commands
 
     def run(self, *args, timeout=WAIT_SECONDS, check=False, env=None):
         return subprocess.run([*WINE, *map(str, args)], env={**self.env, **(env or {})}, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout, check=check)
 
     def reg_add(self, key, name, value, kind="REG_SZ"):
-        name_args = ["/ve"] if name == "" else ["/v", name]
-        self.run("reg", "add", key, *name_args, "/t", kind, "/d", value, "/f", check=True)
+        """Sets a string value (name "" for the key's default value)."""
+        self.check("regset", key, name, kind, value)
 
     def relay(self, *functions):
         """Traces calls of the named functions (e.g. 'user32.LockWorkStation') on stderr."""
@@ -261,21 +262,35 @@ class Wine:
         self.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "Y")
 
     def sstest(self, *args, timeout=WAIT_SECONDS):
-        """Runs a helper command; returns (exit code, {key: value} of its key=value lines, raw lines)."""
-        # A file, not a pipe: Wine's own processes, when this one starts them,
-        # inherit its stdout and would hold a pipe open while the prefix runs.
-        with tempfile.TemporaryFile() as out:
-            code = subprocess.run([*WINE, str(SSTEST), *map(str, args)], env={**self.env, "WINEDEBUG": "-all"},
-                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL,
-                                  timeout=timeout + 30).returncode
-            out.seek(0)
-            lines = out.read().decode("utf-8", errors="replace").splitlines()
+        """Runs a helper command; returns (exit code, {key: value} of its key=value lines, raw lines).
+        One sstest process serves every command of the test (a Wine process start each would cost more)."""
+        if self.server is None or self.server.poll() is not None:
+            self.server = subprocess.Popen([*WINE, str(SSTEST), "serve"], env={**self.env, "WINEDEBUG": "-all"},
+                                           stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                           start_new_session=True)
+        self.server.stdin.write(("\t".join(map(str, args)) + "\n").encode("utf-8"))
+        self.server.stdin.flush()
+        out, deadline, fd = b"", time.monotonic() + timeout + 30, self.server.stdout.fileno()
+        # Read up to the end line, never to the end of the pipe: Wine's own
+        # processes, when the server started them, hold its write end too.
+        while not (end := re.search(rb"\x1e(-?\d+)\r?\n$", out)):
+            if time.monotonic() > deadline or self.server.poll() is not None:
+                self.stop_server()
+                raise RuntimeError(f"sstest {args}: no answer (output so far: {out[-300:]!r})")
+            if select.select([fd], [], [], 0.5)[0]:
+                out += os.read(fd, 65536)
+        lines = out[:end.start()].decode("utf-8", errors="replace").splitlines()
         values = {}
         for line in lines:
             key, sep, value = line.partition("=")
             if sep and not any(c in key for c in " \t"):
                 values[key] = value
-        return code, values, lines
+        return int(end.group(1)), values, lines
+
+    def stop_server(self):
+        if self.server and self.server.poll() is None:
+            os.killpg(self.server.pid, signal.SIGKILL)
+            self.server.wait(timeout=10)
 
     def sstest_running(self, *args, ready):
         """Starts a helper command that goes on running, and waits until its output holds ready."""
@@ -392,7 +407,7 @@ class Wine:
             self.reg_add(rf"HKCR\{cls}\shell\open\command", "", command)
         if "Folder" in classes:
             # Wine's file browser is reached through DDE first.
-            self.run("reg", "delete", r"HKCR\Folder\shell\open\ddeexec", "/f")
+            self.sstest("regdelete", r"HKCR\Folder\shell\open\ddeexec")
 
     # --- the X display --------------------------------------------------
     def x(self, *args):
@@ -412,6 +427,7 @@ class Wine:
     def shutdown(self):
         for app in self.apps:
             app.kill()
+        self.stop_server()
         for proc in self.helpers:
             if proc.poll() is None:
                 os.killpg(proc.pid, signal.SIGKILL)
