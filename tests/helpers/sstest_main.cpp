@@ -167,7 +167,17 @@ static int Run(int argc, wchar_t** argv)
 static int Serve()
 {
     char line[8192];
+    HDESK attached = NULL;
     while (fgets(line, sizeof(line), stdin)) {
+        // Wine closes the desktop once its last program has ended, and the
+        // next program gets a new one: look at the desktop that is there now.
+        HDESK now = OpenDesktopW(L"Default", 0, FALSE, GENERIC_ALL);
+        if (now && SetThreadDesktop(now)) {
+            if (attached) CloseDesktop(attached);
+            attached = now;
+        } else if (now) {
+            CloseDesktop(now);
+        }
         int length = MultiByteToWideChar(CP_UTF8, 0, line, -1, NULL, 0);
         std::wstring text(length > 0 ? length : 1, L'\0');
         if (length > 0) MultiByteToWideChar(CP_UTF8, 0, line, -1, &text[0], length);

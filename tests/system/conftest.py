@@ -444,8 +444,8 @@ def read_records(record_file):
     return [parse_fields("run\t" + line)[1] for line in Path(record_file).read_text(encoding="utf-8").splitlines()]
 
 
-@contextmanager
-def new_wine(tmp_path):
+@pytest.fixture
+def wine(tmp_path):
     if not EXE.exists() or not SSTEST.exists() or not PROBE_DLL.exists():
         pytest.fail(f"build {EXE}, {SSTEST} and {PROBE_DLL} first")
     session = Wine(tmp_path)
@@ -453,45 +453,6 @@ def new_wine(tmp_path):
         yield session
     finally:
         session.shutdown()
-
-
-def pytest_configure(config):
-    config.addinivalue_line("markers", "shared_prefix: the rows of this table share the module's prefix and display")
-
-
-@pytest.fixture
-def wine(request, tmp_path):
-    """A prefix and display of the test's own, or for a test marked
-    shared_prefix, the module's shared one (row_wine)."""
-    if request.node.get_closest_marker("shared_prefix"):
-        yield request.getfixturevalue("row_wine")
-        return
-    with new_wine(tmp_path) as session:
-        yield session
-
-
-@pytest.fixture(scope="module")
-def module_wine(tmp_path_factory):
-    with new_wine(tmp_path_factory.mktemp("wine")) as session:
-        yield session
-
-
-@pytest.fixture
-def row_wine(module_wine, tmp_path):
-    """For table rows that cannot disturb each other: the module's one prefix
-    and display (whose start-up each row would otherwise pay), with the row's
-    own folder and environment; the row's programs end with it."""
-    saved, first = (module_wine.tmp, dict(module_wine.env)), len(module_wine.apps)
-    module_wine.tmp = tmp_path
-    try:
-        yield module_wine
-    finally:
-        for app in module_wine.apps[first:]:
-            app.kill()
-        module_wine.tmp, module_wine.env = saved
-        # The next row looks for windows and boxes by class and caption.
-        wait_until(lambda: not module_wine.window_exists() and not module_wine.window_exists(DIALOG_CLASS, CAPTION),
-                   what="the row's windows to go")
 
 
 def chattr(flag, path):

@@ -453,10 +453,11 @@ def test_fifty_openings_and_closings_leak_nothing(wine):
     # The box makes one font and one 128-pixel icon (two bitmaps) per opening,
     # so a leak of its own leaves 50 or more of a kind. Fonts must not change
     # at all. Wine's own caches (window DCs with their surfaces and regions)
-    # may still grow by one now and then, far below one per opening.
+    # may still grow now and then (by up to four seen when the machine is
+    # busy), far below one per opening.
     assert after.get(GDI_FONT, 0) == before.get(GDI_FONT, 0), "fonts left behind"
     grown = {kind: after.get(kind, 0) - before.get(kind, 0) for kind in set(after) | set(before)}
-    assert all(n <= 3 for n in grown.values()), grown
+    assert all(n <= 10 for n in grown.values()), grown
 
     cycles = about.cycles()
     assert len(cycles) == WARM_UP + 50

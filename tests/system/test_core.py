@@ -83,7 +83,6 @@ CLAMP_TABLE = [
 ]
 
 
-@pytest.mark.shared_prefix
 @pytest.mark.parametrize("texts,expected", [row[1:] for row in CLAMP_TABLE], ids=[row[0] for row in CLAMP_TABLE])
 def test_start_up_rewrites_values_clamped_and_keeps_foreign_lines(wine, texts, expected):
     folder = wine.install()
@@ -120,7 +119,6 @@ USER_TABLE = [
 ]
 
 
-@pytest.mark.shared_prefix
 @pytest.mark.parametrize("user,file_user", [row[1:] for row in USER_TABLE], ids=[row[0] for row in USER_TABLE])
 def test_ini_file_is_named_after_the_sanitised_user(wine, user, file_user):
     wine.env["USER"] = user
@@ -289,7 +287,6 @@ READ_ONLY_CASES = [
 ]
 
 
-@pytest.mark.shared_prefix
 @pytest.mark.parametrize("contents,texts,periods", [c[1:] for c in READ_ONLY_CASES],
                          ids=[c[0] for c in READ_ONLY_CASES])
 def test_unwritable_settings_report_once_then_run_with_values_read(wine, contents, texts, periods):
@@ -351,7 +348,6 @@ def deep_folder(base, ini_length):
     return folder
 
 
-@pytest.mark.shared_prefix
 @pytest.mark.parametrize("ini_length,fits", [(259, True), (260, False)], ids=["fits_259", "one_over_260"])
 def test_settings_path_that_does_not_fit_is_never_used(wine, ini_length, fits):
     folder = deep_folder(wine.tmp / "deep", ini_length)

@@ -118,7 +118,6 @@ EXISTING_FILES = [
 ]
 
 
-@pytest.mark.shared_prefix
 @pytest.mark.parametrize("existing, mark, check", [row[1:] for row in EXISTING_FILES],
                          ids=[row[0] for row in EXISTING_FILES])
 def test_existing_daily_file_is_appended_by_its_first_bytes(wine, existing, mark, check):

@@ -290,7 +290,6 @@ RESTART_ROWS = [
 ]
 
 
-@pytest.mark.shared_prefix
 @pytest.mark.parametrize("start_log, texts", RESTART_ROWS)
 def test_ok_rewrites_ini_and_restarts_timers(wine, start_log, texts):
     session = Session(wine, ini=baseline_ini(LogIntervalSec=start_log))

@@ -142,7 +142,6 @@ LOCATION_ROWS = [
 ]
 
 
-@pytest.mark.shared_prefix
 @pytest.mark.parametrize("letters, folder_exists, usable", LOCATION_ROWS)
 def test_startup_folder_that_cannot_hold_the_shortcut(wine, letters, folder_exists, usable):
     """An unusable shortcut path shows the box clear and creates and deletes nothing."""
