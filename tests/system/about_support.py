@@ -70,7 +70,10 @@ class AboutApp:
         return event.tid == self.tid and event.caller in self.exe
 
     def open_about(self):
-        """Opens the box as the tray menu does; returns its handle once it shows."""
+        """Opens the box as the tray menu does, away from the pointer (which
+        would otherwise undo a link made hot by a move from the probe);
+        returns its handle once it shows."""
+        self.wine.x("mousemove", 1, 1)
         self.app.post(WM_COMMAND, IDM_ABOUT)
         hwnd = int(self.wine.wait_window(DIALOG_CLASS, ABOUT_TITLE)["hwnd"], 16)
         wait_until(lambda: self.visible(hwnd), 10, what="the About box to become visible")
