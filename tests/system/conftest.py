@@ -22,6 +22,7 @@ from pathlib import Path
 import pytest
 
 import relay
+from ini import USER
 from waits import WAIT_SECONDS, wait_until
 from wineplatform import WINE
 
@@ -54,7 +55,7 @@ START_TEXT = "StillSentinelが起動しました。"
 EXIT_TEXT = "StillSentinelが終了しました。"
 
 
-def base_env(prefix, display, user="tester"):
+def base_env(prefix, display, user=USER):
     # Wine 10 aborts at start whenever TMPDIR is set (Wine 8 does not mind).
     env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "DISPLAY", "TMPDIR"))}
     env.update(WINEPREFIX=str(prefix), DISPLAY=display, WINEDEBUG="-all",
@@ -376,27 +377,17 @@ class Wine:
         """Whichever comes first: the main window ("window", values) or a box
         with our caption ("box", values), so that a box blocking start-up fails
         a test at once instead of after a long wait for the window."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
+        def seen():
             code, values, _ = self.sstest("wait", MAIN_CLASS, "*", 0)
-            if code == 0:
-                return "window", values
-            box = self.message_box(timeout=0.2)
-            if box:
-                return "box", box
-        pytest.fail(f"neither the main window nor a message box appeared within {timeout} s")
+            box = None if code == 0 else self.message_box(timeout=0)
+            return ("window", values) if code == 0 else ("box", box) if box else None
+        return wait_until(seen, timeout, what="the main window or a message box")
 
     def window_dismissing_boxes(self, timeout=WAIT_SECONDS):
-        """Waits for the main window, answering with OK every box shown first.
-        Returns (window values, number of boxes dismissed)."""
-        deadline, dismissed = time.monotonic() + timeout, 0
-        while time.monotonic() < deadline:
-            kind, values = self.window_or_box(deadline - time.monotonic())
-            if kind == "window":
-                return values, dismissed
-            self.dismiss_box(values)
-            dismissed += 1
-        pytest.fail(f"the main window did not appear within {timeout} s")
+        """Waits for the main window, answering with OK every box shown first."""
+        deadline = time.monotonic() + timeout
+        while (found := self.window_or_box(max(0, deadline - time.monotonic())))[0] == "box":
+            self.dismiss_box(found[1])
 
     # --- the shell's 'open' verbs ---------------------------------------
     def record_verbs(self, record_file, classes):

@@ -5,6 +5,46 @@ RT_ICON, RT_MENU, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 4, 5, 1
 # Predefined control classes that a template may name by ordinal.
 CLASS_ORDINALS = {0x80: "BUTTON", 0x81: "EDIT", 0x82: "STATIC", 0x83: "LISTBOX", 0x84: "SCROLLBAR", 0x85: "COMBOBOX"}
 
+# The templates as they must be built, written once for the resource tests and
+# the tests of the live dialogs and menu.
+DIALOG_STYLE = 0x80C808C0  # WS_POPUP|WS_CAPTION|WS_SYSMENU|DS_CENTER|DS_MODALFRAME|DS_SETFONT
+SETTINGS_SIZE = (180, 140)
+# id, class, text, style, (x, y, width, height) in dialog units, in creation order.
+SETTINGS_CONTROLS = [
+    (-1, "STATIC", "監視間隔\uff08秒\uff09:", 0x50020000, (10, 12, 105, 8)),
+    (1001, "EDIT", "", 0x50812000, (120, 10, 40, 14)),
+    (1002, "msctls_updown32", "", 0x50010036, (160, 10, 11, 14)),
+    (-1, "STATIC", "不動でロックまでの秒数:", 0x50020000, (10, 32, 105, 8)),
+    (1003, "EDIT", "", 0x50812000, (120, 30, 40, 14)),
+    (1004, "msctls_updown32", "", 0x50010036, (160, 30, 11, 14)),
+    (-1, "STATIC", "不動判定の移動閾値\uff08px\uff09:", 0x50020000, (10, 52, 105, 8)),
+    (1005, "EDIT", "", 0x50812000, (120, 50, 40, 14)),
+    (1006, "msctls_updown32", "", 0x50010036, (160, 50, 11, 14)),
+    (-1, "STATIC", "ログ記録間隔\uff08秒\u30010で記録しない\uff09:", 0x50020000, (10, 68, 105, 16)),  # two lines, so that the label is not cut
+    (1007, "EDIT", "", 0x50812000, (120, 70, 40, 14)),
+    (1008, "msctls_updown32", "", 0x50010036, (160, 70, 11, 14)),
+    (1009, "BUTTON", "本ソフトをスタートアップに登録する", 0x50010003, (10, 92, 165, 10)),
+    (1, "BUTTON", "OK", 0x50010001, (30, 115, 50, 14)),
+    (2, "BUTTON", "キャンセル", 0x50010000, (100, 115, 50, 14)),
+]
+ABOUT_SIZE = (213, 114)
+NOTICE, LINK = "<notice>", "<link>"  # texts checked by rule, not spelled out
+ABOUT_CONTROLS = [
+    (2001, "STATIC", 101, 0x50000003, (7, 10, 128, 128)),  # the icon, named by its id
+    (-1, "STATIC", "StillSentinel Version 1.00", 0x50020080, (85, 31, 124, 8)),
+    (-1, "STATIC", NOTICE, 0x50020080, (85, 46, 124, 8)),
+    (2002, "STATIC", LINK, 0x50030180, (85, 61, 124, 8)),
+    (1, "BUTTON", "閉じる", 0x50030001, (156, 93, 50, 14)),
+]
+# The popup of menu 100, top to bottom: (command id, text); None is the separator.
+MENU_ITEMS = [
+    (40004, "ログフォルダを開く(&L)"),
+    (40003, "設定(&C)..."),
+    (40002, "バージョン情報(&A)..."),
+    None,
+    (40001, "終了する(&X)"),
+]
+
 
 def load_resources(exe_path):
     """{(type, name): [(lang, bytes)]} for every resource in the exe."""

@@ -7,30 +7,18 @@ the capture, window procedures, live GDI objects); the relay trace of the GUI
 thread shows the order of calls; xdotool moves the real pointer.
 """
 import re
-import time
 
 from about_support import BLUE, IDC_ABOUT_ICON, IDC_ABOUT_LINK, RED, AboutApp, control
 from conftest import ABOUT_TITLE, DIALOG_CLASS, IDM_EXIT, IDOK, WM_CLOSE, WM_COMMAND, centre, parse_fields, parse_rect
 from relay import low32
-from waits import wait_until
+from resources import ABOUT_CONTROLS as CONTROLS, DIALOG_STYLE, LINK, NOTICE
+from waits import stays, wait_until
 
-TEMPLATE_STYLE = 0x80C808C0          # WS_POPUP|WS_CAPTION|WS_SYSMENU|DS_CENTER|DS_MODALFRAME|DS_SETFONT
 # WS_VISIBLE, WS_CLIPSIBLINGS (every top-level window) and DS_3DLOOK (the dialog manager's own)
 ADDED_BY_SYSTEM = 0x10000000 | 0x04000000 | 0x4
 LINK_NORMAL, LINK_HOT = 0x00FF0000, 0x000000FF
 TRANSPARENT, OPAQUE = 1, 2
 GWLP_WNDPROC = 0xFFFFFFFC            # -4 as the relay trace prints it
-
-# The template's controls in creation order: id, class, text (None: not a
-# text), style, and x, y, width, height in dialog units.
-CONTROLS = [
-    (2001, "Static", None, 0x50000003, (7, 10, 128, 128)),
-    (-1, "Static", "StillSentinel Version 1.00", 0x50020080, (85, 31, 124, 8)),
-    (-1, "Static", "<notice>", 0x50020080, (85, 46, 124, 8)),
-    (2002, "Static", "<link>", 0x50030180, (85, 61, 124, 8)),
-    (1, "Button", "閉じる", 0x50030001, (156, 93, 50, 14)),
-]
-
 
 def link_address(children):
     """The web address shown by the link: its text is "URL : " and the address."""
@@ -83,7 +71,7 @@ def test_about_command_opens_box_with_exact_caption_controls_and_icons(wine):
     window, children = wine.dump(dialog)
     assert window["class"] == DIALOG_CLASS
     assert window["text"] == ABOUT_TITLE
-    assert window["style"] & ~ADDED_BY_SYSTEM == TEMPLATE_STYLE
+    assert window["style"] & ~ADDED_BY_SYSTEM == DIALOG_STYLE
 
     assert len(children) == len(CONTROLS), children
     geometry, lines = about.app.probe("layout")
@@ -94,11 +82,11 @@ def test_about_command_opens_box_with_exact_caption_controls_and_icons(wine):
         where = f"control {cid} ({text})"
         assert (child["id"], child["class"].lower(), child["style"]) == (cid, cls.lower(), style), where
         assert child["exstyle"] & ~0x4 == 0, where  # only WS_EX_NOPARENTNOTIFY, which dialogs add
-        if text == "<link>":
+        if text == LINK:
             assert child["text"] == "URL : " + address
-        elif text == "<notice>":
+        elif text == NOTICE:
             assert child["text"].strip() and child["text"] != children[1]["text"], where
-        elif text is not None:
+        elif isinstance(text, str):
             assert child["text"] == text, where
         # Placed where the template says, in the dialog's own font's units.
         mapped = parse_rect(about.probe("maprect", *dlu)["mapped"])
@@ -238,8 +226,7 @@ def test_click_resets_link_to_blue_then_opens_address_once(wine):
 
     wine.x("click", 1)
     wait_until(about.urls_opened, 15, what="the address to reach the shell")
-    time.sleep(1.0)  # room for a second, wrong, opening
-    assert about.urls_opened() == [address]
+    stays(lambda: about.urls_opened() == [address], 1.0, "one opening of the address")  # room for a wrong second
     assert about.visible(dialog), "the dialog closed on a click"
 
     events = about.events()
@@ -306,7 +293,7 @@ def test_real_double_click_opens_the_page_once(wine):
     about.move_pointer(*centre(control(about.children(about.open_about()), IDC_ABOUT_LINK)["rect"]))
     wine.x("click", "--repeat", 2, "--delay", 60, 1)
     wait_until(about.urls_opened, 15, what="the page to be opened")
-    time.sleep(1.0)
+    stays(lambda: len(about.urls_opened()) == 1, 1.0, "one opening of the page")
     events = about.events()
     assert any(e.name == "WM_COMMAND" and e.what == "dialog proc" and e.wp == (1 << 16) | IDC_ABOUT_LINK
                for e in events), "no STN_DBLCLK arrived: the test did not double-click"

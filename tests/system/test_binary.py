@@ -5,7 +5,7 @@ import pefile
 import pytest
 
 from conftest import BUILD, EXE, EXIT_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
-from ini import write_ini
+from ini import USER, write_ini
 from resources import RT_DIALOG, load_resources, parse_dialogex
 from signing import signed_exe
 from waits import wait_until
@@ -83,7 +83,7 @@ PLANTED = BUILD / "tests" / "helpers" / "planted"
 
 
 def log_text(folder):
-    return "".join(p.read_bytes().decode("utf-8-sig") for p in (folder / "tester_log").glob("*.txt"))
+    return "".join(p.read_bytes().decode("utf-8-sig") for p in (folder / f"{USER}_log").glob("*.txt"))
 
 
 def run_logging_every_second(wine, folder, overrides, notification, logged, report):

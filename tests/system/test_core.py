@@ -8,8 +8,8 @@ from conftest import MAIN_CLASS, WM_CLOSE, chattr, windows_path
 from core_support import (ALREADY_RUNNING_TEXT, MB_ICONERROR, MB_ICONWARNING, MUTEX_CALL, SAVE_FAILED_TEXT,
                           IdleTicks, TickSyncedPointer, box_flags, files_named_like, gui_calls, snapshot,
                           timer_periods)
-from ini import DEFAULTS, KEYS, SECTION, ini_bytes, ini_path
-from waits import wait_until
+from ini import DEFAULTS, KEYS, SECTION, USER, ini_bytes, ini_path
+from waits import stays, wait_until
 
 WS_VISIBLE = 0x10000000
 WS_OVERLAPPEDWINDOW = 0x00CF0000
@@ -19,7 +19,7 @@ def made_main_window(trace):
     return any(a.text == MAIN_CLASS for e in gui_calls(trace, "user32.CreateWindowExW") for a in e.args)
 
 
-def read_back(folder, user="tester"):
+def read_back(folder, user=USER):
     path = ini_path(folder, user)
     assert path.exists(), f"{path.name} was not written beside the exe"
     return path.read_bytes()
@@ -47,7 +47,7 @@ def test_first_start_writes_defaults_keeps_window_hidden_and_closes_with_0(wine)
     expected = (b"[StillSentinel]\r\nTimerIntervalSec=10\r\nIdleLimitSeconds=900\r\n"
                 b"IdleMoveThreshold=3\r\nLogIntervalSec=30\r\n")
     assert read_back(folder) == expected
-    assert sorted(p.name for p in folder.glob("*.ini")) == ["tester_StillSentinel.ini"]
+    assert sorted(p.name for p in folder.glob("*.ini")) == [ini_path(folder).name]
     written = ini_path(folder).stat().st_mtime_ns
 
     # WM_CLOSE is the whole shutdown: exit code 0, the window gone, nothing written on the way out.
@@ -141,7 +141,7 @@ def test_second_start_warns_once_writes_nothing_and_first_instance_runs_on(wine)
     first = wine.start(folder)
     main = wine.wait_window()
     first.window()
-    log_folder = folder / "tester_log"
+    log_folder = folder / f"{USER}_log"
 
     def start_line_written():
         logs = list(log_folder.glob("*.txt")) if log_folder.is_dir() else []
@@ -305,8 +305,7 @@ def test_unwritable_settings_report_once_then_run_with_values_read(wine, content
         assert box, "no save-failure box appeared"
         assert (box["count"], box["text"], box["owner"], box["buttons"]) == ("1", SAVE_FAILED_TEXT, "0", [(1, "OK")])
         # The box comes before the window: start-up waits on it.
-        time.sleep(0.5)
-        assert not wine.window_exists()
+        stays(lambda: not wine.window_exists(), 0.5, "no window while the box is up")
         wine.dismiss_box(box)
 
         assert wine.window_or_box()[0] == "window", "a second save-failure box appeared"
@@ -329,7 +328,7 @@ def test_unwritable_settings_report_once_then_run_with_values_read(wine, content
 
 # ---------------------------------------------------------------- path limit
 
-INI_NAME_TAIL = len("\\tester_StillSentinel.ini")
+INI_NAME_TAIL = len("\\" + ini_path("").name)
 
 
 def deep_folder(base, ini_length):
@@ -386,6 +385,6 @@ def test_settings_path_that_does_not_fit_is_never_used(wine, ini_length, fits):
         # No profile call with a cut-short or empty name, hence no file anywhere.
         assert paths == set()
         beside = sorted(p.name for p in folder.iterdir())
-        assert beside == ["StillSentinel.exe", "tester_log"]
+        assert beside == ["StillSentinel.exe", f"{USER}_log"]
     assert {p.name: p.read_bytes() for p in windows_folder.iterdir() if p.is_file()} == windows_before
     assert files_named_like(wine.prefix / "drive_c", "stillsentinel") == named_before

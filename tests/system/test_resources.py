@@ -4,10 +4,9 @@ import re
 import pytest
 
 from conftest import ABOUT_TITLE, EXE, SETTINGS_TITLE
-from resources import (RT_DIALOG, RT_GROUP_ICON, RT_ICON, RT_MANIFEST, RT_MENU, load_resources, parse_dialogex,
+from resources import (ABOUT_CONTROLS, ABOUT_SIZE, DIALOG_STYLE, LINK, MENU_ITEMS, NOTICE, RT_DIALOG, RT_GROUP_ICON,
+                       RT_ICON, RT_MANIFEST, RT_MENU, SETTINGS_CONTROLS, SETTINGS_SIZE, load_resources, parse_dialogex,
                        parse_icon_group, parse_menu)
-# The settings template's table, shared with the settings dialog tests that check the live dialog against it.
-from test_settings_dialog import CONTROLS, DIALOG_SIZE, DIALOG_STYLE
 
 LANG_EN_US = 0x0409
 
@@ -60,13 +59,7 @@ def test_tray_menu(resources):
     assert len(menu) == 1
     flags, _, caption, items = menu[0]
     assert flags & 0x10 and caption == "StillSentinel"
-    assert [(mid, text) for _, mid, text, _ in items] == [
-        (40004, "ログフォルダを開く(&L)"),
-        (40003, "設定(&C)..."),
-        (40002, "バージョン情報(&A)..."),
-        (0, ""),
-        (40001, "終了する(&X)"),
-    ]
+    assert [(mid, text) for _, mid, text, _ in items] == [item or (0, "") for item in MENU_ITEMS]
     # No item is checked, greyed or disabled (only MF_END may be set).
     assert [f & ~0x80 for f, _, _, _ in items] == [0, 0, 0, 0, 0]
 
@@ -84,7 +77,7 @@ def check_dialog(dialog, size, caption, controls):
 
 
 def test_settings_dialog_template(resources):
-    check_dialog(parse_dialogex(single(resources, RT_DIALOG, 1000)), DIALOG_SIZE, SETTINGS_TITLE, CONTROLS)
+    check_dialog(parse_dialogex(single(resources, RT_DIALOG, 1000)), SETTINGS_SIZE, SETTINGS_TITLE, SETTINGS_CONTROLS)
 
 
 def test_about_dialog_template(resources):
@@ -92,10 +85,6 @@ def test_about_dialog_template(resources):
     notice = dialog["controls"][2]["text"]
     link = dialog["controls"][3]["text"]
     assert notice.strip() and link.startswith("URL : https://")
-    check_dialog(dialog, (213, 114), ABOUT_TITLE, [
-        (2001, "STATIC", 101, 0x50000003, (7, 10, 128, 128)),
-        (-1, "STATIC", "StillSentinel Version 1.00", 0x50020080, (85, 31, 124, 8)),
-        (-1, "STATIC", notice, 0x50020080, (85, 46, 124, 8)),
-        (2002, "STATIC", link, 0x50030180, (85, 61, 124, 8)),
-        (1, "BUTTON", "閉じる", 0x50030001, (156, 93, 50, 14)),
-    ])
+    check_dialog(dialog, ABOUT_SIZE, ABOUT_TITLE,
+                 [(i, cls, {NOTICE: notice, LINK: link}.get(text, text), style, rect)
+                  for i, cls, text, style, rect in ABOUT_CONTROLS])

@@ -3,18 +3,17 @@
 The dialog is opened the way the tray menu does it, by posting WM_COMMAND
 40003 to the hidden main window, and driven from outside through sstest.
 """
-import time
-
 import pytest
 
-from conftest import (ABOUT_TITLE, DIALOG_CLASS, EXE, IDCANCEL, IDM_ABOUT, IDM_SETTINGS, IDOK, SETTINGS_TITLE,
+from conftest import (ABOUT_TITLE, DIALOG_CLASS, IDCANCEL, IDM_ABOUT, IDM_SETTINGS, IDOK, SETTINGS_TITLE,
                       WM_CLOSE, WM_COMMAND, WM_TIMER, windows_path)
 from dialog_support import (
     FIELDS, SC_CLOSE, SHORTCUT_NAME, STARTUP_CHECK, TIMER_IDLE, TIMER_LOG, UDM_SETPOS, VK_ESCAPE, VK_UP,
     WM_SYSCOMMAND, Session, function, mul_div, startup_folder, strings,
 )
 from ini import KEYS, ini_bytes
-from resources import RT_DIALOG, load_resources, parse_dialogex
+from resources import DIALOG_STYLE, SETTINGS_CONTROLS as CONTROLS, SETTINGS_SIZE as DIALOG_SIZE
+from waits import stays
 
 WS_BORDER = 0x00800000
 WS_VISIBLE = 0x10000000
@@ -22,26 +21,6 @@ WS_CLIPSIBLINGS = 0x04000000
 DS_3DLOOK = 0x0004
 WS_EX_CLIENTEDGE = 0x00000200
 
-DIALOG_STYLE = 0x80C808C0
-DIALOG_SIZE = (180, 140)
-# id, class, text, style, (x, y, width, height) in dialog units, in creation order.
-CONTROLS = [
-    (-1, "STATIC", "監視間隔\uff08秒\uff09:", 0x50020000, (10, 12, 105, 8)),
-    (1001, "EDIT", "", 0x50812000, (120, 10, 40, 14)),
-    (1002, "msctls_updown32", "", 0x50010036, (160, 10, 11, 14)),
-    (-1, "STATIC", "不動でロックまでの秒数:", 0x50020000, (10, 32, 105, 8)),
-    (1003, "EDIT", "", 0x50812000, (120, 30, 40, 14)),
-    (1004, "msctls_updown32", "", 0x50010036, (160, 30, 11, 14)),
-    (-1, "STATIC", "不動判定の移動閾値\uff08px\uff09:", 0x50020000, (10, 52, 105, 8)),
-    (1005, "EDIT", "", 0x50812000, (120, 50, 40, 14)),
-    (1006, "msctls_updown32", "", 0x50010036, (160, 50, 11, 14)),
-    (-1, "STATIC", "ログ記録間隔\uff08秒\u30010で記録しない\uff09:", 0x50020000, (10, 68, 105, 16)),  # two lines, so that the label is not cut
-    (1007, "EDIT", "", 0x50812000, (120, 70, 40, 14)),
-    (1008, "msctls_updown32", "", 0x50010036, (160, 70, 11, 14)),
-    (1009, "BUTTON", "本ソフトをスタートアップに登録する", 0x50010003, (10, 92, 165, 10)),
-    (1, "BUTTON", "OK", 0x50010001, (30, 115, 50, 14)),
-    (2, "BUTTON", "キャンセル", 0x50010000, (100, 115, 50, 14)),
-]
 RANGES = {"TimerIntervalSec": (1, 3600), "IdleLimitSeconds": (5, 32767),
           "IdleMoveThreshold": (0, 100), "LogIntervalSec": (0, 3600)}
 
@@ -91,21 +70,6 @@ def run_rows(session, rows):
         if texts_now != shown(expected):
             problems.append(f"{name}: reopened dialog shows {texts_now}, expected {shown(expected)}")
     return problems
-
-
-def test_template_resource_is_exact():
-    """Template 1000 as stored in the exe, read independently with pefile."""
-    resources = load_resources(EXE)[(RT_DIALOG, 1000)]
-    assert [lang for lang, _ in resources] == [0x0409]
-    template = parse_dialogex(resources[0][1])
-    header = {k: template[k] for k in ("version", "signature", "help_id", "ex_style", "style", "rect", "menu",
-                                        "class", "title", "font")}
-    assert header == {"version": 1, "signature": 0xFFFF, "help_id": 0, "ex_style": 0, "style": DIALOG_STYLE,
-                      "rect": (0, 0) + DIALOG_SIZE, "menu": "", "class": "", "title": SETTINGS_TITLE,
-                      "font": ("MS UI Gothic", 9, 0, 0, 1)}
-    found = [(c["id"], c["class"].upper(), c["text"], c["style"], c["rect"]) for c in template["controls"]]
-    assert found == [(i, cls.upper(), text, style, rect) for i, cls, text, style, rect in CONTROLS]
-    assert all(c["help_id"] == 0 and c["ex_style"] == 0 and c["extra"] == 0 for c in template["controls"])
 
 
 INIT_RELAY = ("user32.SendMessageW", "user32.SendDlgItemMessageW", "user32.SetDlgItemInt", "user32.CheckDlgButton",
@@ -333,8 +297,8 @@ def test_ok_rewrites_ini_and_restarts_timers(wine, start_log, texts):
         assert session.wait_session_state_count(after_ok + 1, timeout=15) > after_ok, \
             "no session-state line after OK"
     else:
-        time.sleep(3.5)  # more than three periods of the old 1 s log timer
-        assert session.session_state_count() == after_ok
+        # More than three periods of the old 1 s log timer.
+        stays(lambda: session.session_state_count() == after_ok, 3.5, "no session-state line after OK")
 
 
 def dismiss_cancel_button(session, dialog):

@@ -15,7 +15,8 @@ import pytest
 import relay
 from conftest import (EXE, EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, PROBE_DLL, SSTEST, START_TEXT, WM_COMMAND, WM_NULL,
                       WM_TRAYICON, Wine, centre, immutable, parse_rect, read_records, windows_path)
-from ini import write_ini
+from ini import USER, write_ini
+from resources import MENU_ITEMS
 from tray_support import image_range, menus_shown, read_record
 from waits import wait_until
 from wineplatform import DEF_WINDOW_PROC_DEBUG, tray_icons
@@ -24,15 +25,6 @@ NIM_ADD, NIM_DELETE, TPM_RIGHTBUTTON = 0, 2, 2
 IDR_TRAYMENU = 100
 IDI_APP = 101
 MFT_SEPARATOR = 0x800
-
-# The popup of menu 100, top to bottom: (command id, text); None is the separator.
-MENU_ITEMS = [
-    (40004, "ログフォルダを開く(&L)"),
-    (40003, "設定(&C)..."),
-    (40002, "バージョン情報(&A)..."),
-    None,
-    (40001, "終了する(&X)"),
-]
 
 # Everything the tests read from the relay trace.
 RELAY = (
@@ -364,7 +356,7 @@ def test_exit_from_the_menu_writes_the_exit_line_then_removes_the_icon(wine, cho
 
     # The write was the exit line: the file's last line, exactly that many bytes.
     daily = opens[0].args[0].text.rsplit("\\", 1)[1]
-    data = (folder / "tester_log" / daily).read_bytes()
+    data = (folder / f"{USER}_log" / daily).read_bytes()
     lines = data.decode("utf-8-sig").split("\r\n")
     assert lines[-1] == "" and [line.split(" - ", 1)[1] for line in lines[:-1]] == [START_TEXT, EXIT_TEXT]
     last_line = (lines[-2] + "\r\n").encode("utf-8")
@@ -379,7 +371,7 @@ def test_open_log_folder_with_logging_off_makes_the_folder_then_opens_it(wine):
     record = wine.tmp / "opened.txt"
     wine.record_verbs(record, ("Folder", "Directory"))
     app, folder, prog = start_traced(wine, {"TimerIntervalSec": 3600, "LogIntervalSec": 0})
-    log_folder = folder / "tester_log"
+    log_folder = folder / f"{USER}_log"
     assert not log_folder.exists(), "with logging off nothing makes the folder at start"
 
     app.post(WM_COMMAND, IDM_OPENLOG)
@@ -430,5 +422,5 @@ def test_open_log_folder_does_nothing_when_the_folder_cannot_be_made(wine):
     wait_until(lambda: read_records(record), 20, what="the second command to open the folder")
     trace = app.trace()
     assert [c.retval for c in prog.calls(trace, "kernel32.CreateDirectoryW")] == [0, 1]
-    assert (folder / "tester_log").is_dir()
+    assert (folder / f"{USER}_log").is_dir()
     assert app.close() == 0

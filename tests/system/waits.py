@@ -20,3 +20,12 @@ def wait_until(predicate, timeout=WAIT_SECONDS, interval=0.05, what=None):
                 pytest.fail(f"timed out after {timeout} s waiting for {what}")
             return value
         time.sleep(interval)
+
+
+def stays(predicate, seconds, what):
+    """Checks for seconds that predicate keeps holding; fails at the first moment it does not."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        assert predicate(), f"{what} no longer holds"
+        time.sleep(0.05)
+    assert predicate(), f"{what} no longer holds"
