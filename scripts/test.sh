@@ -5,4 +5,6 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
 bash scripts/build.sh
 cd build
-ctest --output-on-failure --timeout 1800
+# The system tests mostly wait on Wine, each file in its own prefixes and
+# displays: one more file at a time than there are cores.
+ctest --output-on-failure --timeout 1800 -j"$(($(nproc) + 1))"
