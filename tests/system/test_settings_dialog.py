@@ -13,7 +13,7 @@ from dialog_support import (
 )
 from ini import KEYS, ini_bytes
 from resources import DIALOG_STYLE, SETTINGS_CONTROLS as CONTROLS, SETTINGS_SIZE as DIALOG_SIZE
-from waits import stays
+from waits import stays, wait_until
 
 WS_BORDER = 0x00800000
 WS_VISIBLE = 0x10000000
@@ -239,9 +239,10 @@ def test_arrow_grouped_values_are_stored_as_shown(wine):
     wine.check("dlgkey", dialog, FIELDS["IdleLimitSeconds"][0], VK_UP)
     wine.check("dlgkey", dialog, FIELDS["TimerIntervalSec"][0], VK_UP)
     wine.check("dlgsend", dialog, FIELDS["LogIntervalSec"][1], UDM_SETPOS, 0, 1500)
-    texts = session.texts(dialog)
-    assert texts == {"TimerIntervalSec": "3,600", "IdleLimitSeconds": "1,000",
-                     "IdleMoveThreshold": str(BASELINE["IdleMoveThreshold"]), "LogIntervalSec": "1,500"}
+    shown_now = {"TimerIntervalSec": "3,600", "IdleLimitSeconds": "1,000",
+                 "IdleMoveThreshold": str(BASELINE["IdleMoveThreshold"]), "LogIntervalSec": "1,500"}
+    wait_until(lambda: session.texts(dialog) == shown_now, 10)  # the keys were posted
+    assert session.texts(dialog) == shown_now
     session.press(dialog, IDOK)
     assert session.ini_numbers() == {**BASELINE, "TimerIntervalSec": 3600, "IdleLimitSeconds": 1000,
                                      "LogIntervalSec": 1500}
