@@ -44,10 +44,8 @@ class AboutApp:
     def __init__(self, wine, relay=()):
         self.wine, self.url_log = wine, wine.tmp / "urls.txt"
         wine.record_verbs(self.url_log, ("http", "https"))
-        if relay:
-            wine.relay(*relay)
-        self.app = wine.start(wine.install())
-        self.main = self.app.window()
+        self.app = wine.launch(relay=relay)
+        self.main = self.app.hwnd
         ping = self.probe("ping")
         assert ping["hooks"] == "1", ping
         self.tid = f"{int(ping['thread']):04x}"  # as the relay trace spells it

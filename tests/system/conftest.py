@@ -22,7 +22,7 @@ from pathlib import Path
 import pytest
 
 import relay
-from ini import USER
+from ini import USER, write_ini
 from waits import WAIT_SECONDS, wait_until
 from wineplatform import WINE
 
@@ -321,8 +321,22 @@ class Wine:
         shutil.copy2(EXE, folder / EXE.name)
         return folder
 
-    def start(self, folder, name="app", extra_env=None):
-        return App(self, folder, self.tmp / f"{name}-{len(self.apps)}.stderr", extra_env)
+    def launch(self, ini=None, relay=(), channels="", folder=None, name="app", window=True, env=None):
+        """The one way to start the program: a fresh copy of the exe (or the one
+        in folder), its INI (values or bytes, as write_ini takes them; None: no
+        file), the relay of the named functions and any further debug channels,
+        then the start; waits for the main window unless window is False (when
+        a box may come first). Returns the App; app.folder is its folder."""
+        folder = Path(folder) if folder else self.install(name)
+        if ini is not None:
+            write_ini(folder, ini, self.env["USER"])
+        if relay:
+            self.relay(*relay)
+        self.env["WINEDEBUG"] += channels
+        app = App(self, folder, self.tmp / f"{name}-{len(self.apps)}.stderr", env)
+        if window:
+            app.window()
+        return app
 
     def wait_window(self, cls=MAIN_CLASS, title="*", timeout=WAIT_SECONDS):
         code, values, _ = self.sstest("wait", cls, title, int(timeout * 1000), timeout=timeout)
@@ -435,8 +449,9 @@ def read_records(record_file):
     return [parse_fields("run\t" + line)[1] for line in Path(record_file).read_text(encoding="utf-8").splitlines()]
 
 
-@pytest.fixture
-def wine(tmp_path):
+@contextmanager
+def private_wine(tmp_path):
+    """A Wine for one test (or for one module's rows), shut down afterwards."""
     if not EXE.exists() or not SSTEST.exists() or not PROBE_DLL.exists():
         pytest.fail(f"build {EXE}, {SSTEST} and {PROBE_DLL} first")
     session = Wine(tmp_path)
@@ -444,6 +459,12 @@ def wine(tmp_path):
         yield session
     finally:
         session.shutdown()
+
+
+@pytest.fixture
+def wine(tmp_path):
+    with private_wine(tmp_path) as session:
+        yield session
 
 
 def chattr(flag, path):

@@ -4,7 +4,8 @@ import struct
 from pathlib import Path
 
 from conftest import DIALOG_CLASS, EXE, IDCANCEL, IDOK, windows_path
-from ini import KEYS, ini_path, read_ini, write_ini
+from ini import KEYS, ini_path, read_ini
+from log_support import log_texts
 from waits import WAIT_SECONDS, wait_until
 
 WM_SYSCOMMAND, SC_CLOSE = 0x0112, 0xF060
@@ -41,16 +42,11 @@ def strings(event):
 class Session:
     """One running StillSentinel.exe with its settings dialog driven from outside."""
 
-    def __init__(self, wine, ini=None, relay=True, name="app", more_relay=()):
+    def __init__(self, wine, ini=None, relay=True, more_relay=()):
         self.wine = wine
-        self.folder = wine.install(name)
-        user = wine.env["USER"]
-        self.log_folder = self.folder / f"{user}_log"
-        self.ini_path = write_ini(self.folder, user, **ini) if ini is not None else ini_path(self.folder, user)
-        if relay:
-            wine.relay(*RELAY_FUNCTIONS, *more_relay)
-        self.app = wine.start(self.folder)
-        self.main, self.pid = self.app.window(), self.app.pid
+        self.app = wine.launch(ini=ini, relay=(*RELAY_FUNCTIONS, *more_relay) if relay else ())
+        self.folder, self.main, self.pid = self.app.folder, self.app.hwnd, self.app.pid
+        self.ini_path = ini_path(self.folder, wine.env["USER"])
 
     # --- the dialog ------------------------------------------------------
     def run_dialog(self, button=0, texts=None):
@@ -107,9 +103,7 @@ class Session:
         return {key: int(value) for key, value in self.ini().items() if key in FIELDS}
 
     def session_state_count(self):
-        lines = [line for path in sorted(self.log_folder.glob("*.txt"))
-                 for line in path.read_text(encoding="utf-8-sig", errors="replace").splitlines()]
-        return sum(1 for line in lines if line.split(" - ", 1)[-1].startswith(SESSION_STATE_PREFIX))
+        return sum(text.startswith(SESSION_STATE_PREFIX) for text in log_texts(self.folder, self.wine.env["USER"]))
 
     def wait_session_state_count(self, at_least, timeout=WAIT_SECONDS):
         wait_until(lambda: self.session_state_count() >= at_least, timeout, 0.2)

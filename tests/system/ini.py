@@ -20,10 +20,11 @@ def ini_bytes(values):
     return ("\r\n".join(lines) + "\r\n").encode("ascii")
 
 
-def write_ini(folder, user=USER, **values):
-    """The user's INI before the program starts; keys not given are left out."""
+def write_ini(folder, values, user=USER):
+    """The user's INI before the program starts: values (a dict, keys not
+    given left out, or the four in KEYS order) or the file's bytes."""
     path = ini_path(folder, user)
-    path.write_bytes(ini_bytes(values))
+    path.write_bytes(values if isinstance(values, bytes) else ini_bytes(values))
     return path
 
 

@@ -7,7 +7,7 @@ from contextlib import contextmanager
 import pytest
 
 from conftest import BUILD, WM_NULL
-from ini import USER, write_ini
+from ini import USER
 from waits import wait_until
 
 LOGWRITER = BUILD / "tests" / "helpers" / "logwriter" / "logwriter.exe"
@@ -93,13 +93,6 @@ def responds(app):
     return app.wine.sstest("send", f"{app.window():x}", WM_NULL, 0, 0)[0] == 0
 
 
-def start_logging(wine, folder, **settings):
-    """Starts the exe in folder with the given INI values; returns the app once its window is there."""
-    write_ini(folder, **settings)
-    (app := wine.start(folder)).window()
-    return app
-
-
 class LogWatcher:
     """Follows a growing daily file and notes when each whole line was first
     seen, so that write rates can be measured from outside the writers."""
@@ -137,3 +130,9 @@ def lines_in(path):
     watcher = LogWatcher(path)
     watcher.poll()
     return [text for text, _ in watcher.lines]
+
+
+def log_texts(folder, user=USER):
+    """The event texts of the whole lines of every daily file beside the exe in folder, day by day."""
+    files = sorted(log_folder(folder, user).glob("*.txt")) if log_folder(folder, user).is_dir() else []
+    return [text for path in files for text in lines_in(path)]

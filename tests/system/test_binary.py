@@ -5,7 +5,7 @@ import pefile
 import pytest
 
 from conftest import BUILD, EXE, EXIT_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
-from ini import USER, write_ini
+from log_support import log_texts
 from resources import RT_DIALOG, load_resources, parse_dialogex
 from signing import signed_exe
 from waits import wait_until
@@ -82,23 +82,20 @@ def test_version_resource_agrees_with_the_about_box(pe):
 PLANTED = BUILD / "tests" / "helpers" / "planted"
 
 
-def log_text(folder):
-    return "".join(p.read_bytes().decode("utf-8-sig") for p in (folder / f"{USER}_log").glob("*.txt"))
-
-
-def run_logging_every_second(wine, folder, overrides, notification, logged, report):
+def run_logging_every_second(wine, overrides, notification, logged, report, relay=()):
     """Runs the exe with a session-state report every second, waits for two
     reports (the timer runs on), posts one notification and closes it; returns
-    the log, which must hold the notification's text and end with the exit."""
-    write_ini(folder, TimerIntervalSec=1, IdleLimitSeconds=900, IdleMoveThreshold=3, LogIntervalSec=1)
-    app = wine.start(folder, extra_env={"WINEDLLOVERRIDES": wine.env["WINEDLLOVERRIDES"] + overrides})
+    the app and its event texts, which must hold the notification's text and
+    end with the exit."""
+    app = wine.launch(ini=(1, 900, 3, 1), relay=relay,
+                      env={"WINEDLLOVERRIDES": wine.env["WINEDLLOVERRIDES"] + overrides})
     app.post(*notification)
-    wait_until(lambda: log_text(folder).count(f" - {report}\r\n") >= 2, 20, 0.2, f"two reports of {report}")
+    wait_until(lambda: log_texts(app.folder).count(report) >= 2, 20, 0.2, f"two reports of {report}")
     assert app.close() == 0
-    text = log_text(folder)
-    assert logged in text
-    assert text.endswith(f" - {EXIT_TEXT}\r\n")
-    return app, text
+    texts = log_texts(app.folder)
+    assert logged in texts
+    assert texts[-1] == EXIT_TEXT
+    return app, texts
 
 
 def test_planted_wtsapi32_is_never_loaded(wine):
@@ -117,7 +114,7 @@ def test_planted_wtsapi32_is_never_loaded(wine):
     control.unlink()
 
     # The reports are what the platform's own wtsapi32 answers.
-    run_logging_every_second(wine, folder, overrides, (WM_WTSSESSION_CHANGE, 7, 1),
+    run_logging_every_second(wine, overrides, (WM_WTSSESSION_CHANGE, 7, 1),
                              "ワークステーションがロックされました。", session_state_text(wine))
     assert not marker.exists(), "StillSentinel loaded the DLL planted beside it"
 
@@ -125,11 +122,10 @@ def test_planted_wtsapi32_is_never_loaded(wine):
 def test_runs_as_before_without_wtsapi32(wine):
     # The library disabled: no session notifications, and on every platform
     # the state query is reported as failed.
-    folder = wine.install()
-    wine.relay("wtsapi32.WTSRegisterSessionNotification", "wtsapi32.WTSQuerySessionInformationW")
-    app, text = run_logging_every_second(wine, folder, ";wtsapi32=d", (WM_POWERBROADCAST, 7, 0),
-                                         "システムがサスペンドから復帰しました。", STATE_QUERY_FAILED_TEXT)
-    assert "セッション状態:" not in text
+    app, texts = run_logging_every_second(
+        wine, ";wtsapi32=d", (WM_POWERBROADCAST, 7, 0), "システムがサスペンドから復帰しました。",
+        STATE_QUERY_FAILED_TEXT, ("wtsapi32.WTSRegisterSessionNotification", "wtsapi32.WTSQuerySessionInformationW"))
+    assert not [t for t in texts if t.startswith("セッション状態:")]
     trace = app.trace()
     assert not trace.calls("wtsapi32.WTSRegisterSessionNotification")
     assert not trace.calls("wtsapi32.WTSQuerySessionInformationW")

@@ -8,7 +8,8 @@ from conftest import MAIN_CLASS, WM_CLOSE, chattr, windows_path
 from core_support import (ALREADY_RUNNING_TEXT, MB_ICONERROR, MB_ICONWARNING, MUTEX_CALL, SAVE_FAILED_TEXT,
                           IdleTicks, TickSyncedPointer, box_flags, files_named_like, gui_calls, snapshot,
                           timer_periods)
-from ini import DEFAULTS, KEYS, SECTION, USER, ini_bytes, ini_path
+from ini import DEFAULTS, KEYS, SECTION, USER, ini_bytes, ini_path, write_ini
+from log_support import log_texts
 from waits import stays, wait_until
 
 WS_VISIBLE = 0x10000000
@@ -28,8 +29,8 @@ def read_back(folder, user=USER):
 # ---------------------------------------------------------------- first start
 
 def test_first_start_writes_defaults_keeps_window_hidden_and_closes_with_0(wine):
-    folder = wine.install()
-    app = wine.start(folder)
+    app = wine.launch(window=False)
+    folder = app.folder
 
     # Sample from the moment the window exists, several times over a few seconds.
     samples = []
@@ -85,19 +86,13 @@ CLAMP_TABLE = [
 
 @pytest.mark.parametrize("texts,expected", [row[1:] for row in CLAMP_TABLE], ids=[row[0] for row in CLAMP_TABLE])
 def test_start_up_rewrites_values_clamped_and_keeps_foreign_lines(wine, texts, expected):
-    folder = wine.install()
-    ini_path(folder).write_bytes(settings_file(zip(KEYS, texts)))
-    wine.start(folder)
-    wine.wait_window()  # the settings are saved before the window is made
-    assert read_back(folder) == settings_file(zip(KEYS, map(str, expected)))
+    app = wine.launch(ini=settings_file(zip(KEYS, texts)))  # the settings are saved before the window is made
+    assert read_back(app.folder) == settings_file(zip(KEYS, map(str, expected)))
 
 
 def test_missing_keys_are_added_with_defaults_after_the_foreign_key(wine):
-    folder = wine.install()
-    ini_path(folder).write_bytes(settings_file([("TimerIntervalSec", "0")]))
-    wine.start(folder)
-    wine.wait_window()
-    assert read_back(folder) == settings_file(
+    app = wine.launch(ini=settings_file([("TimerIntervalSec", "0")]))
+    assert read_back(app.folder) == settings_file(
         [("TimerIntervalSec", "1")], appended=[(k, str(v)) for k, v in zip(KEYS[1:], DEFAULTS[1:])])
 
 
@@ -122,9 +117,7 @@ USER_TABLE = [
 @pytest.mark.parametrize("user,file_user", [row[1:] for row in USER_TABLE], ids=[row[0] for row in USER_TABLE])
 def test_ini_file_is_named_after_the_sanitised_user(wine, user, file_user):
     wine.env["USER"] = user
-    folder = wine.install()
-    wine.start(folder)
-    wine.wait_window()
+    folder = wine.launch().folder
     assert [p.name for p in folder.glob("*.ini")] == [f"{file_user}_StillSentinel.ini"]
     assert read_back(folder, file_user) == ini_bytes(DEFAULTS)
 
@@ -132,26 +125,17 @@ def test_ini_file_is_named_after_the_sanitised_user(wine, user, file_user):
 # ---------------------------------------------------------------- second start
 
 def test_second_start_warns_once_writes_nothing_and_first_instance_runs_on(wine):
-    folder = wine.install()
     # One-second ticks show the first instance still working; the long log
     # period keeps it from writing anything while the second one runs.
-    ini_path(folder).write_bytes(ini_bytes((1, 900, 3, 3600)))
-    wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.CreateWindowExW", "user32.SetTimer",
-               "user32.GetCursorPos", "KERNEL32.GetPrivateProfileIntW", "KERNEL32.WritePrivateProfileStringW")
-    first = wine.start(folder)
-    main = wine.wait_window()
-    first.window()
-    log_folder = folder / f"{USER}_log"
-
-    def start_line_written():
-        logs = list(log_folder.glob("*.txt")) if log_folder.is_dir() else []
-        return len(logs) == 1 and logs[0].read_bytes().endswith(b"\r\n")
-
-    wait_until(start_line_written, 15, what="the first instance's start line")
+    first = wine.launch(ini=(1, 900, 3, 3600), relay=(
+        MUTEX_CALL, "user32.MessageBoxW", "user32.CreateWindowExW", "user32.SetTimer", "user32.GetCursorPos",
+        "KERNEL32.GetPrivateProfileIntW", "KERNEL32.WritePrivateProfileStringW"))
+    folder, main = first.folder, wine.wait_window()
+    wait_until(lambda: log_texts(folder), 15, what="the first instance's start line")
     before = snapshot(folder)
     prefix_before = files_named_like(wine.prefix / "drive_c", "stillsentinel")
 
-    second = wine.start(folder, name="second")
+    second = wine.launch(folder=folder, name="second", window=False)
     box = wine.message_box()
     assert box, "no already-running box appeared"
     assert box["count"] == "1"
@@ -198,10 +182,8 @@ def test_second_start_warns_once_writes_nothing_and_first_instance_runs_on(wine)
 def test_name_held_by_an_instance_we_may_not_open_refuses_the_start(wine):
     """What a normal start meets when an elevated instance made the mutex: the
     name exists and its DACL shuts this token out, so CreateMutexW fails."""
-    folder = wine.install()
     wine.sstest_running("holdmutex", "Local\\StillSentinel_Mutex", 120000, ready="held=1")
-    wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.CreateWindowExW")
-    app = wine.start(folder)
+    app = wine.launch(relay=(MUTEX_CALL, "user32.MessageBoxW", "user32.CreateWindowExW"), window=False)
     box = wine.message_box()
     assert box, "no already-running box appeared"
     assert (box["count"], box["text"], box["owner"], box["buttons"]) == ("1", ALREADY_RUNNING_TEXT, "0", [(1, "OK")])
@@ -212,7 +194,7 @@ def test_name_held_by_an_instance_we_may_not_open_refuses_the_start(wine):
     assert [e.retval for e in gui_calls(trace, MUTEX_CALL)] == [0], "the platform let the program open the name"
     assert box_flags(trace) == [MB_ICONWARNING]
     assert not made_main_window(trace)
-    assert sorted(p.name for p in folder.iterdir()) == ["StillSentinel.exe"], "an INI or a log was written"
+    assert sorted(p.name for p in app.folder.iterdir()) == ["StillSentinel.exe"], "an INI or a log was written"
 
 
 # ---------------------------------------------------------------- idle lock
@@ -220,12 +202,8 @@ def test_name_held_by_an_instance_we_may_not_open_refuses_the_start(wine):
 def test_idle_lock_end_to_end(wine, record_property):
     """1 s ticks, limit 5 s, threshold 3 px. Ticks are counted through the
     GUI thread's GetCursorPos calls, so the checks hold on a slow machine."""
-    folder = wine.install()
-    ini_path(folder).write_bytes(ini_bytes((1, 5, 3, 0)))
-    wine.relay(MUTEX_CALL, "user32.GetCursorPos", "user32.LockWorkStation")
     pointer = mover = TickSyncedPointer(wine, 100, 300)
-    app = wine.start(folder)
-    app.window()
+    app = wine.launch(ini=(1, 5, 3, 0), relay=(MUTEX_CALL, "user32.GetCursorPos", "user32.LockWorkStation"))
     ticks = mover.ticks = IdleTicks(app)
 
     # (a) 10 px every 0.3 s for more than 8 s: no lock.
@@ -295,12 +273,12 @@ def test_unwritable_settings_report_once_then_run_with_values_read(wine, content
     if contents is not None:
         # Texts that differ from what the save writes ("07" against "7"), so
         # that Wine really attempts each write instead of skipping it.
-        path.write_bytes(contents)
+        write_ini(folder, contents)
     target = path if contents is not None else folder
-    wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.SetTimer", "KERNEL32.WritePrivateProfileStringW")
     chattr("+i", target)
     try:
-        app = wine.start(folder)
+        app = wine.launch(folder=folder, window=False, relay=(
+            MUTEX_CALL, "user32.MessageBoxW", "user32.SetTimer", "KERNEL32.WritePrivateProfileStringW"))
         box = wine.message_box()
         assert box, "no save-failure box appeared"
         assert (box["count"], box["text"], box["owner"], box["buttons"]) == ("1", SAVE_FAILED_TEXT, "0", [(1, "OK")])
@@ -359,9 +337,9 @@ def test_settings_path_that_does_not_fit_is_never_used(wine, ini_length, fits):
     windows_folder = wine.prefix / "drive_c" / "windows"
     windows_before = {p.name: p.read_bytes() for p in windows_folder.iterdir() if p.is_file()}
     named_before = files_named_like(wine.prefix / "drive_c", "stillsentinel")
-    wine.relay(MUTEX_CALL, "user32.MessageBoxW", "user32.SetTimer", "KERNEL32.WritePrivateProfileStringW",
-               "KERNEL32.GetPrivateProfileIntW")
-    app = wine.start(folder)
+    app = wine.launch(folder=folder, window=False, relay=(
+        MUTEX_CALL, "user32.MessageBoxW", "user32.SetTimer", "KERNEL32.WritePrivateProfileStringW",
+        "KERNEL32.GetPrivateProfileIntW"))
     first, values = wine.window_or_box()
     if fits:
         assert first == "window", f"unexpected box: {values.get('text')}"

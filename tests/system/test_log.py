@@ -9,11 +9,11 @@ import time
 
 import pytest
 
-from conftest import (EXE, EXIT_TEXT, START_TEXT, WM_CLOSE, WM_ENDSESSION, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE,
+from conftest import (EXIT_TEXT, START_TEXT, WM_CLOSE, WM_ENDSESSION, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE,
                       chattr, immutable, windows_path)
 from ini import USER, write_ini
 from log_support import (BOM, LOGWRITER, LogWatcher, daily_name, decode, lines_in, log_folder, parse_lines,
-                         read_utf8_log, rebuild, responds, returns, same_local_day, start_logging)
+                         read_utf8_log, rebuild, responds, returns, same_local_day)
 from waits import WAIT_SECONDS, wait_until
 from wineplatform import WINE, session_state_text
 
@@ -60,7 +60,7 @@ def test_first_start_makes_the_daily_file_with_mark_and_start_line(wine):
     folder = wine.install()
     with same_local_day():
         before = datetime.datetime.now().replace(microsecond=0)
-        app = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
         daily = wait_until(lambda: list(log_folder(folder).glob("*.txt")), what="the daily file")[0]
         wait_until(lambda: lines_in(daily), what="the start line")
         after = datetime.datetime.now()
@@ -126,7 +126,7 @@ def test_existing_daily_file_is_appended_by_its_first_bytes(wine, existing, mark
         daily = log_folder(folder) / daily_name(today)
         daily.parent.mkdir()
         daily.write_bytes(existing)
-        app = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
         assert app.close() == 0
 
     data = daily.read_bytes()
@@ -142,7 +142,7 @@ def test_existing_daily_file_is_appended_by_its_first_bytes(wine, existing, mark
 def test_posted_notifications_log_their_texts_between_start_and_exit(wine):
     folder = wine.install()
     with same_local_day():
-        app = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
         post_all(app)
         app.post(WM_CLOSE)
         assert app.wait_exit(WAIT_SECONDS) == 0
@@ -165,7 +165,7 @@ def test_session_state_is_reported_every_period_from_a_full_period_after_start(w
     # What this platform answers to the state query (Wine 8 fails it).
     expected = session_state_text(wine)
     with same_local_day() as today:
-        app = start_logging(wine, folder, LogIntervalSec=period)
+        app = wine.launch(folder=folder, ini={"LogIntervalSec": period})
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: lines_in(daily).count(expected) >= reports,
                    timeout=period * reports + WAIT_SECONDS, what=f"{reports} session-state reports of {expected}")
@@ -187,9 +187,8 @@ def test_session_state_is_reported_every_period_from_a_full_period_after_start(w
 
 
 def test_log_interval_zero_writes_nothing_and_makes_no_folder(wine):
-    folder = wine.install()
-    wine.relay("user32.SetTimer", "kernel32.CreateDirectoryW")
-    app = start_logging(wine, folder, LogIntervalSec=0)
+    app = wine.launch(ini={"LogIntervalSec": 0}, relay=("user32.SetTimer", "kernel32.CreateDirectoryW"))
+    folder = app.folder
     post_all(app)
     app.post(WM_CLOSE)
     assert app.wait_exit(WAIT_SECONDS) == 0
@@ -207,7 +206,7 @@ def test_plain_file_in_place_of_the_folder_loses_lines_and_nothing_else(wine):
     folder = wine.install()
     occupant = log_folder(folder)
     occupant.write_bytes(b"not a folder\r\n")
-    app = start_logging(wine, folder, LogIntervalSec=QUIET)
+    app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
     post_all(app, NOTIFICATIONS[:3])
     assert responds(app)
     assert app.close() == 0
@@ -217,10 +216,9 @@ def test_plain_file_in_place_of_the_folder_loses_lines_and_nothing_else(wine):
 
 
 def test_folder_deleted_mid_run_is_not_made_again(wine):
-    folder = wine.install()
-    wine.relay("kernel32.CreateDirectoryW")
     with same_local_day() as today:
-        app = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = wine.launch(ini={"LogIntervalSec": QUIET}, relay=("kernel32.CreateDirectoryW",))
+        folder = app.folder
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: lines_in(daily), what="the start line")
         shutil.rmtree(log_folder(folder))
@@ -236,11 +234,10 @@ def test_folder_deleted_mid_run_is_not_made_again(wine):
 
 def test_folder_not_creatable_loses_lines_and_each_later_line_tries_again(wine):
     folder = wine.install()
-    write_ini(folder, LogIntervalSec=QUIET)  # must exist before the folder is locked
-    wine.relay("kernel32.CreateDirectoryW")
+    write_ini(folder, {"LogIntervalSec": QUIET})  # must exist before the folder is locked
     created = lambda app: returns(app, "KERNEL32.CreateDirectoryW")  # noqa: E731
     with same_local_day() as today, immutable(folder):
-        app = wine.start(folder)
+        app = wine.launch(folder=folder, relay=("kernel32.CreateDirectoryW",), window=False)
         # The start line tried to make the folder and failed.
         wait_until(lambda: len(created(app)) >= 1, what="the first folder attempt")
         app.post(WM_POWERBROADCAST, 4)
@@ -270,14 +267,11 @@ def test_executable_path_of_260_characters_or_more_derives_no_folder(wine, tmp_p
     parent_win = windows_path(parent)
     directory_name = "b" * (265 - len(parent_win) - 1)
     assert 0 < len(directory_name) <= 255
-    exe_dir = parent / directory_name
     exe_path_win = f"{parent_win}\\{directory_name}\\StillSentinel.exe"
     assert len(exe_path_win) >= 260 and len(f"{parent_win}\\{USER}_log") < 260
-    exe_dir.mkdir(parents=True)
-    shutil.copy2(EXE, exe_dir / "StillSentinel.exe")
-
-    wine.relay("kernel32.CreateDirectoryW", "kernel32.GetModuleFileNameW")
-    app = wine.start(exe_dir)
+    exe_dir = wine.install(f"deep/{directory_name}")
+    app = wine.launch(folder=exe_dir, relay=("kernel32.CreateDirectoryW", "kernel32.GetModuleFileNameW"),
+                      window=False)
     # The INI path cannot be formed either; the settings store may say so in
     # a message box first, which is answered here.
     wine.window_dismissing_boxes()
@@ -340,7 +334,7 @@ def is_writer(text):
 def test_burst_of_posted_events_gives_one_whole_line_each_in_order(wine, capsys, record_property):
     folder = wine.install()
     with same_local_day() as today:
-        app = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: lines_in(daily), what="the start line")
         accepted = post_burst_held(wine, app)
@@ -364,7 +358,7 @@ def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys,
     shutil.copy2(LOGWRITER, folder / "logwriter.exe")
     event = "StillSentinelTestGo"
     with same_local_day() as today:
-        app = start_logging(wine, folder, LogIntervalSec=QUIET)
+        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: lines_in(daily), what="the start line")
         accepted = post_burst_held(wine, app)

@@ -155,8 +155,7 @@ def test_signed_exe_verifies_fails_when_changed_and_unsigns_to_the_built_exe(sig
     assert json.loads(files[bom])["serialNumber"] != json.loads(plain[bom])["serialNumber"]
     folder = wine.install()
     (folder / "StillSentinel.exe").write_bytes(files["StillSentinel.exe"])
-    app = wine.start(folder)
-    assert app.close() == 0
+    assert wine.launch(folder=folder).close() == 0
 
 
 @pytest.mark.parametrize("given, exit_code, message", [

@@ -13,9 +13,9 @@ import time
 import pytest
 
 import relay
-from conftest import (EXE, EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, PROBE_DLL, SSTEST, START_TEXT, WM_COMMAND, WM_NULL,
-                      WM_TRAYICON, Wine, centre, immutable, parse_rect, read_records, windows_path)
-from ini import USER, write_ini
+from conftest import (EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, START_TEXT, WM_COMMAND, WM_NULL, WM_TRAYICON, centre, immutable,
+                      parse_rect, private_wine, read_records, windows_path)
+from log_support import log_folder, read_utf8_log, rebuild
 from resources import MENU_ITEMS
 from tray_support import image_range, menus_shown, read_record
 from waits import wait_until
@@ -40,18 +40,14 @@ RELAY = (
 QUIET = {"TimerIntervalSec": 3600, "LogIntervalSec": 3600}
 
 
-def start_traced(wine, settings, name="app", channels=""):
-    """Installs and starts the exe with the relay trace (and any further debug
-    channels) on; returns (app, folder, Program)."""
-    folder = wine.install(name)
-    write_ini(folder, **settings)
-    wine.relay(*RELAY)
-    wine.env["WINEDEBUG"] += channels
-    app = wine.start(folder)
-    hwnd = app.window()
+def start_traced(wine, settings, channels=""):
+    """Starts the exe with the relay trace (and any further debug channels) on;
+    returns (app, folder, Program)."""
+    app = wine.launch(ini=settings, relay=RELAY, channels=channels)
+    hwnd = app.hwnd
     trace = app.wait_trace(lambda t: t.thread_of_window(hwnd) and t.calls("shell32.Shell_NotifyIconW"),
                            what="the main window's messages and the icon's addition in the trace")
-    return app, folder, Program(trace, hwnd)
+    return app, app.folder, Program(trace, hwnd)
 
 
 class Program:
@@ -243,15 +239,10 @@ CALLBACKS = [
 
 @pytest.fixture(scope="module")
 def callback_app(tmp_path_factory):
-    if not EXE.exists() or not SSTEST.exists() or not PROBE_DLL.exists():
-        pytest.fail(f"build {EXE}, {SSTEST} and {PROBE_DLL} first")
-    wine = Wine(tmp_path_factory.mktemp("callbacks"))
-    try:
+    with private_wine(tmp_path_factory.mktemp("callbacks")) as wine:
         app, _, prog = start_traced(wine, QUIET, channels=DEF_WINDOW_PROC_DEBUG)
         yield wine, app, prog
         assert app.close() == 0
-    finally:
-        wine.shutdown()
 
 
 @pytest.mark.parametrize("lparam,opens", CALLBACKS, ids=[f"lParam={lp:#x}" for lp, _ in CALLBACKS])
@@ -355,12 +346,10 @@ def test_exit_from_the_menu_writes_the_exit_line_then_removes_the_icon(wine, cho
     assert delete.time >= writes[0].time
 
     # The write was the exit line: the file's last line, exactly that many bytes.
-    daily = opens[0].args[0].text.rsplit("\\", 1)[1]
-    data = (folder / f"{USER}_log" / daily).read_bytes()
-    lines = data.decode("utf-8-sig").split("\r\n")
-    assert lines[-1] == "" and [line.split(" - ", 1)[1] for line in lines[:-1]] == [START_TEXT, EXIT_TEXT]
-    last_line = (lines[-2] + "\r\n").encode("utf-8")
-    assert writes[0].args[2].int32 == len(last_line) and data.endswith(last_line)
+    daily, entries = read_utf8_log(folder)
+    assert daily.name == opens[0].args[0].text.rsplit("\\", 1)[1]
+    assert [e.text for e in entries] == [START_TEXT, EXIT_TEXT]
+    assert writes[0].args[2].int32 == len(rebuild(entries[-1:]))
 
     wait_until(lambda: not tray_icons(wine), 10, what="the icon to leave Wine's notification area")
 
@@ -371,8 +360,8 @@ def test_open_log_folder_with_logging_off_makes_the_folder_then_opens_it(wine):
     record = wine.tmp / "opened.txt"
     wine.record_verbs(record, ("Folder", "Directory"))
     app, folder, prog = start_traced(wine, {"TimerIntervalSec": 3600, "LogIntervalSec": 0})
-    log_folder = folder / f"{USER}_log"
-    assert not log_folder.exists(), "with logging off nothing makes the folder at start"
+    logs = log_folder(folder)
+    assert not logs.exists(), "with logging off nothing makes the folder at start"
 
     app.post(WM_COMMAND, IDM_OPENLOG)
     wait_until(lambda: read_records(record), 20, what="the shell to run the folder's open verb")
@@ -381,25 +370,25 @@ def test_open_log_folder_with_logging_off_makes_the_folder_then_opens_it(wine):
     [command] = prog.messages(trace, WM_COMMAND, "WM_COMMAND")
     [made] = prog.inside(trace, command, "kernel32.CreateDirectoryW")
     [opened] = prog.inside(trace, command, "shell32.ShellExecuteW")
-    expected = windows_path(log_folder)
+    expected = windows_path(logs)
     assert made.args[0].text == expected and made.retval == 1
     assert made.ret_index < opened.index, "the folder is made before the shell is asked to open it"
     assert (opened.args[0].value, opened.args[3].value, opened.args[5].int32) == (0, 0, 1)  # no owner or parameters; SW_SHOWNORMAL
     assert [opened.args[1].text, opened.args[2].text, opened.args[4].text] == ["open", expected, expected]
 
-    assert log_folder.is_dir() and os.listdir(log_folder) == [], "logging is off: the folder stays empty"
+    assert logs.is_dir() and os.listdir(logs) == [], "logging is off: the folder stays empty"
     [run] = read_records(record)
     assert (run["argc"], run["arg1"], run["cwd"]) == ("1", expected, expected)
 
     # A folder path already known is used unchanged: no second creation,
     # even when the folder has gone meanwhile.
-    log_folder.rmdir()
+    logs.rmdir()
     app.post(WM_COMMAND, IDM_OPENLOG)
     trace = app.wait_trace(lambda t: sum(1 for c in prog.calls(t, "shell32.ShellExecuteW") if c.ret_index) >= 2)
     second = prog.calls(trace, "shell32.ShellExecuteW")[1]
     assert [second.args[1].text, second.args[2].text, second.args[4].text] == ["open", expected, expected]
     assert len(prog.calls(trace, "kernel32.CreateDirectoryW")) == 1
-    assert not log_folder.exists()
+    assert not logs.exists()
     assert app.close() == 0
 
 
@@ -422,5 +411,5 @@ def test_open_log_folder_does_nothing_when_the_folder_cannot_be_made(wine):
     wait_until(lambda: read_records(record), 20, what="the second command to open the folder")
     trace = app.trace()
     assert [c.retval for c in prog.calls(trace, "kernel32.CreateDirectoryW")] == [0, 1]
-    assert (folder / f"{USER}_log").is_dir()
+    assert log_folder(folder).is_dir()
     assert app.close() == 0
