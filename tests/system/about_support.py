@@ -7,6 +7,7 @@ import time
 from itertools import groupby
 
 from conftest import ABOUT_TITLE, DIALOG_CLASS, IDM_ABOUT, WM_COMMAND, parse_fields, read_records
+from relay import Own
 from waits import wait_until
 
 IDC_ABOUT_ICON, IDC_ABOUT_LINK = 2001, 2002
@@ -48,9 +49,9 @@ class AboutApp:
         self.main = self.app.hwnd
         ping = self.probe("ping")
         assert ping["hooks"] == "1", ping
-        self.tid = f"{int(ping['thread']):04x}"  # as the relay trace spells it
         exe = int(ping["exe"], 16)
-        self.exe = range(exe, exe + int(ping["exe_size"], 16))
+        # The trace spells a thread in hex, with four digits at least.
+        self.own = Own(f"{int(ping['thread']):04x}", range(exe, exe + int(ping["exe_size"], 16)))
 
     def probe(self, *request):
         return self.app.probe(*request)[0]
@@ -62,10 +63,6 @@ class AboutApp:
     def events(self):
         """Every Call and Ret of the trace so far; an event's index is its place in this list."""
         return self.app.trace().events
-
-    def mine(self, event):
-        """Whether the program's GUI thread made this call from the exe's own code."""
-        return event.tid == self.tid and event.caller in self.exe
 
     def open_about(self):
         """Opens the box as the tray menu does, away from the pointer (which

@@ -24,7 +24,7 @@ import pytest
 import relay
 from ini import USER, write_ini
 from waits import WAIT_SECONDS, wait_until
-from wineplatform import WINE
+from wineplatform import FORWARDED, WINE
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("STILLSENTINEL_BUILD", ROOT / "build")).resolve()
@@ -252,7 +252,9 @@ class Wine:
         self.check("regset", key, name, kind, value)
 
     def relay(self, *functions):
-        """Traces calls of the named functions (e.g. 'user32.LockWorkStation') on stderr."""
+        """Traces calls of the named functions (e.g. 'user32.LockWorkStation') on
+        stderr, also where Wine implements one in another DLL."""
+        functions += tuple(name for name, imported in FORWARDED.items() if imported in functions)
         self.reg_add(r"HKCU\Software\Wine\Debug", "RelayInclude", ";".join(functions))
         self.env["WINEDEBUG"] = "+relay,+timestamp"
 

@@ -8,6 +8,7 @@ from pathlib import Path
 
 import pytest
 
+from relay import Own
 from waits import wait_until
 
 ALREADY_RUNNING_TEXT = "このソフトはすでに起動しています。"
@@ -16,14 +17,14 @@ MB_ICONERROR, MB_ICONWARNING = 0x10, 0x30
 MUTEX_CALL = "KERNEL32.CreateMutexW"
 
 
-def gui_thread(trace):  # the one that created the single-instance mutex
-    tid = trace.thread_of_call(MUTEX_CALL, "StillSentinel_Mutex")
-    assert tid, "the trace shows no single-instance mutex"
-    return tid
+def instance(trace):
+    """The program's own calls: its thread is the one that made the single-instance
+    mutex, which also an instance that never makes a window has done."""
+    return Own(trace.thread_of_call(MUTEX_CALL, "StillSentinel_Mutex"))
 
 
 def gui_calls(trace, function):
-    return trace.calls(function, gui_thread(trace))
+    return instance(trace).calls(trace, function)
 
 
 def timer_periods(trace):
@@ -54,7 +55,8 @@ class IdleTicks:
     def ticks(self):
         trace = self.app.trace()
         ticks, seen_capture = [], False
-        for e in trace.select(("user32.GetCursorPos", "user32.LockWorkStation"), gui_thread(trace), ("Call", "Ret")):
+        tid = instance(trace).tid
+        for e in trace.select(("user32.GetCursorPos", "user32.LockWorkStation"), tid, ("Call", "Ret")):
             if e.name.endswith("GetCursorPos") and not seen_capture:
                 seen_capture = e.kind == "Ret"
             elif e.name.endswith("GetCursorPos") and e.kind == "Call":

@@ -6,6 +6,7 @@ from pathlib import Path
 from conftest import DIALOG_CLASS, EXE, IDCANCEL, IDOK, windows_path
 from ini import KEYS, ini_path, read_ini
 from log_support import log_texts
+from relay import Own
 from waits import WAIT_SECONDS, wait_until
 
 WM_SYSCOMMAND, SC_CLOSE = 0x0112, 0xF060
@@ -20,13 +21,10 @@ SHORTCUT_NAME = "StillSentinel.lnk"
 USER_SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 SESSION_STATE_PREFIX = "セッション状態"  # both the state's report and the failed query's
 
-# Everything the dialog tests may want to see in the relay trace. Wine
-# forwards some of these (DeleteFileW to kernelbase, CoCreateInstance to
-# combase), so both names are listed, and calls are matched without the dll.
+# Everything the dialog tests may want to see in the relay trace.
 RELAY_FUNCTIONS = (
     "user32.KillTimer", "user32.SetTimer", "user32.GetCursorPos", "user32.MessageBoxW",
-    "kernel32.WritePrivateProfileStringW", "kernel32.DeleteFileW", "kernelbase.DeleteFileW",
-    "ole32.CoCreateInstance", "combase.CoCreateInstance",
+    "kernel32.WritePrivateProfileStringW", "kernel32.DeleteFileW", "ole32.CoCreateInstance",
 )
 
 
@@ -113,15 +111,15 @@ class Session:
         """A point in the relay trace; calls_since() returns what came after it."""
         return len(self.app.trace().events)
 
-    def calls_since(self, mark, *names):
-        """Calls made after mark, of the functions named without their dll (all without names)."""
-        return [e for e in self.app.trace().events[mark:]
-                if e.kind == "Call" and e.what == "api" and (not names or function(e) in names)]
+    def calls_since(self, mark, *functions):
+        """The program's calls made after mark, of the named functions (all without names)."""
+        trace = self.app.trace()
+        return Own(trace.thread_of_window(self.main)).calls(trace, *functions, since=mark)
 
     def timer_calls_since(self, mark):
         """KillTimer/SetTimer calls on the main window, as (name, id, period or None)."""
         return [(function(c), c.args[1], c.args[2] if function(c) == "SetTimer" else None)
-                for c in self.calls_since(mark, "KillTimer", "SetTimer")
+                for c in self.calls_since(mark, "user32.KillTimer", "user32.SetTimer")
                 # controls run timers of their own (the up-down's auto-repeat)
                 if c.args[0] == self.main]
 

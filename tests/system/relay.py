@@ -11,6 +11,8 @@ skipped.
 """
 import re
 
+from wineplatform import FORWARDED
+
 _LINE = re.compile(r"^(\d+\.\d+):([0-9a-f]{4,}):(Call|Ret) +(.*)$")
 # A dialog procedure's Ret also shows its DWLP_MSGRESULT ("result=").
 _PROC = re.compile(r"^(window|dialog) proc (?:0x)?([0-9A-Fa-f]+) \(([^)]*)\)"
@@ -145,18 +147,17 @@ class Trace:
                 event.args, event.hwnd, event.wp, event.lp = (event.call.args, event.call.hwnd, event.call.wp,
                                                               event.call.lp)
 
-    def select(self, names=None, tid=None, kinds=("Call",), callers=None, hwnd=None):
+    def select(self, names=None, tid=None, kinds=("Call",), hwnd=None):
         """Events of the named functions or messages ("dll.Function": dll in any
-        case), optionally of one thread, made from one address range (a module's
-        image) or sent to one window."""
+        case), optionally of one thread or sent to one window."""
         wanted = None if names is None else {_normal(n) for n in names}
         return [e for e in self.events
                 if e.kind in kinds and (wanted is None or _normal(e.name) in wanted)
-                and (tid is None or e.tid == tid) and (callers is None or e.caller in callers)
+                and (tid is None or e.tid == tid)
                 and (hwnd is None or e.hwnd == hwnd)]
 
-    def calls(self, function, tid=None, callers=None):
-        return self.select((function,), tid, callers=callers)
+    def calls(self, function, tid=None):
+        return self.select((function,), tid)
 
     def messages(self, hwnd, tid=None):
         """Calls of any procedure for the window hwnd."""
@@ -173,4 +174,37 @@ class Trace:
 
 def _normal(name):
     dll, dot, func = name.partition(".")
-    return f"{dll.lower()}.{func}" if dot else name
+    return FORWARDED.get(f"{dll.lower()}.{func}", f"{dll.lower()}.{func}") if dot else name
+
+
+def image_range(exe, base):
+    """The addresses of the PE32+ file exe's image loaded at base (its SizeOfImage)."""
+    data = exe.read_bytes()[:4096]
+    pe = int.from_bytes(data[0x3C:0x40], "little")
+    return range(base, base + int.from_bytes(data[pe + 24 + 56:pe + 24 + 60], "little"))
+
+
+class Own:
+    """The program's own calls in its traces: those of its GUI thread tid and,
+    where its image is known, made from that image (on the same thread the
+    system DLLs also call one another). The one rule every test uses."""
+
+    def __init__(self, tid, image=None):
+        assert tid, "the trace does not show the program's thread"
+        self.tid, self.image = tid, image
+
+    def __contains__(self, event):
+        return event.tid == self.tid and (self.image is None or event.what != "api" or event.caller in self.image)
+
+    def calls(self, trace, *functions, since=0):
+        """Calls of the functions (all calls without any) from event index since on."""
+        return [e for e in trace.select(functions or None, self.tid)
+                if e.what == "api" and e.index >= since and e in self]
+
+    def inside(self, trace, outer, function):
+        """The program's own calls of function made while outer was running."""
+        return [e for e in self.calls(trace, function) if outer.spans(e)]
+
+    def messages(self, trace, hwnd, number=None, name=None):
+        """Procedure calls for the window hwnd, optionally of one message."""
+        return [m for m in trace.messages(hwnd, self.tid) if number is None or m.is_msg(number, name)]

@@ -60,7 +60,7 @@ def open_calls(events, event):
 
 def calls(events, name, about):
     """The calls of one function made by the program's GUI thread from the exe."""
-    return [e for e in events if e.kind == "Call" and e.name == name and about.mine(e)]
+    return [e for e in events if e.kind == "Call" and e.name == name and e in about.own]
 
 
 # ---- opening ----

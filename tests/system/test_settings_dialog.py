@@ -88,7 +88,7 @@ def test_dialog_opens_as_built_with_current_values_and_ranges(wine):
     # WM_INITDIALOG's steps in order: big icon, the four ranges, the four
     # values (unsigned), then the check box from the Startup folder.
     steps = []
-    for call in session.calls_since(mark, *(name.split(".")[1] for name in INIT_RELAY)):
+    for call in session.calls_since(mark, *INIT_RELAY):
         name = function(call)
         if name == "SHGetSpecialFolderPathW":
             steps.append((name, call.args[2]))
@@ -279,15 +279,15 @@ def test_ok_rewrites_ini_and_restarts_timers(wine, start_log, texts):
     assert session.ini() == shown(expected)
     lines = text.splitlines()
     assert lines[lines.index("[Other]") + 1] == "keep=yes", "a save dropped another section"
-    writes = session.calls_since(mark, "WritePrivateProfileStringW")
+    writes = session.calls_since(mark, "kernel32.WritePrivateProfileStringW")
     ini = windows_path(session.ini_path)
     assert [strings(call) for call in writes] == [["StillSentinel", key, str(expected[key]), ini] for key in KEYS]
 
     check_timers_restarted(session, mark, expected)
     # Order of the OK steps: timers stopped, four writes, the new idle
     # reference, then the timers started again.
-    steps = [c for c in session.calls_since(mark, "KillTimer", "SetTimer", "WritePrivateProfileStringW",
-                                            "GetCursorPos")
+    steps = [c for c in session.calls_since(mark, "user32.KillTimer", "user32.SetTimer",
+                                            "kernel32.WritePrivateProfileStringW", "user32.GetCursorPos")
              if function(c) not in ("KillTimer", "SetTimer") or c.args[0] == session.main]
     names = [function(c) for c in steps]
     first_set = names.index("SetTimer")
@@ -368,8 +368,8 @@ def test_dismissing_changes_nothing(wine):
             session.press(dialog, IDCANCEL)
             continue
         # (GetCursorPos is no sign here: the idle timer's ticks call it too.)
-        calls = session.calls_since(mark, "KillTimer", "SetTimer", "WritePrivateProfileStringW", "DeleteFileW",
-                                    "CoCreateInstance")
+        calls = session.calls_since(mark, "user32.KillTimer", "user32.SetTimer", "kernel32.WritePrivateProfileStringW",
+                                    "kernel32.DeleteFileW", "ole32.CoCreateInstance")
         if session.timer_calls_since(mark) or [c for c in calls if function(c) not in ("KillTimer", "SetTimer")]:
             problems.append(f"{name}: calls after dismissing: {calls}")
         if (session.ini_path.read_bytes(), session.ini_path.stat().st_mtime_ns) != ini_before:

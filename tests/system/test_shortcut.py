@@ -57,7 +57,7 @@ def test_ticking_the_box_creates_the_shortcut(wine):
     assert check_state(session, dialog) == "1"
     mark = session.trace_mark()
     session.press(dialog, IDOK)
-    assert len(session.calls_since(mark, "CoCreateInstance")) == 1
+    assert len(session.calls_since(mark, "ole32.CoCreateInstance")) == 1
     assert sorted(p.name for p in startup.iterdir()) == [SHORTCUT_NAME]
 
     target = exe_target(session.folder)
@@ -101,13 +101,13 @@ def test_existing_file_is_kept_and_clearing_the_box_deletes_it(wine):
     assert tick_and_ok(session, True) == "1"
     assert shortcut.read_bytes() == content
     assert (shortcut.stat().st_mtime_ns, shortcut.stat().st_ino) == (before.st_mtime_ns, before.st_ino)
-    assert session.calls_since(mark, "CoCreateInstance", "DeleteFileW") == []
+    assert session.calls_since(mark, "ole32.CoCreateInstance", "kernel32.DeleteFileW") == []
 
     # Cleared: the file goes.
     mark = session.trace_mark()
     assert tick_and_ok(session, False) == "1"
     assert not shortcut.exists()
-    deletes = session.calls_since(mark, "DeleteFileW")
+    deletes = session.calls_since(mark, "kernel32.DeleteFileW")
     assert [strings(c) for c in deletes] == [[drive_c_path(wine, shortcut)]]
 
     # Cleared with no file: nothing appears, and the box stays clear.
@@ -125,8 +125,8 @@ def test_failed_save_is_silent_and_the_box_is_clear_next_time(wine):
         # press waits for the dialog to go: a message box raised during
         # OK would keep it open.
         assert tick_and_ok(session, True) == "0"
-        assert len(session.calls_since(mark, "CoCreateInstance")) == 1
-        assert session.calls_since(mark, "MessageBoxW") == []
+        assert len(session.calls_since(mark, "ole32.CoCreateInstance")) == 1
+        assert session.calls_since(mark, "user32.MessageBoxW") == []
         assert session.dialogs() == []
         assert list(startup.iterdir()) == []
         assert box_on_opening(session) == "0"
@@ -160,12 +160,12 @@ def test_startup_folder_that_cannot_hold_the_shortcut(wine, letters, folder_exis
 
     mark = session.trace_mark()
     assert tick_and_ok(session, True) == "0"
-    created = session.calls_since(mark, "CoCreateInstance")
+    created = session.calls_since(mark, "ole32.CoCreateInstance")
     made = sorted(p.name for p in folder.iterdir()) if folder_exists else []
     mark = session.trace_mark()
     assert box_on_opening(session) == ("1" if usable else "0")
     assert tick_and_ok(session, False) == ("1" if usable else "0")
-    deletes = session.calls_since(mark, "DeleteFileW")
+    deletes = session.calls_since(mark, "kernel32.DeleteFileW")
 
     if usable:
         assert len(full_path) == MAX_PATH - 1

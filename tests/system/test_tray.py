@@ -13,11 +13,10 @@ import time
 import pytest
 
 import relay
-from conftest import (EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, START_TEXT, WM_COMMAND, WM_NULL, WM_TRAYICON, centre, immutable,
-                      parse_rect, private_wine, read_records, windows_path)
+from conftest import (EXE, EXIT_TEXT, IDM_EXIT, IDM_OPENLOG, START_TEXT, WM_COMMAND, WM_NULL, WM_TRAYICON, centre,
+                      immutable, parse_rect, private_wine, read_records, windows_path)
 from log_support import log_folder, read_utf8_log, rebuild
 from resources import MENU_ITEMS
-from tray_support import image_range, menus_shown, read_record
 from waits import wait_until
 from wineplatform import DEF_WINDOW_PROC_DEBUG, tray_icons
 
@@ -50,34 +49,35 @@ def start_traced(wine, settings, channels=""):
     return app, app.folder, Program(trace, hwnd)
 
 
-class Program:
-    """Where the program runs in the trace: its GUI thread and its image, so that
-    calls the system DLLs make among themselves on that thread are left out."""
+class Program(relay.Own):
+    """The program in the trace: its GUI thread and image, and its main window."""
 
     def __init__(self, trace, hwnd):
-        self.hwnd = hwnd
-        self.tid = trace.thread_of_window(hwnd)
-        assert self.tid, "the relay trace shows no message of the main window"
         # Start-up's first LoadIconW (the class icon) names the program's module.
-        self.base = trace.calls("user32.LoadIconW", self.tid)[0].args[0].value
-        self.image = image_range(self.base)
+        tid = trace.thread_of_window(hwnd)
+        self.hwnd, self.base = hwnd, trace.calls("user32.LoadIconW", tid)[0].args[0].value
+        super().__init__(tid, relay.image_range(EXE, self.base))
 
     def messages(self, trace, number=None, name=None):
         """Messages to the main window, optionally only one kind."""
-        return [m for m in trace.messages(self.hwnd, self.tid) if number is None or m.is_msg(number, name)]
-
-    def calls(self, trace, function):
-        return trace.calls(function, self.tid, self.image)
-
-    def inside(self, trace, outer, function):
-        """The program's own calls of function made while outer was running."""
-        return [e for e in self.calls(trace, function) if outer.spans(e)]
+        return super().messages(trace, self.hwnd, number, name)
 
     def default_handling(self, trace, message, number):
         """DefWindowProcW calls for this very message, from whichever caller
         (start_traced with DEF_WINDOW_PROC_DEBUG)."""
         return [e for e in trace.calls("user32.DefWindowProcW", self.tid) if message.spans(e)
                 and e.args[0].value == self.hwnd and e.args[1].int32 == number]
+
+
+def read_record(wine, pid, address, size=976):
+    values, _ = wine.check("trayreadmem", pid, hex(address), size)
+    return bytes.fromhex(values["bytes"])
+
+
+def menus_shown(wine, pid, count, timeout_ms=10000):
+    """Waits until process pid shows exactly count popup menus; returns (reached, answers)."""
+    code, values, _ = wine.sstest("menus", pid, timeout_ms, count, timeout=timeout_ms / 1000)
+    return code == 0, values
 
 
 def tray_callbacks(trace, prog, lparam):
@@ -198,7 +198,7 @@ def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
     assert callback.retval == 0
 
     # The callback's own steps, in order, with their arguments.
-    seq = [e for e in trace.select(None, prog.tid, callers=prog.image) if callback.spans(e)]
+    seq = [e for e in prog.calls(trace) if callback.spans(e)]
     names = [e.name for e in seq]
     expected_order = ["user32.GetCursorPos", "user32.SetForegroundWindow", "user32.LoadMenuW", "user32.GetSubMenu",
                       "user32.TrackPopupMenu", "user32.DestroyMenu"]

@@ -18,6 +18,12 @@ LOADER = Path("/usr/lib/wine/wine64")
 FIXED_LOADER = LOADER.is_file() and LOADER.read_bytes()[16:18] == b"\x02\x00"  # ELF type 2: EXEC
 WINE = ("setarch", platform.machine(), "-R", "wine") if FIXED_LOADER else ("wine",)
 
+# Functions Wine implements in another DLL than the one the program imports
+# them from: its relay names the implementing DLL. A test names the function
+# as the program imports it; Wine.relay traces both names, and relay.Trace
+# reads the implementing name as the imported one.
+FORWARDED = {"kernelbase.DeleteFileW": "kernel32.DeleteFileW", "combase.CoCreateInstance": "ole32.CoCreateInstance"}
+
 # Texts of the periodic console-session report.
 SESSION_STATE_LABELS = ("アクティブ", "接続済み", "接続問い合わせ中", "シャドウ", "切断済み",
                         "アイドル", "待機中", "リセット中", "ダウン", "初期化中")
