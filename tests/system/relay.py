@@ -177,6 +177,21 @@ def _normal(name):
     return FORWARDED.get(f"{dll.lower()}.{func}", f"{dll.lower()}.{func}") if dot else name
 
 
+def ok_sequence(events, expected):
+    """Checks, as Wine's own tests do, that the calls of the expected names
+    among events come in exactly this order, with these arguments; returns
+    them. expected: names, or (name, {argument index: value}) pairs (a value
+    also matches the argument's low 32 bits)."""
+    steps = [(step, {}) if isinstance(step, str) else step for step in expected]
+    wanted = {_normal(name) for name, _ in steps}
+    seen = [e for e in events if e.kind == "Call" and _normal(e.name) in wanted]
+    assert [_normal(e.name) for e in seen] == [_normal(name) for name, _ in steps], f"the sequence was {seen}"
+    for event, (name, args) in zip(seen, steps):
+        for i, value in args.items():
+            assert value in (event.args[i].value, event.args[i].int32), f"{name} argument {i}: {event}"
+    return seen
+
+
 def image_range(exe, base):
     """The addresses of the PE32+ file exe's image loaded at base (its SizeOfImage)."""
     data = exe.read_bytes()[:4096]

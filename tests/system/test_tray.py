@@ -199,16 +199,11 @@ def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
 
     # The callback's own steps, in order, with their arguments.
     seq = [e for e in prog.calls(trace) if callback.spans(e)]
-    names = [e.name for e in seq]
-    expected_order = ["user32.GetCursorPos", "user32.SetForegroundWindow", "user32.LoadMenuW", "user32.GetSubMenu",
-                      "user32.TrackPopupMenu", "user32.DestroyMenu"]
-    assert [n for n in names if n in expected_order] == expected_order, names
-    get_pos, foreground, load, sub, track, destroy = (seq[names.index(n)] for n in expected_order)
-    assert foreground.args[0].value == hwnd
-    assert [a.value for a in load.args] == [prog.base, IDR_TRAYMENU]
-    assert (sub.args[0].value, sub.args[1].int32) == (load.retval, 0)
-    assert [a.int32 for a in track.args[1:5]] == [TPM_RIGHTBUTTON, 300, 200, 0]
-    assert (track.args[0].value, track.args[5].value, track.args[6].value) == (sub.retval, hwnd, 0)
+    _, _, load, sub, track, destroy = relay.ok_sequence(seq, [
+        "user32.GetCursorPos", ("user32.SetForegroundWindow", {0: hwnd}),
+        ("user32.LoadMenuW", {0: prog.base, 1: IDR_TRAYMENU}), ("user32.GetSubMenu", {1: 0}),
+        ("user32.TrackPopupMenu", {1: TPM_RIGHTBUTTON, 2: 300, 3: 200, 4: 0, 5: hwnd, 6: 0}), "user32.DestroyMenu"])
+    assert sub.args[0].value == load.retval and track.args[0].value == sub.retval
     assert track.args[0].value == int(menu["hmenu"], 16), "the menu read inside is the one that was tracked"
     assert destroy.args[0].value == load.retval
     # Posting WM_NULL after the menu is the documented remedy for a menu that
@@ -327,29 +322,25 @@ def test_exit_from_the_menu_writes_the_exit_line_then_removes_the_icon(wine, cho
     assert command.spans(destroy)
 
     # WM_DESTROY: timers stopped, exit line written, quit posted; in this order.
-    kills = prog.inside(trace, destroy, "user32.KillTimer")
-    opens = [c for c in prog.inside(trace, destroy, "kernel32.CreateFileW") if c.args[0].text and "_log\\" in c.args[0].text]
-    assert len(opens) == 1, "the exit line must be written by exactly one open of the daily file"
-    writes = [w for w in prog.inside(trace, destroy, "kernel32.WriteFile") if w.args[0].value == opens[0].retval]
-    assert len(writes) == 1 and writes[0].retval == 1
-    [quit_call] = prog.inside(trace, destroy, "user32.PostQuitMessage")
-    assert [(k.args[0].value, k.args[1].value) for k in kills] == [(hwnd, 1), (hwnd, 2)]
-    assert kills[-1].index < opens[0].index < writes[0].index < quit_call.index
-    assert quit_call.args[0].int32 == 0
+    _, _, open_, write, _ = relay.ok_sequence([e for e in prog.calls(trace) if destroy.spans(e)], [
+        ("user32.KillTimer", {0: hwnd, 1: 1}), ("user32.KillTimer", {0: hwnd, 1: 2}), "kernel32.CreateFileW",
+        "kernel32.WriteFile", ("user32.PostQuitMessage", {0: 0})])
+    assert "_log\\" in open_.args[0].text, "the exit line must be written by one open of the daily file"
+    assert write.args[0].value == open_.retval and write.retval == 1
 
     # The icon goes after the exit line is on disk, with the record it was added with.
     notifies = prog.calls(trace, "shell32.Shell_NotifyIconW")
     assert [c.args[0].int32 for c in notifies] == [NIM_ADD, NIM_DELETE]
     delete = notifies[-1]
     assert delete.args[1].value == notifies[0].args[1].value
-    assert delete.index > writes[0].ret_index and delete.index > command.ret_index
-    assert delete.time >= writes[0].time
+    assert delete.index > write.ret_index and delete.index > command.ret_index
+    assert delete.time >= write.time
 
     # The write was the exit line: the file's last line, exactly that many bytes.
     daily, entries = read_utf8_log(folder)
-    assert daily.name == opens[0].args[0].text.rsplit("\\", 1)[1]
+    assert daily.name == open_.args[0].text.rsplit("\\", 1)[1]
     assert [e.text for e in entries] == [START_TEXT, EXIT_TEXT]
-    assert writes[0].args[2].int32 == len(rebuild(entries[-1:]))
+    assert write.args[2].int32 == len(rebuild(entries[-1:]))
 
     wait_until(lambda: not tray_icons(wine), 10, what="the icon to leave Wine's notification area")
 
