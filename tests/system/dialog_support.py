@@ -163,8 +163,3 @@ def read_lnk(path):
             found[name] = data[offset + 2:offset + 2 + 2 * count].decode("utf-16-le").rstrip("\0")
             offset += 2 + 2 * count
     return {"flags": flags, "show": show, "hotkey": hotkey, "icon_index": icon_index, "strings": found}
-
-
-def mul_div(value, numerator, denominator):
-    """MulDiv for non-negative values: rounded to nearest, halves up."""
-    return (2 * value * numerator + denominator) // (2 * denominator)

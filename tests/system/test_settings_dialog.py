@@ -6,10 +6,10 @@ The dialog is opened the way the tray menu does it, by posting WM_COMMAND
 import pytest
 
 from conftest import (ABOUT_TITLE, DIALOG_CLASS, IDCANCEL, IDM_ABOUT, IDM_SETTINGS, IDOK, SETTINGS_TITLE,
-                      WM_CLOSE, WM_COMMAND, WM_TIMER, windows_path)
+                      WM_CLOSE, WM_COMMAND, WM_TIMER, parse_fields, parse_rect, windows_path)
 from dialog_support import (
     FIELDS, SC_CLOSE, SHORTCUT_NAME, STARTUP_CHECK, TIMER_IDLE, TIMER_LOG, UDM_SETPOS, VK_ESCAPE, VK_UP,
-    WM_SYSCOMMAND, Session, function, mul_div, startup_folder, strings,
+    WM_SYSCOMMAND, Session, function, startup_folder, strings,
 )
 from ini import KEYS, ini_bytes
 from resources import DIALOG_STYLE, SETTINGS_CONTROLS as CONTROLS, SETTINGS_SIZE as DIALOG_SIZE
@@ -139,19 +139,15 @@ def test_dialog_opens_as_built_with_current_values_and_ranges(wine):
         assert values[f"pos{spin}"] == str(BASELINE[key]), key
     assert values[f"check{STARTUP_CHECK}"] == "0"
 
-    # Layout in pixels: the dialog units of the template's font, computed the
-    # way the dialog manager does, map every rectangle.
-    base, _ = wine.check("dlgbase", "MS UI Gothic", 9)
-    bx, by = int(base["basex"]), int(base["basey"])
-    _, lines = wine.check("dlglayout", dialog)
-    client = next(line for line in lines if line.startswith("client="))[len("client="):]
-    assert tuple(map(int, client.split(","))) == (mul_div(DIALOG_SIZE[0], bx, 4), mul_div(DIALOG_SIZE[1], by, 8))
-    rects = [tuple(map(int, line.split("rect=")[1].split(","))) for line in lines if line.startswith("child ")]
+    # Layout in pixels: every rectangle is the template's, in the dialog's own units.
+    layout, lines = session.app.probe("layout", dialog)
+    rects = [parse_rect(fields["rect"]) for kind, fields in map(parse_fields, lines) if kind == "child"]
     assert len(rects) == len(CONTROLS)
 
-    def pixels(x, y, w, h):
-        left, top = mul_div(x, bx, 4), mul_div(y, by, 8)
-        return left, top, left + mul_div(w, bx, 4), top + mul_div(h, by, 8)
+    def pixels(*units):
+        return parse_rect(session.app.probe("maprect", *units, dialog)[0]["mapped"])
+
+    assert parse_rect(layout["client"]) == pixels(0, 0, *DIALOG_SIZE)[2:]
 
     def close(a, b):  # one pixel for the platform's own rounding of edges
         return all(abs(p - q) <= 1 for p, q in zip(a, b))

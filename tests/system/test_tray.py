@@ -176,8 +176,9 @@ def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
     wine.x("mousemove", 300, 200)
     app.post(WM_TRAYICON, 1, 0x205)
 
-    menu, _ = app.probe("menu", 10000)
-    assert menu["menus"] == "1"
+    shown, windows = menus_shown(wine, pid, 1)
+    assert shown and windows["rect0"].split(",")[:2] == ["300", "200"], "the menu opens at the pointer"
+    menu, _ = app.probe("menu", windows["menu0"])
     assert int(menu["count"]) == len(MENU_ITEMS)
     for i, expected in enumerate(MENU_ITEMS):
         item = {k.split(".", 1)[1]: v for k, v in menu.items() if k.startswith(f"item{i}.")}
@@ -187,9 +188,6 @@ def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
             # A plain string item: not checked, greyed, disabled or default, no submenu.
             assert (int(item["id"]), item["text"]) == expected
             assert (item["type"], item["state"], item["submenu"], item["checkbitmaps"]) == ("0x0", "0x0", "0", "0")
-
-    shown, windows = menus_shown(wine, pid, 1)
-    assert shown and windows["rect0"].split(",")[:2] == ["300", "200"], "the menu opens at the pointer"
 
     wine.x("key", "Escape")
     assert menus_shown(wine, pid, 0)[0], "Escape did not close the menu"
@@ -288,12 +286,12 @@ def test_real_left_clicks_on_the_icon_open_nothing(callback_app, clicks, callbac
 
 # --- Exit ----------------------------------------------------------------------
 
-def choose_exit_by_key(wine, app):
+def choose_exit_by_key(wine, app, window):
     wine.x("key", "x")
 
 
-def choose_exit_by_click(wine, app):
-    menu, _ = app.probe("menu", 10000)
+def choose_exit_by_click(wine, app, window):
+    menu, _ = app.probe("menu", window)
     assert menu["item4.text"] == "終了する(&X)"
     x, y = centre(parse_rect(menu["item4.rect"]))
     wine.x("mousemove", x, y, "click", 1)
@@ -311,8 +309,9 @@ def test_exit_from_the_menu_writes_the_exit_line_then_removes_the_icon(wine, cho
     # A real right-click on the icon, then the exit item.
     x, y = centre(icons[0])
     wine.x("mousemove", x, y, "click", 3)
-    assert menus_shown(wine, app.pid, 1)[0], "the right-click opened no menu"
-    choose(wine, app)
+    shown, windows = menus_shown(wine, app.pid, 1)
+    assert shown, "the right-click opened no menu"
+    choose(wine, app, windows["menu0"])
     assert app.wait_exit(30) == 0
 
     trace = app.trace()

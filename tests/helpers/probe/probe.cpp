@@ -359,10 +359,10 @@ void ReplyGdi(Reply* reply)
 
 // Each child's rectangle in the dialog's client coordinates, and the
 // dialog's own icons (WM_GETICON is answered only inside the process).
-void ReplyLayout(Reply* reply)
+// Without a handle: the About box.
+void ReplyLayout(Reply* reply, HWND dialog)
 {
-    HWND dialog = AboutDialog(reply);
-    if (!dialog) return;
+    if (!dialog && !(dialog = AboutDialog(reply))) return;
     RECT client;
     GetClientRect(dialog, &client);
     Add(reply, "client=%ld,%ld\nowner=%llx\nicon_big=%llx\nicon_small=%llx\n", client.right, client.bottom,
@@ -389,9 +389,9 @@ void ReplyLayout(Reply* reply)
 
 // Dialog units to client pixels with the dialog's own font, as the dialog
 // manager placed the template's controls.
-void ReplyMapRect(Reply* reply, int x, int y, int width, int height)
+void ReplyMapRect(Reply* reply, int x, int y, int width, int height, HWND dialog)
 {
-    HWND dialog = AboutDialog(reply, "");
+    if (!dialog) dialog = AboutDialog(reply, "");
     RECT r = {x, y, x + width, y + height};
     if (!dialog || !MapDialogRect(dialog, &r)) Add(reply, "error=MapDialogRect\n");
     else Add(reply, "mapped=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom);
@@ -434,30 +434,17 @@ void ReplyMove(Reply* reply, int x, int y)
     Add(reply, "moved=%d\ncapture=%llx\n", ok ? 1 : 0, Hex(GuiCapture()));
 }
 
-// Waits up to timeoutMs for this process's open popup menu and lists its
-// items (the HMENU from MN_GETHMENU can be read only inside the process).
-void ReplyMenu(Reply* reply, DWORD timeoutMs)
+// The items of the popup menu shown in window (found by the helper), read
+// here since the HMENU from MN_GETHMENU can be read only inside the process.
+void ReplyMenu(Reply* reply, HWND found)
 {
-    HWND found = NULL;
-    int shown = 0;
-    for (DWORD start = GetTickCount(); !found; Sleep(50)) {
-        for (HWND window = NULL; (window = FindWindowExW(NULL, window, L"#32768", NULL)) != NULL;) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            if (pid != GetCurrentProcessId() || !IsWindowVisible(window)) continue;
-            if (!found) found = window;
-            ++shown;
-        }
-        if (GetTickCount() - start >= timeoutMs) break;
-    }
     // The GUI thread, inside the menu's modal loop, answers sent messages.
     DWORD_PTR handle = 0;
-    if (!found) return Add(reply, "error=no open menu\n");
     if (!SendMessageTimeoutW(found, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, 5000, &handle) || !handle)
         return Add(reply, "error=MN_GETHMENU gave nothing\n");
     HMENU menu = (HMENU)handle;
     int items = GetMenuItemCount(menu);
-    Add(reply, "menus=%d\nwindow=%llx\nhmenu=%llx\ncount=%d\n", shown, Hex(found), Hex(menu), items);
+    Add(reply, "hmenu=%llx\ncount=%d\n", Hex(menu), items);
     for (int i = 0; i < items; ++i) {
         wchar_t text[256] = L"";
         MENUITEMINFOW info = {};
@@ -491,7 +478,6 @@ void ReplyPing(Reply* reply)
 void Handle(const char* request, Reply* reply)
 {
     int x = 0, y = 0, width = 0, height = 0;
-    unsigned long timeoutMs = 0;
     unsigned long long handle = 0;
     if (strcmp(request, "ping") == 0) ReplyPing(reply);
     else if (strcmp(request, "lastmove") == 0) Add(reply, "moves=%ld\nx=%ld\ny=%ld\n", MovesTaken, LastMoveX, LastMoveY);
@@ -500,10 +486,14 @@ void Handle(const char* request, Reply* reply)
     else if (strcmp(request, "cycles") == 0) ReplyCycles(reply);
     else if (strcmp(request, "gdi") == 0) ReplyGdi(reply);
     else if (strcmp(request, "closebox") == 0) ReplyCloseBox(reply);
-    else if (strcmp(request, "layout") == 0) ReplyLayout(reply);
-    else if (sscanf(request, "maprect %d %d %d %d", &x, &y, &width, &height) == 4) ReplyMapRect(reply, x, y, width, height);
+    else if (strncmp(request, "layout", 6) == 0) {
+        sscanf(request + 6, "%llx", &handle);  // no handle: the About box
+        ReplyLayout(reply, (HWND)(ULONG_PTR)handle);
+    }
+    else if (sscanf(request, "maprect %d %d %d %d %llx", &x, &y, &width, &height, &handle) >= 4)
+        ReplyMapRect(reply, x, y, width, height, (HWND)(ULONG_PTR)handle);
     else if (sscanf(request, "move %d %d", &x, &y) == 2) ReplyMove(reply, x, y);
-    else if (sscanf(request, "menu %lu", &timeoutMs) == 1) ReplyMenu(reply, timeoutMs);
+    else if (sscanf(request, "menu %llx", &handle) == 1) ReplyMenu(reply, (HWND)(ULONG_PTR)handle);
     else if (sscanf(request, "ismenu %llx", &handle) == 1) Add(reply, "ismenu=%d\n", IsMenu((HMENU)(ULONG_PTR)handle) ? 1 : 0);
     else if (strcmp(request, "fault nolink") == 0) Add(reply, "armed=%d\n", FaultNoLink = true);
     else if (strcmp(request, "fault nofont") == 0) Add(reply, "armed=%d\n", FaultNoFont = RealCreateFontIndirectW || PatchFontImport());
