@@ -127,18 +127,6 @@ SSTEST_COMMAND(msgboxpress, "<hwnd> <button_id> <timeout_ms>: presses the box's 
     return gone ? 0 : 1;
 }
 
-SSTEST_COMMAND(aboutgui, "<hwnd>: GetGUIThreadInfo of the window's thread; prints capture, active, focus")
-{
-    if (argc < 1) return 2;
-    DWORD thread = GetWindowThreadProcessId(ParseWindow(argv[0]), NULL);
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    if (!thread || !GetGUIThreadInfo(thread, &info)) return 1;
-    PrintUtf8(Format(L"capture=%llx\nactive=%llx\nfocus=%llx\n", Hex(info.hwndCapture), Hex(info.hwndActive),
-                     Hex(info.hwndFocus)));
-    return 0;
-}
-
 // Posts one message count times with wParam first, first+1, ... so that the
 // order of the resulting log lines can be checked. Prints how many the
 // platform accepted and the wParam values of any it refused, as ranges.

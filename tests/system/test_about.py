@@ -104,7 +104,7 @@ def test_about_command_opens_box_with_exact_caption_controls_and_icons(wine):
     cycle = about.cycles()[-1]
     assert cycle["image_size"] == "128x128"
     # WM_INITDIALOG answered TRUE: the focus is on the first tab stop, the link.
-    assert wine.check("aboutgui", f"{dialog:x}")[0]["focus"] == control(children, IDC_ABOUT_LINK)["hwnd"]
+    assert geometry["focus"] == control(children, IDC_ABOUT_LINK)["hwnd"]
 
 
 # ---- colours ----

@@ -235,12 +235,15 @@ HWND AboutDialog(Reply* reply, const char* error = "error=no about dialog\n")
     return dialog;
 }
 
-HWND GuiCapture()
+GUITHREADINFO GuiInfo()
 {
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
-    return GetGUIThreadInfo(GuiThread, &info) ? info.hwndCapture : NULL;
+    GetGUIThreadInfo(GuiThread, &info);
+    return info;
 }
+
+HWND GuiCapture() { return GuiInfo().hwndCapture; }
 
 // Asks the dialog, on its own thread, how it colours one static control: the
 // memory DC starts with colours the dialog would never choose, so any change
@@ -357,17 +360,17 @@ void ReplyGdi(Reply* reply)
     Add(reply, "gui_windows=%d\n", windows);
 }
 
-// Each child's rectangle in the dialog's client coordinates, and the
-// dialog's own icons (WM_GETICON is answered only inside the process).
+// Each child's rectangle in the dialog's client coordinates, the dialog's
+// own icons (WM_GETICON is answered only inside the process) and the focus.
 // Without a handle: the About box.
 void ReplyLayout(Reply* reply, HWND dialog)
 {
     if (!dialog && !(dialog = AboutDialog(reply))) return;
     RECT client;
     GetClientRect(dialog, &client);
-    Add(reply, "client=%ld,%ld\nowner=%llx\nicon_big=%llx\nicon_small=%llx\n", client.right, client.bottom,
+    Add(reply, "client=%ld,%ld\nowner=%llx\nicon_big=%llx\nicon_small=%llx\nfocus=%llx\n", client.right, client.bottom,
         Hex(GetWindow(dialog, GW_OWNER)), Hex((void*)SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)),
-        Hex((void*)SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0)));
+        Hex((void*)SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0)), Hex(GuiInfo().hwndFocus));
     HDC dc = CreateCompatibleDC(NULL);
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT r;
