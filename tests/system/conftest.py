@@ -9,11 +9,13 @@ into it. Only processes started here are ended, by PID or through the test's
 own wineserver.
 """
 import fcntl
+import hashlib
 import os
 import re
 import select
 import shutil
 import signal
+import stat
 import subprocess
 import time
 from contextlib import contextmanager
@@ -467,6 +469,27 @@ def private_wine(tmp_path):
 def wine(tmp_path):
     with private_wine(tmp_path) as session:
         yield session
+
+
+def _walk(root):
+    # Symbolic links are not followed: a prefix links its user folders to $HOME.
+    for folder, dirs, files in os.walk(root):
+        for name in dirs + files:
+            yield Path(folder) / name
+
+
+def snapshot(root):
+    """{relative path: (kind, size, mtime_ns, sha256)} of everything under root."""
+    def entry(path):
+        info = path.lstat()
+        if stat.S_ISREG(info.st_mode):
+            return "file", info.st_size, info.st_mtime_ns, hashlib.sha256(path.read_bytes()).hexdigest()
+        return "dir" if stat.S_ISDIR(info.st_mode) else "other", 0, info.st_mtime_ns, ""
+    return {str(path.relative_to(root)): entry(path) for path in _walk(root)}
+
+
+def files_named_like(root, needle):
+    return sorted(str(p) for p in _walk(root) if needle.lower() in p.name.lower())
 
 
 def chattr(flag, path):

@@ -1,10 +1,6 @@
-"""The core tests' support: the GUI thread's calls, idle ticks, pointer moves between them, file snapshots."""
-import hashlib
-import os
-import stat
+"""The core tests' support: the GUI thread's calls, idle ticks, pointer moves between them."""
 import time
 from dataclasses import dataclass
-from pathlib import Path
 
 import pytest
 
@@ -119,24 +115,3 @@ class TickSyncedPointer:
             if before == after:
                 return before, moved_at
         pytest.fail(f"a tick raced every one of {attempts} pointer moves")
-
-
-def _walk(root):
-    # Symbolic links are not followed: a prefix links its user folders to $HOME.
-    for folder, dirs, files in os.walk(root):
-        for name in dirs + files:
-            yield Path(folder) / name
-
-
-def snapshot(root):
-    """{relative path: (kind, size, mtime_ns, sha256)} of everything under root."""
-    def entry(path):
-        info = path.lstat()
-        if stat.S_ISREG(info.st_mode):
-            return "file", info.st_size, info.st_mtime_ns, hashlib.sha256(path.read_bytes()).hexdigest()
-        return "dir" if stat.S_ISDIR(info.st_mode) else "other", 0, info.st_mtime_ns, ""
-    return {str(path.relative_to(root)): entry(path) for path in _walk(root)}
-
-
-def files_named_like(root, needle):
-    return sorted(str(p) for p in _walk(root) if needle.lower() in p.name.lower())

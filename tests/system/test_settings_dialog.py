@@ -6,7 +6,7 @@ The dialog is opened the way the tray menu does it, by posting WM_COMMAND
 import pytest
 
 from conftest import (ABOUT_TITLE, DIALOG_CLASS, IDCANCEL, IDM_ABOUT, IDM_SETTINGS, IDOK, SETTINGS_TITLE,
-                      WM_CLOSE, WM_COMMAND, WM_TIMER, parse_fields, parse_rect, windows_path)
+                      WM_CLOSE, WM_COMMAND, WM_TIMER, parse_fields, parse_rect, snapshot, windows_path)
 from dialog_support import (
     FIELDS, SC_CLOSE, SHORTCUT_NAME, STARTUP_CHECK, TIMER_IDLE, TIMER_LOG, UDM_SETPOS, VK_ESCAPE, VK_UP,
     WM_SYSCOMMAND, Session, function, startup_folder, strings,
@@ -327,10 +327,6 @@ DISMISS_ROWS = [
     ("close box", dismiss_close_box, True),
     ("WM_CLOSE", dismiss_wm_close, False),
 ]
-
-
-def snapshot(folder):
-    return {p.name: (p.read_bytes(), p.stat().st_mtime_ns) for p in sorted(folder.iterdir())}
 
 
 def test_dismissing_changes_nothing(wine):

@@ -5,12 +5,14 @@ the strings, and the header fields read here, since that lnkinfo version
 misreports the show command of the files Wine writes.
 """
 import shutil
+import struct
+from pathlib import Path
 
 import pytest
 
 from conftest import IDCANCEL, IDOK, immutable, windows_path
 from dialog_support import (
-    SHORTCUT_NAME, STARTUP_CHECK, USER_SHELL_FOLDERS, Session, exe_target, read_lnk, startup_folder, strings,
+    SHORTCUT_NAME, STARTUP_CHECK, USER_SHELL_FOLDERS, Session, exe_target, startup_folder, strings,
 )
 from wineplatform import lnkinfo
 
@@ -19,6 +21,31 @@ HAS_ARGUMENTS = 0x20
 MAX_PATH = 260
 # What "C:\<folder>\StillSentinel.lnk" adds to the folder name's length.
 PATH_OVERHEAD = len("C:\\") + len("\\" + SHORTCUT_NAME)
+
+
+def read_lnk(path):
+    """Reads the Shell Link header fields and string data ourselves.
+
+    Returns flags, show command, hotkey, icon index and the strings that are
+    present. Wine counts a terminating NUL in each string's length: strip it.
+    """
+    data = Path(path).read_bytes()
+    assert data[:4] == b"\x4c\x00\x00\x00", "not a Shell Link header"
+    flags, = struct.unpack_from("<I", data, 0x14)
+    icon_index, show, hotkey = struct.unpack_from("<iIH", data, 0x38)
+    offset = 0x4C
+    if flags & 0x01:  # HasLinkTargetIDList
+        offset += 2 + struct.unpack_from("<H", data, offset)[0]
+    if flags & 0x02:  # HasLinkInfo
+        offset += struct.unpack_from("<I", data, offset)[0]
+    found = {}
+    for bit, name in ((0x04, "name"), (0x08, "relative_path"), (0x10, "working_dir"),
+                      (0x20, "arguments"), (0x40, "icon_location")):
+        if flags & bit:
+            count, = struct.unpack_from("<H", data, offset)
+            found[name] = data[offset + 2:offset + 2 + 2 * count].decode("utf-16-le").rstrip("\0")
+            offset += 2 + 2 * count
+    return {"flags": flags, "show": show, "hotkey": hotkey, "icon_index": icon_index, "strings": found}
 
 
 def drive_c_path(wine, path):
