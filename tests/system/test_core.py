@@ -6,8 +6,7 @@ import pytest
 
 from conftest import MAIN_CLASS, WM_CLOSE, chattr, files_named_like, snapshot, windows_path
 from core_support import (ALREADY_RUNNING_TEXT, MB_ICONERROR, MB_ICONWARNING, MUTEX_CALL, SAVE_FAILED_TEXT,
-                          IdleTicks, TickSyncedPointer, box_flags, gui_calls,
-                          timer_periods)
+                          IdleTicks, TickSyncedPointer, box_flags, gui_calls, timer_periods)
 from ini import DEFAULTS, KEYS, SECTION, USER, ini_bytes, ini_path, write_ini
 from log_support import log_texts
 from waits import stays, wait_until

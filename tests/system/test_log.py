@@ -18,7 +18,7 @@ from waits import WAIT_SECONDS, wait_until
 from wineplatform import WINE, session_state_text
 
 # Long enough that no session-state report falls into a short run.
-QUIET = 3600
+QUIET_INI = {"LogIntervalSec": 3600}
 
 # Every posted notification and the exact text it must log. WM_ENDSESSION
 # looks only at bit 31 of lParam, and not at lParam at all when wParam is 0.
@@ -60,7 +60,7 @@ def test_first_start_makes_the_daily_file_with_mark_and_start_line(wine):
     folder = wine.install()
     with same_local_day():
         before = datetime.datetime.now().replace(microsecond=0)
-        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
+        app = wine.launch(folder=folder, ini=QUIET_INI)
         daily = wait_until(lambda: list(log_folder(folder).glob("*.txt")), what="the daily file")[0]
         wait_until(lambda: lines_in(daily), what="the start line")
         after = datetime.datetime.now()
@@ -126,7 +126,7 @@ def test_existing_daily_file_is_appended_by_its_first_bytes(wine, existing, mark
         daily = log_folder(folder) / daily_name(today)
         daily.parent.mkdir()
         daily.write_bytes(existing)
-        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
+        app = wine.launch(folder=folder, ini=QUIET_INI)
         assert app.close() == 0
 
     data = daily.read_bytes()
@@ -142,7 +142,7 @@ def test_existing_daily_file_is_appended_by_its_first_bytes(wine, existing, mark
 def test_posted_notifications_log_their_texts_between_start_and_exit(wine):
     folder = wine.install()
     with same_local_day():
-        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
+        app = wine.launch(folder=folder, ini=QUIET_INI)
         post_all(app)
         app.post(WM_CLOSE)
         assert app.wait_exit(WAIT_SECONDS) == 0
@@ -206,7 +206,7 @@ def test_plain_file_in_place_of_the_folder_loses_lines_and_nothing_else(wine):
     folder = wine.install()
     occupant = log_folder(folder)
     occupant.write_bytes(b"not a folder\r\n")
-    app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
+    app = wine.launch(folder=folder, ini=QUIET_INI)
     post_all(app, NOTIFICATIONS[:3])
     assert responds(app)
     assert app.close() == 0
@@ -217,7 +217,7 @@ def test_plain_file_in_place_of_the_folder_loses_lines_and_nothing_else(wine):
 
 def test_folder_deleted_mid_run_is_not_made_again(wine):
     with same_local_day() as today:
-        app = wine.launch(ini={"LogIntervalSec": QUIET}, relay=("kernel32.CreateDirectoryW",))
+        app = wine.launch(ini=QUIET_INI, relay=("kernel32.CreateDirectoryW",))
         folder = app.folder
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: lines_in(daily), what="the start line")
@@ -234,7 +234,7 @@ def test_folder_deleted_mid_run_is_not_made_again(wine):
 
 def test_folder_not_creatable_loses_lines_and_each_later_line_tries_again(wine):
     folder = wine.install()
-    write_ini(folder, {"LogIntervalSec": QUIET})  # must exist before the folder is locked
+    write_ini(folder, QUIET_INI)  # must exist before the folder is locked
     created = lambda app: returns(app, "KERNEL32.CreateDirectoryW")  # noqa: E731
     with same_local_day() as today, immutable(folder):
         app = wine.launch(folder=folder, relay=("kernel32.CreateDirectoryW",), window=False)
@@ -334,7 +334,7 @@ def is_writer(text):
 def test_burst_of_posted_events_gives_one_whole_line_each_in_order(wine, capsys, record_property):
     folder = wine.install()
     with same_local_day() as today:
-        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
+        app = wine.launch(folder=folder, ini=QUIET_INI)
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: lines_in(daily), what="the start line")
         accepted = post_burst_held(wine, app)
@@ -358,7 +358,7 @@ def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys,
     shutil.copy2(LOGWRITER, folder / "logwriter.exe")
     event = "StillSentinelTestGo"
     with same_local_day() as today:
-        app = wine.launch(folder=folder, ini={"LogIntervalSec": QUIET})
+        app = wine.launch(folder=folder, ini=QUIET_INI)
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: lines_in(daily), what="the start line")
         accepted = post_burst_held(wine, app)
