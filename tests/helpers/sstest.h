@@ -18,9 +18,15 @@ struct CommandRegistrar {
     static CommandRegistrar Reg_##name(L## #name, L##usage, Cmd_##name); \
     static int Cmd_##name(int argc, wchar_t** argv)
 
-// Numbers are decimal or 0x-hex; window handles are hex both ways.
+// Numbers are decimal or 0x-hex; window handles are hex both ways, and
+// "<hwnd>/<id>" names a dialog's item (NULL when either is missing).
 inline unsigned long long ParseNumber(const wchar_t* text) { return wcstoull(text, NULL, 0); }
-inline HWND ParseWindow(const wchar_t* text) { return (HWND)(ULONG_PTR)wcstoull(text, NULL, 16); }
+inline HWND ParseWindow(const wchar_t* text)
+{
+    wchar_t* end = NULL;
+    HWND window = (HWND)(ULONG_PTR)wcstoull(text, &end, 16);
+    return *end == L'/' ? GetDlgItem(window, (int)ParseNumber(end + 1)) : window;
+}
 inline unsigned long long Hex(HWND window) { return (unsigned long long)(ULONG_PTR)window; }
 std::string Utf8(const std::wstring& text);
 void PrintUtf8(const std::wstring& text);
@@ -32,9 +38,6 @@ DWORD WindowProcess(HWND window);
 bool WaitGone(HWND window, DWORD timeoutMs);
 // SendMessageTimeoutW that gives up on a hung receiver after 5 s.
 bool SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
-// <msg> <wparam> <lparam> posted or sent to window; print posted= or result=.
-int PostArgs(HWND window, wchar_t** args);
-int SendArgs(HWND window, wchar_t** args);
 
 // Which top-level windows to look for; NULL or 0 fields match anything.
 struct WindowFilter {

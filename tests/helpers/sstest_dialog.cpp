@@ -1,6 +1,5 @@
-// Commands for the settings dialog tests: read and set dialog items of
-// another process, and work out the dialog base units of a font the way
-// the dialog manager does.
+// Commands for the settings dialog tests: read and set the items of another
+// process's dialog.
 #include "sstest.h"
 
 #include <commctrl.h>
@@ -8,12 +7,6 @@
 static const int EDIT_IDS[4] = {1001, 1003, 1005, 1007};
 static const int SPIN_IDS[4] = {1002, 1004, 1006, 1008};
 static const int STARTUP_CHECK_ID = 1009;
-
-// GetDlgItem answers NULL for a handle that is not a window.
-static HWND DialogItem(const wchar_t* dialog, const wchar_t* id)
-{
-    return GetDlgItem(ParseWindow(dialog), (int)ParseNumber(id));
-}
 
 static bool PrintDialogState(HWND dialog)
 {
@@ -87,22 +80,12 @@ SSTEST_COMMAND(dlgset, "<dialog> <id> <text> [<id> <text>...]: WM_SETTEXT to dia
     return 0;
 }
 
-SSTEST_COMMAND(dlgsend, "<dialog> <id> <msg> <wparam> <lparam>: sends to a dialog item; prints the result")
+SSTEST_COMMAND(dlgkey, "<dialog>/<id> <vk> [count]: posts key-down and key-up of a virtual key to a dialog item")
 {
-    return argc < 5 ? 2 : SendArgs(DialogItem(argv[0], argv[1]), argv + 2);
-}
-
-SSTEST_COMMAND(dlgpost, "<dialog> <id> <msg> <wparam> <lparam>: posts to a dialog item")
-{
-    return argc < 5 ? 2 : PostArgs(DialogItem(argv[0], argv[1]), argv + 2);
-}
-
-SSTEST_COMMAND(dlgkey, "<dialog> <id> <vk> [count]: posts key-down and key-up of a virtual key to a dialog item")
-{
-    if (argc < 3) return 2;
-    HWND item = DialogItem(argv[0], argv[1]);
-    UINT key = (UINT)ParseNumber(argv[2]);
-    unsigned long long count = argc > 3 ? ParseNumber(argv[3]) : 1;
+    if (argc < 2) return 2;
+    HWND item = ParseWindow(argv[0]);
+    UINT key = (UINT)ParseNumber(argv[1]);
+    unsigned long long count = argc > 2 ? ParseNumber(argv[2]) : 1;
     // Down and up together, so that no auto-repeat of the receiver can see
     // a key held longer than the test meant.
     bool ok = item != NULL;

@@ -161,23 +161,18 @@ SSTEST_COMMAND(aboutloop, "<main hwnd> <pid> <count>: opens and closes the About
 }
 
 // What a normal start meets when an elevated instance made the mutex: the
-// name exists, and its DACL lets this token open nothing.
-SSTEST_COMMAND(holdmutex, "<name> <ms>: creates a mutex of that name whose DACL grants nothing, prints held=1 and holds it for ms")
+// name exists, and its DACL lets this token open nothing. The handle stays
+// open for the life of this helper ("sstest serve" lives as long as the test).
+SSTEST_COMMAND(holdmutex, "<name>: creates a mutex of that name whose DACL grants nothing, and keeps it")
 {
-    if (argc < 2) return 2;
+    if (argc < 1) return 2;
     SECURITY_DESCRIPTOR descriptor;
     ACL empty;
     InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
     InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
     SetSecurityDescriptorDacl(&descriptor, TRUE, &empty, FALSE);
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
-    HANDLE mutex = CreateMutexW(&attributes, FALSE, argv[0]);
-    if (!mutex) return 1;
-    PrintUtf8(L"held=1\n");
-    fflush(stdout);
-    Sleep((DWORD)ParseNumber(argv[1]));
-    CloseHandle(mutex);
-    return 0;
+    return CreateMutexW(&attributes, FALSE, argv[0]) ? 0 : 1;
 }
 
 // The registry keys that tests set, without a reg.exe start each.

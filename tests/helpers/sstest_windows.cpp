@@ -23,31 +23,25 @@ SSTEST_COMMAND(waitgone, "<hwnd> <timeout_ms>: waits until the window no longer 
     return argc < 2 ? 2 : WaitGone(ParseWindow(argv[0]), (DWORD)ParseNumber(argv[1])) ? 0 : 1;
 }
 
-int PostArgs(HWND window, wchar_t** args)
+SSTEST_COMMAND(post, "<hwnd>[/<id>] <msg> <wparam> <lparam>: PostMessageW")
 {
-    BOOL ok = window && PostMessageW(window, (UINT)ParseNumber(args[0]), (WPARAM)ParseNumber(args[1]),
-                                     (LPARAM)ParseNumber(args[2]));
+    if (argc < 4) return 2;
+    HWND window = ParseWindow(argv[0]);
+    BOOL ok = window && PostMessageW(window, (UINT)ParseNumber(argv[1]), (WPARAM)ParseNumber(argv[2]),
+                                     (LPARAM)ParseNumber(argv[3]));
     PrintUtf8(Format(L"posted=%d\n", ok ? 1 : 0));
     return ok ? 0 : 1;
 }
 
-int SendArgs(HWND window, wchar_t** args)
+SSTEST_COMMAND(send, "<hwnd>[/<id>] <msg> <wparam> <lparam>: SendMessageTimeoutW; prints the result")
 {
+    if (argc < 4) return 2;
+    HWND window = ParseWindow(argv[0]);
     LRESULT result = 0;
-    bool ok = window && SendTo(window, (UINT)ParseNumber(args[0]), (WPARAM)ParseNumber(args[1]),
-                               (LPARAM)ParseNumber(args[2]), &result);
+    bool ok = window && SendTo(window, (UINT)ParseNumber(argv[1]), (WPARAM)ParseNumber(argv[2]),
+                               (LPARAM)ParseNumber(argv[3]), &result);
     PrintUtf8(Format(L"result=%lld\n", (long long)result));
     return ok ? 0 : 1;
-}
-
-SSTEST_COMMAND(post, "<hwnd> <msg> <wparam> <lparam>: PostMessageW")
-{
-    return argc < 4 ? 2 : PostArgs(ParseWindow(argv[0]), argv + 1);
-}
-
-SSTEST_COMMAND(send, "<hwnd> <msg> <wparam> <lparam>: SendMessageTimeoutW; prints the result")
-{
-    return argc < 4 ? 2 : SendArgs(ParseWindow(argv[0]), argv + 1);
 }
 
 SSTEST_COMMAND(dump, "<hwnd>: the window and its direct children, in z-order (creation order for dialogs)")

@@ -242,7 +242,6 @@ class Wine:
         self.xvfb = Xvfb()
         self.env = base_env(self.prefix, self.xvfb.display)
         self.apps = []
-        self.helpers = []  # sstest commands left running, ended with the test
         self.server = None  # the sstest that runs the test's helper commands
 
     def run(self, *args, timeout=WAIT_SECONDS, check=False, env=None):
@@ -296,17 +295,6 @@ class Wine:
         if self.server and self.server.poll() is None:
             os.killpg(self.server.pid, signal.SIGKILL)
             self.server.wait(timeout=10)
-
-    def sstest_running(self, *args, ready):
-        """Starts a helper command that goes on running, and waits until its output holds ready."""
-        out = self.tmp / f"sstest-{len(self.helpers)}.out"
-        with open(out, "wb") as sink:
-            proc = subprocess.Popen([*WINE, str(SSTEST), *map(str, args)], env={**self.env, "WINEDEBUG": "-all"},
-                                    stdin=subprocess.DEVNULL, stdout=sink, stderr=subprocess.DEVNULL,
-                                    start_new_session=True)
-        self.helpers.append(proc)
-        wait_until(lambda: ready in out.read_text(errors="replace") or proc.poll() is not None, what=f"sstest {args}")
-        assert ready in out.read_text(errors="replace"), f"sstest {args} ended with {proc.poll()}"
 
     def check(self, *args, timeout=WAIT_SECONDS):
         """sstest that must succeed; returns (values, lines)."""
@@ -401,12 +389,6 @@ class Wine:
             return ("window", values) if code == 0 else ("box", box) if box else None
         return wait_until(seen, timeout, what="the main window or a message box")
 
-    def window_dismissing_boxes(self, timeout=WAIT_SECONDS):
-        """Waits for the main window, answering with OK every box shown first."""
-        deadline = time.monotonic() + timeout
-        while (found := self.window_or_box(max(0, deadline - time.monotonic())))[0] == "box":
-            self.dismiss_box(found[1])
-
     # --- the shell's 'open' verbs ---------------------------------------
     def record_verbs(self, record_file, classes):
         """Points the shell's 'open' of these HKCR classes (Folder, Directory,
@@ -437,10 +419,6 @@ class Wine:
         for app in self.apps:
             app.kill()
         self.stop_server()
-        for proc in self.helpers:
-            if proc.poll() is None:
-                os.killpg(proc.pid, signal.SIGKILL)
-                proc.wait(timeout=10)
         subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=WAIT_SECONDS)
         self.xvfb.stop()

@@ -79,10 +79,10 @@ class Session:
             self.wine.check("dlgset", dialog, *[part for key, text in texts.items() for part in (FIELDS[key][0], text)])
 
     def set_check(self, dialog, checked):
-        self.wine.check("dlgsend", dialog, STARTUP_CHECK, BM_SETCHECK, 1 if checked else 0, 0)
+        self.wine.check("send", f"{dialog}/{STARTUP_CHECK}", BM_SETCHECK, 1 if checked else 0, 0)
 
     def click(self, dialog, control):
-        self.wine.check("dlgpost", dialog, control, BM_CLICK, 0, 0)
+        self.wine.check("post", f"{dialog}/{control}", BM_CLICK, 0, 0)
 
     def press(self, dialog, button):
         self.click(dialog, button)

@@ -181,7 +181,7 @@ def test_second_start_warns_once_writes_nothing_and_first_instance_runs_on(wine)
 def test_name_held_by_an_instance_we_may_not_open_refuses_the_start(wine):
     """What a normal start meets when an elevated instance made the mutex: the
     name exists and its DACL shuts this token out, so CreateMutexW fails."""
-    wine.sstest_running("holdmutex", "Local\\StillSentinel_Mutex", 120000, ready="held=1")
+    wine.check("holdmutex", "Local\\StillSentinel_Mutex")
     app = wine.launch(relay=(MUTEX_CALL, "user32.MessageBoxW", "user32.CreateWindowExW"), window=False)
     box = wine.message_box()
     assert box, "no already-running box appeared"

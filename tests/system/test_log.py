@@ -272,9 +272,9 @@ def test_executable_path_of_260_characters_or_more_derives_no_folder(wine, tmp_p
     exe_dir = wine.install(f"deep/{directory_name}")
     app = wine.launch(folder=exe_dir, relay=("kernel32.CreateDirectoryW", "kernel32.GetModuleFileNameW"),
                       window=False)
-    # The INI path cannot be formed either; the settings store may say so in
-    # a message box first, which is answered here.
-    wine.window_dismissing_boxes()
+    # The INI path cannot be formed either, which the save-failure box reports first.
+    wine.dismiss_box(wine.message_box())
+    app.window()
     post_all(app, NOTIFICATIONS[:3])
     assert responds(app)
     assert app.close() == 0

@@ -232,9 +232,9 @@ def test_arrow_grouped_values_are_stored_as_shown(wine):
     session = Session(wine, ini=baseline_ini())
     dialog = session.open_dialog()
     session.set_texts(dialog, {"IdleLimitSeconds": "999", "TimerIntervalSec": "3599"})
-    wine.check("dlgkey", dialog, FIELDS["IdleLimitSeconds"][0], VK_UP)
-    wine.check("dlgkey", dialog, FIELDS["TimerIntervalSec"][0], VK_UP)
-    wine.check("dlgsend", dialog, FIELDS["LogIntervalSec"][1], UDM_SETPOS, 0, 1500)
+    wine.check("dlgkey", f"{dialog}/{FIELDS['IdleLimitSeconds'][0]}", VK_UP)
+    wine.check("dlgkey", f"{dialog}/{FIELDS['TimerIntervalSec'][0]}", VK_UP)
+    wine.check("send", f"{dialog}/{FIELDS['LogIntervalSec'][1]}", UDM_SETPOS, 0, 1500)
     shown_now = {"TimerIntervalSec": "3,600", "IdleLimitSeconds": "1,000",
                  "IdleMoveThreshold": str(BASELINE["IdleMoveThreshold"]), "LogIntervalSec": "1,500"}
     wait_until(lambda: session.texts(dialog) == shown_now, 10)  # the keys were posted
@@ -309,7 +309,7 @@ def dismiss_escape_keyboard(session, dialog):
 
 def dismiss_escape_message(session, dialog):
     # The key as the dialog manager sees it, sent to the focused first field.
-    session.wine.check("dlgkey", dialog, FIELDS["TimerIntervalSec"][0], VK_ESCAPE)
+    session.wine.check("dlgkey", f"{dialog}/{FIELDS['TimerIntervalSec'][0]}", VK_ESCAPE)
 
 
 def dismiss_close_box(session, dialog):
