@@ -8,6 +8,8 @@ CLASS_ORDINALS = {0x80: "BUTTON", 0x81: "EDIT", 0x82: "STATIC", 0x83: "LISTBOX",
 # The templates as they must be built, written once for the resource tests and
 # the tests of the live dialogs and menu.
 DIALOG_STYLE = 0x80C808C0  # WS_POPUP|WS_CAPTION|WS_SYSMENU|DS_CENTER|DS_MODALFRAME|DS_SETFONT
+# What a shown dialog adds: WS_VISIBLE, WS_CLIPSIBLINGS (every top-level window) and DS_3DLOOK.
+ADDED_BY_SYSTEM = 0x10000000 | 0x04000000 | 0x4
 SETTINGS_SIZE = (180, 140)
 # id, class, text, style, (x, y, width, height) in dialog units, in creation order.
 SETTINGS_CONTROLS = [

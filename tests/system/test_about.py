@@ -11,11 +11,9 @@ import re
 from about_support import BLUE, IDC_ABOUT_ICON, IDC_ABOUT_LINK, RED, AboutApp, control
 from conftest import ABOUT_TITLE, DIALOG_CLASS, IDM_EXIT, IDOK, WM_CLOSE, WM_COMMAND, centre, parse_fields, parse_rect
 from relay import low32
-from resources import ABOUT_CONTROLS as CONTROLS, DIALOG_STYLE, LINK, NOTICE
+from resources import ABOUT_CONTROLS as CONTROLS, ADDED_BY_SYSTEM, DIALOG_STYLE, LINK, NOTICE
 from waits import stays, wait_until
 
-# WS_VISIBLE, WS_CLIPSIBLINGS (every top-level window) and DS_3DLOOK (the dialog manager's own)
-ADDED_BY_SYSTEM = 0x10000000 | 0x04000000 | 0x4
 LINK_NORMAL, LINK_HOT = 0x00FF0000, 0x000000FF
 TRANSPARENT, OPAQUE = 1, 2
 GWLP_WNDPROC = 0xFFFFFFFC            # -4 as the relay trace prints it

@@ -12,13 +12,11 @@ from dialog_support import (
     WM_SYSCOMMAND, Session, function, startup_folder, strings,
 )
 from ini import KEYS, ini_bytes
-from resources import DIALOG_STYLE, SETTINGS_CONTROLS as CONTROLS, SETTINGS_SIZE as DIALOG_SIZE
+from resources import ADDED_BY_SYSTEM, DIALOG_STYLE, SETTINGS_CONTROLS as CONTROLS, SETTINGS_SIZE as DIALOG_SIZE
 from waits import stays, wait_until
 
 WS_BORDER = 0x00800000
 WS_VISIBLE = 0x10000000
-WS_CLIPSIBLINGS = 0x04000000
-DS_3DLOOK = 0x0004
 WS_EX_CLIENTEDGE = 0x00000200
 
 RANGES = {"TimerIntervalSec": (1, 3600), "IdleLimitSeconds": (5, 32767),
@@ -118,7 +116,7 @@ def test_dialog_opens_as_built_with_current_values_and_ranges(wine):
     # The dialog manager adds visibility, sibling clipping and the 3-D look;
     # every template bit must still be there and nothing else added.
     assert style & DIALOG_STYLE == DIALOG_STYLE
-    assert style & ~DIALOG_STYLE & 0xFFFFFFFF == style & (WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK)
+    assert style & ~DIALOG_STYLE & 0xFFFFFFFF == style & ADDED_BY_SYSTEM
     assert style & WS_VISIBLE
 
     created = []
