@@ -81,6 +81,11 @@ def parse_fields(line):
     return kind, dict(part.split("=", 1) for part in parts if "=" in part)
 
 
+def hex_handle(hwnd):
+    """A window handle as the helper takes it: hex, given as a number or already as text."""
+    return f"{hwnd:x}" if isinstance(hwnd, int) else hwnd
+
+
 def parse_rect(text):
     return tuple(int(v) for v in text.split(","))
 
@@ -303,7 +308,7 @@ class Wine:
         return values, lines
 
     def post(self, hwnd, message, wparam=0, lparam=0):
-        values, _ = self.check("post", f"{hwnd:x}" if isinstance(hwnd, int) else hwnd, message, wparam, lparam)
+        values, _ = self.check("post", hex_handle(hwnd), message, wparam, lparam)
         assert values.get("posted") == "1", f"post of {message:#x} was refused"
 
     def install(self, name="app"):
@@ -339,8 +344,7 @@ class Wine:
         return self.sstest("wait", cls, title, 0)[0] == 0
 
     def wait_gone(self, hwnd, timeout=WAIT_SECONDS):
-        return self.sstest("waitgone", f"{hwnd:x}" if isinstance(hwnd, int) else hwnd, int(timeout * 1000),
-                           timeout=timeout)[0] == 0
+        return self.sstest("waitgone", hex_handle(hwnd), int(timeout * 1000), timeout=timeout)[0] == 0
 
     def windows(self, pid=0):
         """Top-level windows (of pid) and their descendants as dicts: level
@@ -355,7 +359,7 @@ class Wine:
 
     def dump(self, hwnd):
         """(the window, [its direct children]) as dicts, or (None, []) once it is gone."""
-        code, _, lines = self.sstest("dump", f"{hwnd:x}" if isinstance(hwnd, int) else hwnd)
+        code, _, lines = self.sstest("dump", hex_handle(hwnd))
         entries = []
         for kind, fields in map(parse_fields, lines if code == 0 else []):
             if kind in ("window", "child"):

@@ -134,5 +134,4 @@ def lines_in(path):
 
 def log_texts(folder, user=USER):
     """The event texts of the whole lines of every daily file beside the exe in folder, day by day."""
-    files = sorted(log_folder(folder, user).glob("*.txt")) if log_folder(folder, user).is_dir() else []
-    return [text for path in files for text in lines_in(path)]
+    return [text for path in sorted(log_folder(folder, user).glob("*.txt")) for text in lines_in(path)]
