@@ -1,59 +1,61 @@
 #include "log/log_events.h"
 
-
 #include "app/session_api.h"
+#include "log/event_texts.h"
 #include "log/format_bounded.h"
 #include "log/log_file.h"
 
-const wchar_t START_TEXT[] = L"StillSentinelが起動しました。";
-const wchar_t EXIT_TEXT[] = L"StillSentinelが終了しました。";
+const wchar_t START_TEXT[] = EVENT_WIDE(EVENT_TEXT_START);
+const wchar_t EXIT_TEXT[] = EVENT_WIDE(EVENT_TEXT_EXIT);
 
-const wchar_t* const SessionStateLabels[10] = {
-    L"アクティブ", L"接続済み", L"接続問い合わせ中", L"シャドウ", L"切断済み",
-    L"アイドル", L"待機中", L"リセット中", L"ダウン", L"初期化中",
-};
+// Widened one by one: the shared list is of UTF-8 literals.
+#define EVENT_WIDE_LABELS(a, b, c, d, e, f, g, h, i, j)                                         \
+    EVENT_WIDE(a), EVENT_WIDE(b), EVENT_WIDE(c), EVENT_WIDE(d), EVENT_WIDE(e), EVENT_WIDE(f), \
+        EVENT_WIDE(g), EVENT_WIDE(h), EVENT_WIDE(i), EVENT_WIDE(j)
+#define EVENT_WIDE_LABEL_LIST(list) EVENT_WIDE_LABELS(list)
+const wchar_t* const SessionStateLabels[10] = {EVENT_WIDE_LABEL_LIST(EVENT_STATE_LABELS)};
 
 const wchar_t* ChooseSessionEndText(WPARAM wParam, LPARAM lParam)
 {
-    if (wParam == 0) return L"セッション終了がキャンセルされました。";
-    if ((uint32_t)lParam & 0x80000000u) return L"セッション終了（ログオフ）開始。";
-    return L"セッション終了（シャットダウン／再起動）開始。";
+    if (wParam == 0) return EVENT_WIDE(EVENT_TEXT_END_CANCELLED);
+    if ((uint32_t)lParam & 0x80000000u) return EVENT_WIDE(EVENT_TEXT_END_LOGOFF);
+    return EVENT_WIDE(EVENT_TEXT_END_SHUTDOWN);
 }
 
 const wchar_t* ChoosePowerEventText(WPARAM wParam, wchar_t* eventText, size_t capacity)
 {
     switch (wParam) {
-    case 4: return L"システムがサスペンド状態に入りました。";
-    case 6: return L"システムがクリティカル復帰しました。";
-    case 7: return L"システムがサスペンドから復帰しました。";
+    case 4: return EVENT_WIDE(EVENT_TEXT_SUSPEND);
+    case 6: return EVENT_WIDE(EVENT_TEXT_RESUME_CRITICAL);
+    case 7: return EVENT_WIDE(EVENT_TEXT_RESUME);
     }
-    FormatBounded(eventText, capacity, L"電源イベント：%u", (unsigned)(uint32_t)wParam);
+    FormatBounded(eventText, capacity, EVENT_WIDE(EVENT_PREFIX_POWER) L"%u", (unsigned)(uint32_t)wParam);
     return eventText;
 }
 
 const wchar_t* ChooseSessionChangeText(WPARAM wParam, wchar_t* eventText, size_t capacity)
 {
     switch (wParam) {
-    case 5: return L"ユーザーがログオンしました。";
-    case 6: return L"ユーザーがログオフしました。";
-    case 7: return L"ワークステーションがロックされました。";
-    case 8: return L"ワークステーションのロックが解除されました。";
+    case 5: return EVENT_WIDE(EVENT_TEXT_LOGON);
+    case 6: return EVENT_WIDE(EVENT_TEXT_LOGOFF);
+    case 7: return EVENT_WIDE(EVENT_TEXT_LOCK);
+    case 8: return EVENT_WIDE(EVENT_TEXT_UNLOCK);
     }
-    FormatBounded(eventText, capacity, L"セッション変更イベント：%u", (unsigned)(uint32_t)wParam);
+    FormatBounded(eventText, capacity, EVENT_WIDE(EVENT_PREFIX_SESSION_CHANGE) L"%u", (unsigned)(uint32_t)wParam);
     return eventText;
 }
 
 const wchar_t* SessionStateLabel(int32_t state)
 {
     if ((uint32_t)state < ARRAYSIZE(SessionStateLabels)) return SessionStateLabels[state];
-    return L"不明";
+    return EVENT_WIDE(EVENT_STATE_UNKNOWN);
 }
 
 const wchar_t* ChooseSessionStateText(SessionQueryResult result, int32_t state, wchar_t* eventText, size_t capacity)
 {
-    if (result == SESSION_QUERY_NO_CONSOLE) return L"アクティブなセッションがありません。";
-    if (result == SESSION_QUERY_FAILED) return L"セッション状態の取得に失敗しました。";
-    FormatBounded(eventText, capacity, L"セッション状態: %s", SessionStateLabel(state));
+    if (result == SESSION_QUERY_NO_CONSOLE) return EVENT_WIDE(EVENT_TEXT_NO_SESSION);
+    if (result == SESSION_QUERY_FAILED) return EVENT_WIDE(EVENT_TEXT_STATE_FAILED);
+    FormatBounded(eventText, capacity, EVENT_WIDE(EVENT_PREFIX_SESSION_STATE) L"%s", SessionStateLabel(state));
     return eventText;
 }
 
