@@ -1,0 +1,28 @@
+// Calendar arithmetic on local civil time, without time zones or the C library's
+// clock functions, so that every platform gives the same answers.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "report_model.h"
+
+constexpr int64_t SECONDS_PER_DAY = 86400;
+
+struct CivilDate {
+    int year = 1970, month = 1, day = 1;
+};
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+int64_t DaysFromCivil(int year, int month, int day);
+CivilDate CivilFromDays(int64_t days);
+bool IsValidDate(int year, int month, int day);
+
+// Floor division, for times before 1970 as well.
+int64_t FloorDiv(int64_t a, int64_t b);
+
+// "2026-12-07"
+std::string FormatDate(int64_t days);
+// "2026-12-07T09:00:00"
+std::string FormatIsoTime(CivilSeconds t);
+// Whole seconds as h:mm:ss, hours unbounded ("25:30:00").
+std::string FormatDuration(int64_t seconds);

@@ -1,0 +1,80 @@
+// The report's data: what the reader finds in the daily logs and the per-day
+// figures computed from them. Plain records, no platform types.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Local civil time in seconds since 1970-01-01 00:00:00. The log carries no
+// UTC offset, so there is no time zone anywhere in the report.
+using CivilSeconds = int64_t;
+
+enum class State : uint8_t { Active, Locked, Suspended, Off };
+
+// Where a line came from: an index into Source::files, and its 1-based line.
+struct Record {
+    uint32_t file = 0;
+    uint32_t line = 0;
+};
+
+// One stretch of a day's bar, [begin, end), in a single state.
+struct Interval {
+    CivilSeconds begin = 0;
+    CivilSeconds end = 0;
+    State state = State::Active;
+    Record opened;  // the line that began it
+    Record closed;  // the line that ended it
+};
+
+enum class MarkKind : uint8_t { Start, Exit, AbnormalEnd };
+
+struct Mark {
+    CivilSeconds at = 0;
+    MarkKind kind = MarkKind::Start;
+    Record record;
+};
+
+enum DayFlag : uint32_t {
+    FLAG_ABNORMAL_END = 1u << 0,
+    FLAG_TWO_INSTANCES = 1u << 1,
+    FLAG_CLOCK_JUMP = 1u << 2,
+    FLAG_TORN_LINE = 1u << 3,
+    FLAG_BAD_LINES = 1u << 4,
+};
+// The flags' words, in bit order, as they appear in every output.
+extern const char* const DayFlagNames[5];
+
+struct DayRow {
+    std::string source;  // place/user_log, '/'-separated; the user alone when merged
+    std::string user;
+    std::string place;
+    int64_t day = 0;     // the day's start date, in days since 1970-01-01
+    CivilSeconds first = 0;
+    CivilSeconds last = 0;
+    int64_t spanS = 0, activeS = 0, lockedS = 0, suspendedS = 0, offS = 0;
+    int64_t starts = 0, exits = 0, locks = 0, unlocks = 0, suspends = 0, resumes = 0, badLines = 0;
+    int64_t heartbeatS = 0;
+    uint32_t flags = 0;
+    // Every covered stretch of the whole day (from the day start to the next),
+    // in time order; the figures count only [first, last), which they cover whole.
+    std::vector<Interval> intervals;
+    // Starts, exits and abnormal ends on that day (also outside first..last).
+    std::vector<Mark> marks;
+    // Display names of the files that Record::file indexes ("PC001/tanaka_log/20261207.txt").
+    const std::vector<std::string>* files = nullptr;
+};
+
+// Something met in the input that a person should know about.
+struct Problem {
+    std::string file;  // as displayed: relative to the root it was found under
+    uint32_t line = 0; // 0 when it concerns the whole file
+    std::string message;
+};
+
+struct Report {
+    std::vector<DayRow> rows;        // by source, then day
+    std::vector<Problem> problems;   // in the order of sources and files
+    CivilSeconds dayStartS = 0;      // seconds after midnight at which a day begins
+    // Owns the file-name lists the rows point into.
+    std::vector<std::vector<std::string>> fileNames;
+};

@@ -1,0 +1,33 @@
+// From one source's lines to its per-day figures: the states, the gaps, the
+// day boundaries, and the union of several sources for --merge-users.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "line_reader.h"
+#include "report_model.h"
+
+struct TimelineOptions {
+    CivilSeconds dayStartS = 0;  // seconds after midnight
+    int64_t gapS = 0;            // 0: three heartbeats, found in the data
+    bool hasFrom = false, hasTo = false;
+    int64_t fromDay = 0, toDay = 0;  // days since 1970-01-01, inclusive
+};
+
+struct SourceIdentity {
+    std::string source, user, place;
+};
+
+struct SourceTimeline;  // the state of one source's stream
+
+// Feed a source's files in date order (copies of one date one after the other),
+// then finish it. fileDay is the file name's date in days since 1970-01-01;
+// fileIndex indexes the source's list of file names.
+SourceTimeline* StartSource(const SourceIdentity& identity, const TimelineOptions& options);
+void FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileIndex, int64_t fileDay);
+// The source's rows, by day, and frees the timeline.
+std::vector<DayRow> FinishSource(SourceTimeline* timeline);
+
+// One row per user and day: the union of that user's sources.
+std::vector<DayRow> MergeUsers(const std::vector<DayRow>& rows, const TimelineOptions& options);
