@@ -2,6 +2,7 @@
 // figures computed from them. Plain records, no platform types.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,9 @@ struct DayRow {
     std::vector<Interval> intervals;
     // Starts, exits and abnormal ends on that day (also outside first..last).
     std::vector<Mark> marks;
-    // Display names of the files that Record::file indexes ("PC001/tanaka_log/20261207.txt").
-    const std::vector<std::string>* files = nullptr;
+    // Display names of the files that Record::file indexes ("PC001/tanaka_log/20261207.txt"),
+    // shared by the rows of one source (and of one user when merged).
+    std::shared_ptr<const std::vector<std::string>> files;
 };
 
 // Something met in the input that a person should know about.
@@ -75,6 +77,4 @@ struct Report {
     std::vector<DayRow> rows;        // by source, then day
     std::vector<Problem> problems;   // in the order of sources and files
     CivilSeconds dayStartS = 0;      // seconds after midnight at which a day begins
-    // Owns the file-name lists the rows point into.
-    std::vector<std::vector<std::string>> fileNames;
 };

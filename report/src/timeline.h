@@ -2,6 +2,7 @@
 // day boundaries, and the union of several sources for --merge-users.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,9 @@ struct SourceTimeline;  // the state of one source's stream
 // Feed a source's files in date order (copies of one date one after the other),
 // then finish it. fileDay is the file name's date in days since 1970-01-01;
 // fileIndex indexes the source's list of file names.
-SourceTimeline* StartSource(const SourceIdentity& identity, const TimelineOptions& options);
+// files: the display names of the source's files, which the rows keep.
+SourceTimeline* StartSource(const SourceIdentity& identity, const TimelineOptions& options,
+                            std::shared_ptr<const std::vector<std::string>> files);
 void FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileIndex, int64_t fileDay);
 // The source's rows, by day, and frees the timeline.
 std::vector<DayRow> FinishSource(SourceTimeline* timeline);
