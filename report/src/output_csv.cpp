@@ -1,0 +1,106 @@
+#include <string>
+
+#include "civil_time.h"
+#include "cp932.h"
+#include "outputs.h"
+
+const ReportColumn ReportColumns[REPORT_COLUMN_COUNT] = {
+    {"source", "ソース"},
+    {"user", "ユーザー"},
+    {"place", "場所"},
+    {"date", "日付"},
+    {"first", "開始時刻"},
+    {"last", "終了時刻"},
+    {"span_s", "経過時間"},
+    {"active_s", "在席時間"},
+    {"locked_s", "ロック時間"},
+    {"suspended_s", "スリープ時間"},
+    {"off_s", "オフ時間"},
+    {"starts", "起動回数"},
+    {"exits", "終了回数"},
+    {"locks", "ロック回数"},
+    {"unlocks", "ロック解除回数"},
+    {"suspends", "スリープ回数"},
+    {"resumes", "復帰回数"},
+    {"bad_lines", "不正行数"},
+    {"heartbeat_s", "記録間隔（秒）"},
+    {"flags", "フラグ"},
+};
+
+static const char UTF8_BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
+
+std::string FormatBusinessTime(CivilSeconds t, int64_t day)
+{
+    return FormatDuration(t - day * SECONDS_PER_DAY);
+}
+
+std::string JoinFlagNames(uint32_t flags, std::string_view separator)
+{
+    std::string joined;
+    for (size_t bit = 0; bit < 5; ++bit) {
+        if (!(flags & (1u << bit))) continue;
+        if (!joined.empty()) joined += separator;
+        joined += DayFlagNames[bit];
+    }
+    return joined;
+}
+
+std::string QuoteCsvField(std::string_view text)
+{
+    std::string field;
+    // Excel runs a cell that starts like this as a formula, even from a CSV.
+    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@')) field += '\'';
+    field += text;
+    if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+    std::string quoted = "\"";
+    for (char c : field) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+static void AppendRecord(std::string& out, const std::string* fields)
+{
+    for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) {
+        if (column > 0) out += ',';
+        out += QuoteCsvField(fields[column]);
+    }
+    out += "\r\n";
+}
+
+std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable)
+{
+    std::string text;
+    std::string headings[REPORT_COLUMN_COUNT];
+    for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) headings[column] = ReportColumns[column].heading;
+    AppendRecord(text, headings);
+    for (const DayRow& row : report.rows) {
+        const std::string fields[REPORT_COLUMN_COUNT] = {
+            MakeValidUtf8(row.source),
+            MakeValidUtf8(row.user),
+            MakeValidUtf8(row.place),
+            FormatDate(row.day),
+            FormatBusinessTime(row.first, row.day),
+            FormatBusinessTime(row.last, row.day),
+            FormatDuration(row.spanS),
+            FormatDuration(row.activeS),
+            FormatDuration(row.lockedS),
+            FormatDuration(row.suspendedS),
+            FormatDuration(row.offS),
+            std::to_string(row.starts),
+            std::to_string(row.exits),
+            std::to_string(row.locks),
+            std::to_string(row.unlocks),
+            std::to_string(row.suspends),
+            std::to_string(row.resumes),
+            std::to_string(row.badLines),
+            std::to_string(row.heartbeatS),
+            JoinFlagNames(row.flags, " "),
+        };
+        AppendRecord(text, fields);
+    }
+    if (encoding == CSV_CP932) return EncodeCp932(text, unmappable);
+    if (unmappable) *unmappable = 0;
+    return UTF8_BYTE_ORDER_MARK + text;
+}

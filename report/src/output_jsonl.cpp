@@ -1,0 +1,87 @@
+#include <string>
+
+#include "civil_time.h"
+#include "cp932.h"
+#include "outputs.h"
+
+std::string QuoteJsonString(std::string_view text)
+{
+    static const char HEX[] = "0123456789abcdef";
+    std::string valid = MakeValidUtf8(text);
+    std::string out;
+    out.reserve(valid.size() + 2);
+    out += '"';
+    for (char c : valid) {
+        uint8_t byte = (uint8_t)c;
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (byte < 0x20) {
+                out += "\\u00";
+                out += HEX[byte >> 4];
+                out += HEX[byte & 0xF];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+static void AppendMember(std::string& out, size_t column, const std::string& value)
+{
+    out += column == 0 ? "{\"" : ",\"";
+    out += ReportColumns[column].key;
+    out += "\":";
+    out += value;
+}
+
+static std::string FormatFlagList(uint32_t flags)
+{
+    std::string list = "[";
+    for (size_t bit = 0; bit < 5; ++bit) {
+        if (!(flags & (1u << bit))) continue;
+        if (list.size() > 1) list += ',';
+        list += QuoteJsonString(DayFlagNames[bit]);
+    }
+    return list + "]";
+}
+
+std::string FormatJsonLines(const Report& report)
+{
+    std::string out;
+    for (const DayRow& row : report.rows) {
+        const std::string values[REPORT_COLUMN_COUNT] = {
+            QuoteJsonString(row.source),
+            QuoteJsonString(row.user),
+            QuoteJsonString(row.place),
+            QuoteJsonString(FormatDate(row.day)),
+            QuoteJsonString(FormatIsoTime(row.first)),
+            QuoteJsonString(FormatIsoTime(row.last)),
+            std::to_string(row.spanS),
+            std::to_string(row.activeS),
+            std::to_string(row.lockedS),
+            std::to_string(row.suspendedS),
+            std::to_string(row.offS),
+            std::to_string(row.starts),
+            std::to_string(row.exits),
+            std::to_string(row.locks),
+            std::to_string(row.unlocks),
+            std::to_string(row.suspends),
+            std::to_string(row.resumes),
+            std::to_string(row.badLines),
+            std::to_string(row.heartbeatS),
+            FormatFlagList(row.flags),
+        };
+        for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) AppendMember(out, column, values[column]);
+        out += "}\n";
+    }
+    return out;
+}

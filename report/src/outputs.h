@@ -1,0 +1,45 @@
+// The report's three outputs: JSON Lines, CSV for Excel and one HTML page.
+// Every number is formatted by integer code and nothing depends on the clock,
+// the locale or the platform, so every build writes identical bytes.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "report_model.h"
+
+enum CsvEncoding { CSV_UTF8, CSV_CP932 };
+
+// The columns of a row, in output order: the JSON key and the CSV heading.
+struct ReportColumn {
+    const char* key;
+    const char* heading;
+};
+constexpr size_t REPORT_COLUMN_COUNT = 20;
+extern const ReportColumn ReportColumns[REPORT_COLUMN_COUNT];
+
+// One object per row, LF after each; UTF-8 without a byte-order mark.
+std::string FormatJsonLines(const Report& report);
+
+// RFC 4180 with CR LF, Japanese headings. CSV_UTF8 starts with a byte-order
+// mark (Japanese Excel reads a file without one as CP932). With CSV_CP932,
+// *unmappable (when given) receives how many characters became '?'.
+std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable);
+
+// One self-contained page: a timeline bar per source and day, the figures, the
+// problems met in the input.
+std::string FormatHtml(const Report& report);
+
+// The pieces, for the formats and their tests.
+// A JSON string literal, quotes included; malformed UTF-8 becomes U+FFFD.
+std::string QuoteJsonString(std::string_view text);
+// A CSV field: guarded against formulas (' before = + - @) and quoted when it
+// holds a comma, a quote, CR or LF.
+std::string QuoteCsvField(std::string_view text);
+// Text for HTML content and attribute values.
+std::string EscapeHtml(std::string_view text);
+// The time as hours:mm:ss counted from midnight of the given date, so that a
+// business day past midnight reads 25:30:00 and one that ends at midnight 24:00:00.
+std::string FormatBusinessTime(CivilSeconds t, int64_t day);
+// The flags' words, in bit order, joined by the separator.
+std::string JoinFlagNames(uint32_t flags, std::string_view separator);

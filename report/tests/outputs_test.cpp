@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "civil_time.h"
+#include "cp932.h"
+#include "outputs.h"
+
+static const int64_t DEC_7 = DaysFromCivil(2026, 12, 7);
+
+static CivilSeconds At(int64_t day, int hour, int minute, int second)
+{
+    return day * SECONDS_PER_DAY + hour * 3600 + minute * 60 + second;
+}
+
+// A day from 09:00 to 18:00 with one of everything, so every column differs.
+static DayRow MakeRow(std::string source, std::string user, std::string place)
+{
+    DayRow row;
+    row.source = std::move(source);
+    row.user = std::move(user);
+    row.place = std::move(place);
+    row.day = DEC_7;
+    row.first = At(DEC_7, 9, 0, 0);
+    row.last = At(DEC_7, 18, 0, 0);
+    row.spanS = 32400;
+    row.activeS = 27000;
+    row.lockedS = 3600;
+    row.suspendedS = 1200;
+    row.offS = 600;
+    row.starts = 1;
+    row.exits = 2;
+    row.locks = 3;
+    row.unlocks = 4;
+    row.suspends = 5;
+    row.resumes = 6;
+    row.badLines = 7;
+    row.heartbeatS = 10;
+    return row;
+}
+
+static std::vector<std::string> SplitLines(const std::string& text, const std::string& end)
+{
+    std::vector<std::string> lines;
+    size_t start = 0, found;
+    while ((found = text.find(end, start)) != std::string::npos) {
+        lines.push_back(text.substr(start, found - start));
+        start = found + end.size();
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+TEST(Cp932, EncodesEveryKindOfCharacterAndCountsTheUnmappable)
+{
+    struct Case {
+        const char* utf8;
+        const char* expected;
+        size_t unmappable;
+    } cases[] = {
+        {"abc ~\\\t", "abc ~\\\t", 0},
+        {"\xE3\x81\x82\xE3\x82\xA2", "\x82\xA0\x83\x41", 0},                // あア
+        {"\xE6\xBC\xA2\xE5\xAD\x97", "\x8A\xBF\x8E\x9A", 0},                // 漢字
+        {"\xEF\xBD\x9E", "\x81\x60", 0},                                    // ～ U+FF5E
+        {"\xEF\xBC\x8D", "\x81\x7C", 0},                                    // － U+FF0D
+        {"\xE2\x91\xA0\xE9\xAB\x99", "\x87\x40\xFB\xFC", 0},                // ① and 髙, the vendor rows
+        {"\xEF\xBD\xB1\xEF\xBE\x9F", "\xB1\xDF", 0},                        // ｱﾟ half-width
+        {"\xE3\x80\x9C", "?", 1},                                           // 〜 U+301C, no round trip
+        {"\xE2\x88\x92", "?", 1},                                           // − U+2212, no round trip
+        {"a\xF0\x9F\x98\x80z", "a?z", 1},                                   // outside the BMP
+        {"\xC2\x80\xC2\xA0", "??", 2},                                      // no C1 controls or NBSP
+        {"x\xFF\xE3\x81", "x??", 2},                                        // malformed input
+        {"\xE3\x80\x9C\xE3\x80\x9C\xE3\x81\x82", "??\x82\xA0", 2},
+    };
+    for (const Case& c : cases) {
+        size_t unmappable = 99;
+        EXPECT_EQ(EncodeCp932(c.utf8, &unmappable), c.expected) << c.utf8;
+        EXPECT_EQ(unmappable, c.unmappable) << c.utf8;
+    }
+    EXPECT_EQ(EncodeCp932("\xE3\x80\x9C", nullptr), "?");
+}
+
+TEST(Utf8, MalformedSequencesBecomeOneReplacementEach)
+{
+    const std::string R = "\xEF\xBF\xBD";
+    struct Case {
+        std::string input, expected;
+    } cases[] = {
+        {"plain \xE6\x97\xA5 \xF0\x9F\x98\x80", "plain \xE6\x97\xA5 \xF0\x9F\x98\x80"},
+        {"\xEF\xBF\xBD", R},                    // a real U+FFFD stays one
+        {"\xC0\xAF", R + R},                    // overlong
+        {"\xE0\x80\xAF", R + R + R},            // overlong, three bytes
+        {"\xED\xA0\x80", R + R + R},            // surrogate
+        {"\xF4\x90\x80\x80", R + R + R + R},    // past U+10FFFF
+        {"\xE3\x81" "a", R + "a"},              // cut off: one replacement
+        {"\xF0\x9F\x98", R},
+        {"\x80\xBF", R + R},                    // stray continuations
+    };
+    for (const Case& c : cases) EXPECT_EQ(MakeValidUtf8(c.input), c.expected);
+}
+
+TEST(JsonLines, EscapesStringsAndKeepsTextValid)
+{
+    struct Case {
+        std::string input, expected;
+    } cases[] = {
+        {"plain/path", "\"plain/path\""},
+        {"say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
+        {"\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
+        {std::string("\x01\x1f\x00\x7f", 4), "\"\\u0001\\u001f\\u0000\x7f\""},
+        {"\xE7\x94\xB0\xE4\xB8\xAD", "\"\xE7\x94\xB0\xE4\xB8\xAD\""},
+        {"a\xFF" "b", "\"a\xEF\xBF\xBD" "b\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(QuoteJsonString(c.input), c.expected);
+}
+
+TEST(JsonLines, OneObjectPerRowWithTheKeysInOrder)
+{
+    Report report;
+    report.rows.push_back(MakeRow("PC001/tanaka_log", "tanaka", "PC001"));
+    DayRow late = MakeRow("PC001/tanaka_log", "tanaka", "PC001");
+    late.day = DEC_7 + 1;
+    late.first = At(DEC_7 + 1, 22, 0, 0);
+    late.last = At(DEC_7 + 2, 0, 0, 0);
+    late.flags = FLAG_ABNORMAL_END | FLAG_CLOCK_JUMP | FLAG_BAD_LINES;
+    report.rows.push_back(late);
+
+    std::string out = FormatJsonLines(report);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.find('\r'), std::string::npos);
+    EXPECT_NE(out[0], '\xEF') << "no byte-order mark";
+    std::vector<std::string> lines = SplitLines(out, "\n");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(out.back(), '\n');
+    EXPECT_EQ(lines[0],
+              "{\"source\":\"PC001/tanaka_log\",\"user\":\"tanaka\",\"place\":\"PC001\",\"date\":\"2026-12-07\","
+              "\"first\":\"2026-12-07T09:00:00\",\"last\":\"2026-12-07T18:00:00\",\"span_s\":32400,"
+              "\"active_s\":27000,\"locked_s\":3600,\"suspended_s\":1200,\"off_s\":600,\"starts\":1,"
+              "\"exits\":2,\"locks\":3,\"unlocks\":4,\"suspends\":5,\"resumes\":6,\"bad_lines\":7,"
+              "\"heartbeat_s\":10,\"flags\":[]}");
+    // A day that ends at midnight ends at the next date's first instant.
+    EXPECT_NE(lines[1].find("\"date\":\"2026-12-08\",\"first\":\"2026-12-08T22:00:00\","
+                            "\"last\":\"2026-12-09T00:00:00\""),
+              std::string::npos)
+        << lines[1];
+    EXPECT_NE(lines[1].find("\"flags\":[\"abnormal_end\",\"clock_jump\",\"bad_lines\"]}"), std::string::npos)
+        << lines[1];
+}
+
+TEST(Csv, FieldsAreQuotedAndGuardedAgainstFormulas)
+{
+    struct Case {
+        const char* input;
+        const char* expected;
+    } cases[] = {
+        {"", ""},
+        {"PC001/tanaka_log", "PC001/tanaka_log"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\r\nlines", "\"two\r\nlines\""},
+        {"line\nfeed", "\"line\nfeed\""},
+        {"=SUM(A1:A9)", "'=SUM(A1:A9)"},
+        {"+81", "'+81"},
+        {"-1", "'-1"},
+        {"@cmd", "'@cmd"},
+        {"=HYPERLINK(\"x\",1)", "\"'=HYPERLINK(\"\"x\"\",1)\""},
+        {"a=b-c", "a=b-c"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(QuoteCsvField(c.input), c.expected) << c.input;
+}
+
+TEST(Csv, BusinessDayTimesRunPastMidnight)
+{
+    struct Case {
+        CivilSeconds t;
+        const char* expected;
+    } cases[] = {
+        {At(DEC_7, 0, 0, 0), "0:00:00"},
+        {At(DEC_7, 9, 5, 7), "9:05:07"},
+        {At(DEC_7 + 1, 0, 0, 0), "24:00:00"},
+        {At(DEC_7 + 1, 1, 30, 0), "25:30:00"},
+        {At(DEC_7 + 1, 4, 59, 59), "28:59:59"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FormatBusinessTime(c.t, DEC_7), c.expected);
+}
+
+TEST(Csv, Utf8WithMarkHeadingsAndCrLf)
+{
+    Report report;
+    report.dayStartS = 5 * 3600;
+    DayRow row = MakeRow("=PC,1/tanaka_log", "tanaka", "=PC,1");
+    row.first = At(DEC_7, 21, 0, 0);
+    row.last = At(DEC_7 + 1, 1, 30, 0);
+    row.spanS = 16200;
+    row.activeS = 90061;
+    row.flags = FLAG_TWO_INSTANCES | FLAG_TORN_LINE;
+    report.rows.push_back(row);
+
+    size_t unmappable = 99;
+    std::string out = FormatCsv(report, CSV_UTF8, &unmappable);
+    EXPECT_EQ(unmappable, 0u);
+    ASSERT_EQ(out.compare(0, 3, "\xEF\xBB\xBF"), 0) << "a byte-order mark first";
+    std::vector<std::string> lines = SplitLines(out.substr(3), "\r\n");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(out.substr(out.size() - 2), "\r\n");
+    EXPECT_EQ(lines[0],
+              "ソース,ユーザー,場所,日付,開始時刻,終了時刻,経過時間,在席時間,ロック時間,スリープ時間,オフ時間,"
+              "起動回数,終了回数,ロック回数,ロック解除回数,スリープ回数,復帰回数,不正行数,記録間隔（秒）,フラグ");
+    EXPECT_EQ(lines[1], "\"'=PC,1/tanaka_log\",tanaka,\"'=PC,1\",2026-12-07,21:00:00,25:30:00,4:30:00,25:01:01,"
+                        "1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,two_instances torn_line");
+}
+
+TEST(Csv, Cp932HasNoMarkAndCountsWhatItCannotHold)
+{
+    Report report;
+    report.rows.push_back(MakeRow("PC\xE3\x80\x9C" "1/\xE7\x94\xB0\xE4\xB8\xAD_log", "\xE7\x94\xB0\xE4\xB8\xAD",
+                                  "PC\xE3\x80\x9C" "1"));
+    size_t unmappable = 0;
+    std::string out = FormatCsv(report, CSV_CP932, &unmappable);
+    EXPECT_EQ(unmappable, 2u) << "the wave dash, twice";
+    // ソース in CP932 opens the file; 田中 survives, 〜 does not.
+    EXPECT_EQ(out.compare(0, 6, "\x83\x5C\x81\x5B\x83\x58"), 0);
+    EXPECT_NE(out.find("\r\nPC?1/\x93\x63\x92\x86_log,\x93\x63\x92\x86,PC?1,2026-12-07,"), std::string::npos);
+}
