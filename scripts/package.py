@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Makes the portable package StillSentinel-<version>-win-x64.zip.
 
-The zip holds one folder with the exe, README.md, LICENSE, THIRD-PARTY-NOTICES.txt,
-a CycloneDX bill of materials and SHA256SUMS, and nothing else (never a user's
-INI or log). Entries carry fixed times and permissions so that the same exe
-always gives the same zip.
+The zip holds one folder with the exe, README.md, README.ja.txt (the Japanese
+guide), LICENSE, THIRD-PARTY-NOTICES.txt, a CycloneDX bill of materials and
+SHA256SUMS, and nothing else (never a user's INI or log). Entries carry fixed
+times and permissions so that the same exe always gives the same zip.
 
 With STILLSENTINEL_SIGN_PFX and STILLSENTINEL_SIGN_PASSWORD_FILE set (and
 STILLSENTINEL_SIGN_TIMESTAMP_URL for a release), the exe is signed first, so
@@ -257,6 +257,7 @@ def make_package(exe, out_dir, signing=None):
     files = {
         "StillSentinel.exe": binary,
         "README.md": (ROOT / "README.md").read_bytes(),
+        "README.ja.txt": (ROOT / "docs" / "README.ja.txt").read_bytes(),
         "LICENSE": (ROOT / "LICENSE").read_bytes(),
         NOTICES: notices(version, components).encode(),
         f"StillSentinel-{version}.cdx.json":

@@ -1,4 +1,5 @@
 """Reads StillSentinel.exe's resources with pefile, independently of the program's code."""
+import re
 import struct
 
 RT_ICON, RT_MENU, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 4, 5, 14, 16, 24
@@ -144,3 +145,23 @@ def parse_icon_group(data):
         w, h, colors, res, planes, bits, size, icon_id = r.take("BBBBHHIH")
         entries.append(dict(width=w or 256, height=h or 256, planes=planes, bits=bits, size=size, id=icon_id))
     return kind, entries
+
+
+def shown_texts(resources):
+    """Every text the exe's menus and dialogs show: menu items as displayed (an access
+    key's & is not shown, && shows one &), dialog captions and control texts."""
+    texts = set()
+
+    def menu_texts(items):
+        for _, _, text, children in items:
+            texts.add(re.sub(r"&(&?)", r"\1", text))
+            menu_texts(children)
+
+    for (rtype, _), entries in resources.items():
+        for _, data in entries:
+            if rtype == RT_MENU:
+                menu_texts(parse_menu(data))
+            elif rtype == RT_DIALOG:
+                dialog = parse_dialogex(data)
+                texts |= {dialog["title"]} | {c["text"] for c in dialog["controls"] if isinstance(c["text"], str)}
+    return texts - {""}

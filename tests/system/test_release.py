@@ -101,11 +101,11 @@ def check_package(target, exe=None, signed=False):
     with zipfile.ZipFile(target) as z:
         files = {name.removeprefix(f"{folder}/"): z.read(name) for name in z.namelist()}
     bom_name = f"StillSentinel-{version}.cdx.json"
-    shipped = ["StillSentinel.exe", "README.md", "LICENSE", "THIRD-PARTY-NOTICES.txt", bom_name]
+    shipped = ["StillSentinel.exe", "README.md", "README.ja.txt", "LICENSE", "THIRD-PARTY-NOTICES.txt", bom_name]
     assert sorted(files) == sorted(shipped + ["SHA256SUMS"]), "one folder, only these files"
     assert files["StillSentinel.exe"] == (exe or files["StillSentinel.exe"])
-    for name in ["README.md", "LICENSE"]:
-        assert files[name] == (ROOT / name).read_bytes(), name
+    for name, source in [("README.md", "README.md"), ("README.ja.txt", "docs/README.ja.txt"), ("LICENSE", "LICENSE")]:
+        assert files[name] == (ROOT / source).read_bytes(), name
     listed = dict(reversed(line.split("  ")) for line in files["SHA256SUMS"].decode().splitlines())
     assert listed == {name: hashlib.sha256(files[name]).hexdigest() for name in shipped}
     bom = json.loads(files[bom_name])

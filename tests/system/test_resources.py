@@ -3,10 +3,12 @@ import re
 
 import pytest
 
-from conftest import ABOUT_TITLE, EXE, SETTINGS_TITLE
+from conftest import ABOUT_TITLE, EXE, ROOT, SETTINGS_TITLE
+from core_support import ALREADY_RUNNING_TEXT, SAVE_FAILED_TEXT
+from ini import KEYS, SECTION
 from resources import (ABOUT_CONTROLS, ABOUT_SIZE, DIALOG_STYLE, LINK, MENU_ITEMS, NOTICE, RT_DIALOG, RT_GROUP_ICON,
                        RT_ICON, RT_MANIFEST, RT_MENU, SETTINGS_CONTROLS, SETTINGS_SIZE, load_resources, parse_dialogex,
-                       parse_icon_group, parse_menu)
+                       parse_icon_group, parse_menu, shown_texts)
 
 LANG_EN_US = 0x0409
 
@@ -88,3 +90,61 @@ def test_about_dialog_template(resources):
     check_dialog(dialog, ABOUT_SIZE, ABOUT_TITLE,
                  [(i, cls, {NOTICE: notice, LINK: link}.get(text, text), style, rect)
                   for i, cls, text, style, rect in ABOUT_CONTROLS])
+
+
+GUIDE = ROOT / "docs" / "README.ja.txt"
+QUOTED = re.compile(r"「([^「」]+)」")
+
+
+def event_texts():
+    """The log's texts, read from the header the tray program and the report share,
+    and each session-state line as the log shows it."""
+    header = (ROOT / "src" / "log" / "event_texts.h").read_text(encoding="utf-8")
+    macros = {name: re.findall(r'"([^"]*)"', body)
+              for name, body in re.findall(r"^#define (\w+)((?:.*\\\n)*.*)", header, re.M)}
+    labels = macros["EVENT_STATE_LABELS"] + macros["EVENT_STATE_UNKNOWN"]
+    return {text for texts in macros.values() for text in texts} | \
+        {macros["EVENT_PREFIX_SESSION_STATE"][0] + label for label in labels}
+
+
+def guide_faults(data, known):
+    """What keeps the guide from opening right in Notepad, and each 「」 quotation
+    that is not one of the known texts."""
+    faults = [] if data.startswith(b"\xef\xbb\xbf") else ["no UTF-8 byte-order mark"]
+    text = data.decode("utf-8-sig")
+    if re.search(r"\r(?!\n)|(?<!\r)\n", text):
+        faults.append("a line not ended by CR LF")
+    if text.count("「") != text.count("」"):
+        faults.append("unbalanced 「」")
+    return faults + [f"「{quote}」 is no text of the program" for quote in QUOTED.findall(text) if quote not in known]
+
+
+@pytest.fixture(scope="module")
+def program_texts(resources):
+    return shown_texts(resources) | event_texts() | {ALREADY_RUNNING_TEXT, SAVE_FAILED_TEXT, SECTION, *KEYS}
+
+
+def test_japanese_guide_quotes_the_program_as_it_is(resources, program_texts):
+    data = GUIDE.read_bytes()
+    assert guide_faults(data, program_texts) == []
+    # The other way round: a menu item, settings label or INI key the guide leaves out fails.
+    menu = parse_menu(single(resources, RT_MENU, 100))[0][3]
+    settings = parse_dialogex(single(resources, RT_DIALOG, 1000))["controls"]
+    explained = {text.replace("&", "") for _, _, text, _ in menu} | {c["text"] for c in settings} | set(KEYS)
+    assert explained - {""} - set(QUOTED.findall(data.decode("utf-8-sig"))) == set()
+
+
+@pytest.mark.parametrize("old, new, fault", [
+    ("「設定(C)...」", "「設定(&C)...」", "「設定(&C)...」"),  # the access key's & is not shown
+    ("「監視間隔（秒）:」", "「監視間隔(秒):」", "「監視間隔(秒):」"),  # half-width parentheses
+    ("「ユーザーがログオンしました。」", "「ユーザーがログオンしました」", "「ユーザーがログオンしました」"),
+    ("「IdleLimitSeconds」", "「IdleLimitSecs」", "「IdleLimitSecs」"),
+    ("「OK」", "「OK", "unbalanced"),
+    ("\r\n", "\n", "CR LF"),
+    ("\ufeff", "", "byte-order mark"),
+])
+def test_guide_check_finds_a_fault(program_texts, old, new, fault):
+    text = GUIDE.read_bytes().decode("utf-8")
+    assert old in text
+    faults = guide_faults(text.replace(old, new, 1).encode("utf-8"), program_texts)
+    assert len(faults) == 1 and fault in faults[0], faults
