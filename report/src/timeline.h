@@ -14,6 +14,8 @@ struct TimelineOptions {
     int64_t gapS = 0;            // 0: three heartbeats, found in the data
     bool hasFrom = false, hasTo = false;
     int64_t fromDay = 0, toDay = 0;  // days since 1970-01-01, inclusive
+    // Keeps the days without an active second, for MergeUsers (which drops them itself).
+    bool keepInactiveDays = false;
 };
 
 struct SourceIdentity {

@@ -1,0 +1,191 @@
+#include "line_reader.h"
+
+#include <cstring>
+
+#include "civil_time.h"
+#include "log/event_texts.h"
+
+namespace {
+
+constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
+// "YYYY/MM/DD HH:MM:SS - " before the text.
+constexpr size_t TEXT_OFFSET = 22;
+
+void AppendUtf8(std::string& out, uint32_t code)
+{
+    if (code < 0x80) {
+        out += (char)code;
+    } else if (code < 0x800) {
+        out += (char)(0xC0 | (code >> 6));
+        out += (char)(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += (char)(0xE0 | (code >> 12));
+        out += (char)(0x80 | ((code >> 6) & 0x3F));
+        out += (char)(0x80 | (code & 0x3F));
+    } else {
+        out += (char)(0xF0 | (code >> 18));
+        out += (char)(0x80 | ((code >> 12) & 0x3F));
+        out += (char)(0x80 | ((code >> 6) & 0x3F));
+        out += (char)(0x80 | (code & 0x3F));
+    }
+}
+
+// The writer appends UTF-16LE to a file that begins FF FE, so such a file is
+// UTF-16LE throughout. A lone surrogate becomes U+FFFD; an odd last byte is
+// the start of a unit not yet written, and stays out like any unfinished line.
+std::string Utf16LeToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    size_t units = bytes.size() / 2;
+    auto unit = [&](size_t i) {
+        return (uint32_t)(unsigned char)bytes[2 * i] | ((uint32_t)(unsigned char)bytes[2 * i + 1] << 8);
+    };
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            AppendUtf8(out, 0xFFFD);
+        } else {
+            AppendUtf8(out, u);
+        }
+    }
+    if (bytes.size() % 2) out += '\x01';  // keeps an unfinished last line unfinished
+    return out;
+}
+
+bool Digits(const char* p, size_t count, int& value)
+{
+    value = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (p[i] < '0' || p[i] > '9') return false;
+        value = value * 10 + (p[i] - '0');
+    }
+    return true;
+}
+
+uint64_t HashText(std::string_view text)
+{
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (char c : text) {
+        hash ^= (unsigned char)c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && std::memcmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+struct FixedText {
+    std::string_view text;
+    LineKind kind;
+};
+
+const FixedText FIXED_TEXTS[] = {
+    {EVENT_TEXT_START, LineKind::Start},
+    {EVENT_TEXT_EXIT, LineKind::Exit},
+    {EVENT_TEXT_END_LOGOFF, LineKind::EndLogoff},
+    {EVENT_TEXT_END_SHUTDOWN, LineKind::EndShutdown},
+    {EVENT_TEXT_END_CANCELLED, LineKind::EndCancelled},
+    {EVENT_TEXT_SUSPEND, LineKind::Suspend},
+    {EVENT_TEXT_RESUME_CRITICAL, LineKind::Resume},
+    {EVENT_TEXT_RESUME, LineKind::Resume},
+    {EVENT_TEXT_LOGON, LineKind::Logon},
+    {EVENT_TEXT_LOGOFF, LineKind::Logoff},
+    {EVENT_TEXT_LOCK, LineKind::Lock},
+    {EVENT_TEXT_UNLOCK, LineKind::Unlock},
+    {EVENT_TEXT_NO_SESSION, LineKind::SessionState},
+    {EVENT_TEXT_STATE_FAILED, LineKind::SessionState},
+};
+
+// "電源イベント：18" exactly: the code as the writer forms it, without padding.
+bool IsCode(std::string_view digits, uint32_t code)
+{
+    char expected[16];
+    int length = 0;
+    do {
+        expected[length++] = (char)('0' + code % 10);
+        code /= 10;
+    } while (code);
+    if ((int)digits.size() != length) return false;
+    for (int i = 0; i < length; ++i)
+        if (digits[i] != expected[length - 1 - i]) return false;
+    return true;
+}
+
+}  // namespace
+
+LineKind ClassifyEventText(std::string_view text)
+{
+    // Both the state's report and its failure begin so; it is most lines.
+    static const std::string_view statePrefix = "セッション状態";
+    if (StartsWith(text, statePrefix)) return LineKind::SessionState;
+    for (const FixedText& fixed : FIXED_TEXTS)
+        if (text == fixed.text) return fixed.kind;
+    static const std::string_view powerPrefix = EVENT_PREFIX_POWER;
+    if (StartsWith(text, powerPrefix)) {
+        return IsCode(text.substr(powerPrefix.size()), EVENT_POWER_RESUME_AUTOMATIC) ? LineKind::Resume
+                                                                                      : LineKind::PowerOther;
+    }
+    if (StartsWith(text, EVENT_PREFIX_SESSION_CHANGE)) return LineKind::SessionChangeOther;
+    return LineKind::Unknown;
+}
+
+bool ParseLogLine(std::string_view text, LogLine& out)
+{
+    if (text.size() < TEXT_OFFSET) return false;
+    const char* p = text.data();
+    if (p[4] != '/' || p[7] != '/' || p[10] != ' ' || p[13] != ':' || p[16] != ':' ||
+        std::memcmp(p + 19, " - ", 3) != 0)
+        return false;
+    int year, month, day, hour, minute, second;
+    if (!Digits(p, 4, year) || !Digits(p + 5, 2, month) || !Digits(p + 8, 2, day) || !Digits(p + 11, 2, hour) ||
+        !Digits(p + 14, 2, minute) || !Digits(p + 17, 2, second))
+        return false;
+    if (!IsValidDate(year, month, day) || hour > 23 || minute > 59 || second > 59) return false;
+    std::string_view eventText = text.substr(TEXT_OFFSET);
+    out.time = DaysFromCivil(year, month, day) * SECONDS_PER_DAY + hour * 3600 + minute * 60 + second;
+    out.kind = ClassifyEventText(eventText);
+    out.textHash = HashText(eventText);
+    return true;
+}
+
+FileLines ReadLogLines(std::string_view bytes)
+{
+    std::string converted;
+    if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
+        converted = Utf16LeToUtf8(bytes.substr(2));
+        bytes = converted;
+    } else if (StartsWith(bytes, UTF8_MARK)) {
+        bytes.remove_prefix(UTF8_MARK.size());
+    }
+
+    FileLines file;
+    file.lines.reserve(bytes.size() / 64 + 1);
+    uint32_t number = 0;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        ++number;
+        const void* found = std::memchr(bytes.data() + start, '\n', bytes.size() - start);
+        if (!found) {
+            // The writer always ends its lines: this one is still being written.
+            file.tornLine = number;
+            break;
+        }
+        size_t end = (size_t)((const char*)found - bytes.data());
+        size_t stop = (end > start && bytes[end - 1] == '\r') ? end - 1 : end;
+        LogLine line;
+        line.line = number;
+        if (ParseLogLine(bytes.substr(start, stop - start), line))
+            file.lines.push_back(line);
+        else
+            file.badLines.push_back(number);
+        start = end + 1;
+    }
+    return file;
+}

@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "civil_time.h"
+#include "line_reader.h"
+#include "log/event_texts.h"
+#include "timeline.h"
+
+namespace {
+
+const std::map<std::string, std::string> TEXTS = {
+    {"start", EVENT_TEXT_START},
+    {"exit", EVENT_TEXT_EXIT},
+    {"lock", EVENT_TEXT_LOCK},
+    {"unlock", EVENT_TEXT_UNLOCK},
+    {"logon", EVENT_TEXT_LOGON},
+    {"logoff", EVENT_TEXT_LOGOFF},
+    {"suspend", EVENT_TEXT_SUSPEND},
+    {"resume", EVENT_TEXT_RESUME},
+    {"resume18", EVENT_PREFIX_POWER "18"},
+    {"power10", EVENT_PREFIX_POWER "10"},
+    {"state", EVENT_PREFIX_SESSION_STATE "アクティブ"},
+    {"shutdown", EVENT_TEXT_END_SHUTDOWN},
+    {"cancelled", EVENT_TEXT_END_CANCELLED},
+};
+
+// "07 09:00 start; 07 10:00 lock" as the lines of December 2026's daily files:
+// day of the month, time (HH:MM or HH:MM:SS), event. A "--" ends one file.
+std::vector<std::pair<int64_t, std::string>> Files(const std::string& script)
+{
+    std::vector<std::pair<int64_t, std::string>> files;
+    std::stringstream events(script);
+    std::string event;
+    bool newFile = true;
+    while (std::getline(events, event, ';')) {
+        std::stringstream parts(event);
+        std::string day, time, name;
+        parts >> day;
+        if (day == "--") {
+            newFile = true;
+            continue;
+        }
+        parts >> time >> name;
+        if (time.size() == 5) time += ":00";
+        if (newFile) files.emplace_back(DaysFromCivil(2026, 12, std::stoi(day)), "");
+        newFile = false;
+        files.back().second += "2026/12/" + day + " " + time + " - " + TEXTS.at(name) + "\r\n";
+    }
+    return files;
+}
+
+std::vector<DayRow> RunSource(const std::string& script, TimelineOptions options)
+{
+    auto names = std::make_shared<std::vector<std::string>>();
+    SourceTimeline* t = StartSource({"PC1/u_log", "u", "PC1"}, options, names);
+    uint32_t index = 0;
+    for (const auto& file : Files(script)) {
+        names->push_back(std::to_string(index));
+        FeedFile(t, ReadLogLines(file.second), index++, file.first);
+    }
+    return FinishSource(t);
+}
+
+TimelineOptions Gap(int64_t seconds, int64_t dayStart = 0)
+{
+    TimelineOptions options;
+    options.gapS = seconds;
+    options.dayStartS = dayStart;
+    return options;
+}
+
+CivilSeconds At(int day, int h, int m, int s = 0)
+{
+    return DaysFromCivil(2026, 12, day) * SECONDS_PER_DAY + h * 3600 + m * 60 + s;
+}
+
+constexpr int64_t M = 60, H = 3600;
+
+std::string Flags(uint32_t flags)
+{
+    std::string words;
+    for (int bit = 0; bit < 5; ++bit)
+        if (flags & (1u << bit)) words += std::string(words.empty() ? "" : " ") + DayFlagNames[bit];
+    return words;
+}
+
+void ExpectSound(const DayRow& row, const std::string& name)
+{
+    EXPECT_EQ(row.activeS + row.lockedS + row.suspendedS + row.offS, row.spanS) << name;
+    EXPECT_EQ(row.spanS, row.last - row.first) << name;
+    for (int64_t v : {row.activeS, row.lockedS, row.suspendedS, row.offS}) EXPECT_GE(v, 0) << name;
+}
+
+}  // namespace
+
+// One day per case: first, last and the four sums, the counts that matter, the flags.
+TEST(Timeline, StatesOfOneDay)
+{
+    struct Row {
+        const char* name;
+        std::string script;
+        TimelineOptions options;
+        CivilSeconds first, last;
+        int64_t active, locked, suspended, off;
+        int64_t resumes;
+        std::string flags;
+    };
+    const Row rows[] = {
+        {"lock to unlock", "07 09:00 start; 07 10:00 lock; 07 11:00 unlock; 07 12:00 state", Gap(2 * H),
+         At(7, 9, 0), At(7, 12, 0), 2 * H, H, 0, 0, 0, ""},
+        {"a logon ends a lock", "07 09:00 start; 07 10:00 lock; 07 10:30 logon; 07 11:00 state", Gap(2 * H),
+         At(7, 9, 0), At(7, 11, 0), 90 * M, 30 * M, 0, 0, 0, ""},
+        {"locked and left on: the day ends at the lock",
+         "07 09:00 start; 07 18:00 lock; 07 19:00 state; 07 20:00 state; 07 23:00 state", Gap(10 * H),
+         At(7, 9, 0), At(7, 18, 0), 9 * H, 0, 0, 0, 0, ""},
+        {"a resume brings back the lock before the suspend",
+         "07 09:00 start; 07 10:00 lock; 07 10:30 suspend; 07 11:00 resume; 07 11:30 unlock; 07 12:00 state",
+         Gap(2 * H), At(7, 9, 0), At(7, 12, 0), 90 * M, 60 * M, 30 * M, 0, 1, ""},
+        {"automatic resume then resume: one wake-up",
+         "07 09:00 start; 07 10:00 suspend; 07 11:00 resume18; 07 11:00:05 resume; 07 12:00 state", Gap(2 * H),
+         At(7, 9, 0), At(7, 12, 0), 2 * H, 0, H, 0, 1, ""},
+        {"a silence inside a suspension is suspended",
+         "07 09:00 start; 07 10:00 suspend; 07 14:00 resume; 07 15:00 state", Gap(H), At(7, 9, 0), At(7, 15, 0),
+         2 * H, 0, 4 * H, 0, 1, ""},
+        {"off after an exit until the next line; a start after an exit is normal",
+         "07 09:00 start; 07 10:00 exit; 07 10:30 start; 07 11:00 state", Gap(2 * H), At(7, 9, 0), At(7, 11, 0),
+         90 * M, 0, 0, 30 * M, 0, ""},
+        {"off after a logoff until the next line",
+         "07 09:00 start; 07 10:00 logoff; 07 10:20 state; 07 11:00 state", Gap(2 * H), At(7, 9, 0),
+         At(7, 11, 0), 100 * M, 0, 0, 20 * M, 0, ""},
+        {"a silence is off; a start after it without an exit is an abnormal end",
+         "07 09:00 start; 07 10:00 state; 07 12:00 start; 07 13:00 state", Gap(H), At(7, 9, 0), At(7, 13, 0),
+         2 * H, 0, 0, 2 * H, 0, "abnormal_end"},
+        {"a silence of exactly the limit is not off", "07 09:00 start; 07 10:00 state; 07 11:00 state", Gap(H),
+         At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 0, 0, ""},
+        {"a locked PC that falls silent is off",
+         "07 09:00 start; 07 10:00 lock; 07 13:00 unlock; 07 14:00 state", Gap(H), At(7, 9, 0), At(7, 14, 0),
+         2 * H, 0, 0, 3 * H, 0, ""},
+        {"a start with no exit and no silence: two instances",
+         "07 09:00 start; 07 09:30 state; 07 09:31 start; 07 10:00 state", Gap(H), At(7, 9, 0), At(7, 10, 0), H,
+         0, 0, 0, 0, "two_instances"},
+        {"a cancelled session end does not excuse a crash",
+         "07 09:00 start; 07 10:00 shutdown; 07 10:01 cancelled; 07 12:00 start; 07 13:00 state", Gap(H),
+         At(7, 9, 0), At(7, 13, 0), 2 * H + M, 0, 0, 119 * M, 0, "abnormal_end"},
+        {"a session end changes no state",
+         "07 09:00 start; 07 10:00 lock; 07 10:30 shutdown; 07 11:00 unlock; 07 12:00 state", Gap(2 * H),
+         At(7, 9, 0), At(7, 12, 0), 2 * H, H, 0, 0, 0, ""},
+        {"a line back in time: flagged, never negative",
+         "07 09:00 start; 07 10:00 state; 07 09:30 state; 07 11:00 state", Gap(2 * H), At(7, 9, 0),
+         At(7, 11, 0), 2 * H, 0, 0, 0, 0, "clock_jump"},
+        {"two seconds back is jitter", "07 09:00 start; 07 10:00 state; 07 09:59:58 power10; 07 11:00 state",
+         Gap(2 * H), At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 0, 0, ""},
+        {"identical lines count once, also from a copy merged in",
+         "07 09:00 start; 07 10:00 lock; 07 10:00 lock; -- ; 07 09:00 start; 07 11:00 unlock; 07 12:00 state",
+         Gap(2 * H), At(7, 9, 0), At(7, 12, 0), 2 * H, H, 0, 0, 0, ""},
+    };
+    for (const Row& r : rows) {
+        std::vector<DayRow> days = RunSource(r.script, r.options);
+        ASSERT_EQ(days.size(), 1u) << r.name;
+        const DayRow& d = days[0];
+        EXPECT_EQ(d.first, r.first) << r.name;
+        EXPECT_EQ(d.last, r.last) << r.name;
+        EXPECT_EQ(d.activeS, r.active) << r.name;
+        EXPECT_EQ(d.lockedS, r.locked) << r.name;
+        EXPECT_EQ(d.suspendedS, r.suspended) << r.name;
+        EXPECT_EQ(d.offS, r.off) << r.name;
+        EXPECT_EQ(d.resumes, r.resumes) << r.name;
+        EXPECT_EQ(Flags(d.flags), r.flags) << r.name;
+        ExpectSound(d, r.name);
+    }
+}
+
+// Several days per case: (date, first, last, active, locked, off) for each row.
+TEST(Timeline, DaysAndTheirBoundaries)
+{
+    struct Day {
+        int date;
+        CivilSeconds first, last;
+        int64_t active, locked, off;
+    };
+    struct Row {
+        const char* name;
+        std::string script;
+        TimelineOptions options;
+        std::vector<Day> days;
+    };
+    const Row rows[] = {
+        {"a lock across midnight and files", "07 09:00 start; 07 23:00 lock; -- ; 08 08:00 unlock; 08 09:00 state",
+         Gap(15 * H), {{7, At(7, 9, 0), At(7, 23, 0), 14 * H, 0, 0}, {8, At(8, 8, 0), At(8, 9, 0), H, 0, 0}}},
+        {"an interval across the day start is split there",
+         "07 22:00 start; -- ; 08 02:00 state; 08 06:00 state", Gap(12 * H, 5 * H),
+         {{7, At(7, 22, 0), At(8, 5, 0), 7 * H, 0, 0}, {8, At(8, 5, 0), At(8, 6, 0), H, 0, 0}}},
+        {"a shutdown at night and a start in the morning is no crash",
+         "07 09:00 start; 07 17:00 shutdown; -- ; 08 09:00 start; 08 10:00 state", Gap(9 * H),
+         {{7, At(7, 9, 0), At(7, 17, 0), 8 * H, 0, 0}, {8, At(8, 9, 0), At(8, 10, 0), H, 0, 0}}},
+        {"a day without an active second has no row",
+         "07 09:00 start; 07 10:00 lock; -- ; 08 09:00 state; -- ; 09 09:00 unlock; 09 10:00 state", Gap(2 * H),
+         {{7, At(7, 9, 0), At(7, 10, 0), H, 0, 0}, {9, At(9, 9, 0), At(9, 10, 0), H, 0, 0}}},
+    };
+    for (const Row& r : rows) {
+        std::vector<DayRow> days = RunSource(r.script, r.options);
+        ASSERT_EQ(days.size(), r.days.size()) << r.name;
+        for (size_t i = 0; i < days.size(); ++i) {
+            const Day& e = r.days[i];
+            EXPECT_EQ(days[i].day, DaysFromCivil(2026, 12, e.date)) << r.name << " " << i;
+            EXPECT_EQ(days[i].first, e.first) << r.name << " " << i;
+            EXPECT_EQ(days[i].last, e.last) << r.name << " " << i;
+            EXPECT_EQ(days[i].activeS, e.active) << r.name << " " << i;
+            EXPECT_EQ(days[i].lockedS, e.locked) << r.name << " " << i;
+            EXPECT_EQ(days[i].offS, e.off) << r.name << " " << i;
+            EXPECT_EQ(days[i].flags, 0u) << r.name << " " << i;
+            ExpectSound(days[i], r.name);
+        }
+    }
+}
+
+// The gap limit from the data: three of the most common spacings of the
+// session-state lines, or ten minutes while there are fewer than ten of them.
+TEST(Timeline, GapLimitFromTheHeartbeat)
+{
+    struct Row {
+        const char* name;
+        int beats;         // session-state lines 30 s apart from 09:00
+        int64_t silence;   // then this long without a line, then one more
+        int64_t off, heartbeat;
+    };
+    const Row rows[] = {
+        {"ten spacings: 90 s is the limit, 100 s is off", 11, 100, 100, 30},
+        {"ten spacings: 90 s is not off", 11, 90, 0, 30},
+        {"nine spacings: ten minutes is the limit", 10, 100, 0, 600},
+        {"nine spacings: eleven minutes is off", 10, 11 * M, 11 * M, 600},
+    };
+    for (const Row& r : rows) {
+        std::string script = "07 09:00 start";
+        CivilSeconds t = 9 * H;
+        for (int i = 0; i < r.beats; ++i, t += 30) {
+            char line[40];
+            std::snprintf(line, sizeof(line), "; 07 %02d:%02d:%02d state", (int)(t / H), (int)(t / M % 60),
+                          (int)(t % 60));
+            script += line;
+        }
+        // Then two other lines, so that the silence lies inside the day's active span.
+        for (CivilSeconds at : {t - 30 + r.silence, t + r.silence}) {
+            char line[40];
+            std::snprintf(line, sizeof(line), "; 07 %02d:%02d:%02d power10", (int)(at / H), (int)(at / M % 60),
+                          (int)(at % 60));
+            script += line;
+        }
+        std::vector<DayRow> days = RunSource(script, TimelineOptions());
+        ASSERT_EQ(days.size(), 1u) << r.name;
+        EXPECT_EQ(days[0].offS, r.off) << r.name;
+        EXPECT_EQ(days[0].heartbeatS, r.heartbeat) << r.name;
+        ExpectSound(days[0], r.name);
+    }
+}
+
+TEST(Timeline, DamageCountsOnTheFilesDay)
+{
+    auto names = std::make_shared<std::vector<std::string>>(std::vector<std::string>{"a", "b"});
+    SourceTimeline* t = StartSource({"u_log", "u", ""}, Gap(H), names);
+    FeedFile(t, ReadLogLines("2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\nbad\r\n2026/12/07 10:00:00 - x\r\n"), 0,
+             DaysFromCivil(2026, 12, 7));
+    FeedFile(t, ReadLogLines("2026/12/08 09:00:00 - x\r\n2026/12/08 09:30:00 - x\r\n2026/12/08 09:31"), 1,
+             DaysFromCivil(2026, 12, 8));
+    std::vector<DayRow> days = FinishSource(t);
+    ASSERT_EQ(days.size(), 2u);
+    EXPECT_EQ(days[0].badLines, 1);
+    EXPECT_EQ(Flags(days[0].flags), "bad_lines");
+    EXPECT_EQ(Flags(days[1].flags), "torn_line");
+    EXPECT_EQ(days[1].last, At(8, 9, 30));  // the unfinished line is left out
+}
+
+TEST(Timeline, UsersMergedAreAUnionNeverASum)
+{
+    TimelineOptions options = Gap(4 * H);
+    options.keepInactiveDays = true;
+    auto source = [&](const char* name, const std::string& script) {
+        auto names = std::make_shared<std::vector<std::string>>();
+        SourceTimeline* t = StartSource({name, "u", name}, options, names);
+        uint32_t index = 0;
+        for (const auto& file : Files(script)) {
+            names->push_back(std::string(name) + "/" + std::to_string(index));
+            FeedFile(t, ReadLogLines(file.second), index++, file.first);
+        }
+        return FinishSource(t);
+    };
+    // PC1 active 9-12 and then gone; PC2 active 10-11, locked 11-14, active 14-15.
+    std::vector<DayRow> rows = source("PC1", "07 09:00 start; 07 12:00 exit");
+    std::vector<DayRow> two = source("PC2", "07 10:00 start; 07 11:00 lock; 07 13:00 state; 07 14:00 start; "
+                                            "07 15:00 state");
+    rows.insert(rows.end(), two.begin(), two.end());
+    std::vector<DayRow> merged = MergeUsers(rows, options);
+    ASSERT_EQ(merged.size(), 1u);
+    const DayRow& d = merged[0];
+    EXPECT_EQ(d.source, "u");
+    EXPECT_EQ(d.place, "");
+    EXPECT_EQ(d.first, At(7, 9, 0));
+    EXPECT_EQ(d.last, At(7, 15, 0));
+    EXPECT_EQ(d.activeS, 4 * H);  // 9-12 and 14-15, the overlap once
+    EXPECT_EQ(d.lockedS, 2 * H);  // PC1 is gone, PC2 locked
+    EXPECT_EQ(d.offS, 0);
+    EXPECT_EQ(d.starts, 3);
+    EXPECT_EQ(Flags(d.flags), "two_instances");
+    ExpectSound(d, "merged");
+    // Records name files of both sources.
+    ASSERT_TRUE(d.files);
+    EXPECT_EQ(d.files->size(), 2u);
+}
