@@ -1,0 +1,191 @@
+// stillsentinel-report: the command line around the report. Arguments and
+// console output are the only platform-specific parts here.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "file_read.h"
+#include "options.h"
+#include "outputs.h"
+#include "read_logs.h"
+#include "sources.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* PROGRAM = "stillsentinel-report";
+constexpr int EXIT_UNREAD = 1, EXIT_USAGE = 2;
+
+bool IsTerminal(FILE* stream)
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
+// UTF-8 to standard error. A Windows console gets UTF-16, which it shows
+// whatever its code page; a file or pipe gets the UTF-8 bytes.
+void WriteError(const std::string& text)
+{
+#ifdef _WIN32
+    HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(console, &mode)) {
+        std::wstring wide(text.size(), L'\0');
+        int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), wide.data(), (int)wide.size());
+        DWORD written = 0;
+        WriteConsoleW(console, wide.data(), (DWORD)n, &written, nullptr);
+        return;
+    }
+#endif
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+bool WriteOut(const std::string& bytes)
+{
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
+
+// "reading 1234/5000 files" on a terminal once reading has taken a second, redrawn in place.
+class ProgressLine {
+public:
+    explicit ProgressLine(bool enabled) : enabled_(enabled), start_(std::chrono::steady_clock::now()) {}
+    void Show(size_t done, size_t total)
+    {
+        if (!enabled_ || std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
+        std::string text = "reading " + std::to_string(done) + "/" + std::to_string(total) + " files";
+        size_t width = text.size();
+        if (width < shown_) text.append(shown_ - width, ' ');
+        shown_ = width;
+        WriteError("\r" + text);
+    }
+    void Clear()
+    {
+        if (shown_ != 0) WriteError("\r" + std::string(shown_, ' ') + "\r");
+        shown_ = 0;
+    }
+
+private:
+    bool enabled_;
+    std::chrono::steady_clock::time_point start_;
+    size_t shown_ = 0;
+};
+
+int UsageError(const std::string& message)
+{
+    WriteError(std::string(PROGRAM) + ": " + message + "\nTry '" + PROGRAM + " --help' for more.\n");
+    return EXIT_USAGE;
+}
+
+struct Formatted {
+    std::string csv, jsonl, html;
+    size_t unmappable = 0;
+};
+
+// Only the formats that are asked for: the HTML page is the costly one.
+Formatted FormatReport(const Report& report, const Options& options)
+{
+    Formatted out;
+    bool all = !options.outDir.empty();
+    if (all || options.format == OutputFormat::Csv) out.csv = FormatCsv(report, options.csvEncoding, &out.unmappable);
+    if (all || options.format == OutputFormat::JsonLines) out.jsonl = FormatJsonLines(report);
+    if (all || options.format == OutputFormat::Html) out.html = FormatHtml(report);
+    return out;
+}
+
+bool WriteReportFiles(const std::string& dir, const Formatted& out)
+{
+    const std::pair<const char*, const std::string*> files[] = {
+        {"report.csv", &out.csv}, {"report.jsonl", &out.jsonl}, {"report.html", &out.html}};
+    bool ok = true;
+    for (const auto& [name, bytes] : files) {
+        std::string path = (fs::u8path(dir) / name).u8string(), reason;
+        if (!WriteFileReplacing(path, *bytes, reason)) {
+            WriteError(path + ": " + reason + "\n");
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+const std::string& ChosenOutput(const Formatted& out, OutputFormat format)
+{
+    return format == OutputFormat::Csv ? out.csv : format == OutputFormat::JsonLines ? out.jsonl : out.html;
+}
+
+int Run(const std::vector<std::string>& args)
+{
+    ParsedOptions parsed = ParseOptions(args);
+    if (!parsed.error.empty()) return UsageError(parsed.error);
+    const Options& options = parsed.options;
+    if (options.help) return WriteOut(HelpText()) ? 0 : EXIT_UNREAD;
+    if (options.version) return WriteOut(VersionText()) ? 0 : EXIT_UNREAD;
+
+    // Before the reading, so that a folder that cannot be made costs no wait.
+    if (!options.outDir.empty()) {
+        std::error_code error;
+        fs::create_directories(fs::u8path(options.outDir), error);
+        if (error || !fs::is_directory(fs::u8path(options.outDir), error)) {
+            WriteError(options.outDir + ": cannot make the output folder\n");
+            return EXIT_UNREAD;
+        }
+    }
+
+    ProgressLine progress(IsTerminal(stderr));
+    ReadOutcome outcome = ReadLogs(DiscoverSources(options.paths), options.timeline, options.mergeUsers,
+                                   [&](size_t done, size_t total) { progress.Show(done, total); });
+    progress.Clear();
+    std::string messages;
+    for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
+    WriteError(messages);
+
+    Formatted out = FormatReport(outcome.report, options);
+    if (out.unmappable != 0)
+        WriteError(std::string(PROGRAM) + ": note: " + std::to_string(out.unmappable) +
+                   " characters have no CP932 form and were written as '?' in the CSV\n");
+    bool written = options.outDir.empty() || WriteReportFiles(options.outDir, out);
+    if (options.format != OutputFormat::None && !WriteOut(ChosenOutput(out, options.format))) {
+        WriteError(std::string(PROGRAM) + ": cannot write to standard output\n");
+        written = false;
+    }
+    return outcome.allRead && written ? 0 : EXIT_UNREAD;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+// UTF-16 arguments, so that every path reaches the report whole whatever the code page.
+int wmain(int argc, wchar_t** argv)
+{
+    _setmode(_fileno(stdout), _O_BINARY);  // the outputs' CR LF and LF exactly as formatted
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        int length = (int)wcslen(argv[i]);
+        int n = WideCharToMultiByte(CP_UTF8, 0, argv[i], length, nullptr, 0, nullptr, nullptr);
+        std::string arg(n, '\0');
+        WideCharToMultiByte(CP_UTF8, 0, argv[i], length, arg.data(), n, nullptr, nullptr);
+        args.push_back(std::move(arg));
+    }
+    return Run(args);
+}
+#else
+int main(int argc, char** argv)
+{
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -1,0 +1,113 @@
+#include "read_logs.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "file_read.h"
+#include "line_reader.h"
+
+namespace {
+
+constexpr size_t BAD_LINES_SHOWN = 10;
+
+struct SourceResult {
+    std::vector<DayRow> rows;
+    std::vector<InputProblem> problems;
+    bool allRead = true;
+};
+
+SourceResult ReadSource(const Source& source, const TimelineOptions& options, std::atomic<size_t>& filesDone)
+{
+    SourceResult result;
+    auto names = std::make_shared<std::vector<std::string>>();
+    for (const SourceFile& file : source.files) names->push_back(file.display);
+    SourceTimeline* timeline = StartSource(source.identity, options, names);
+    std::string bytes;
+    for (size_t i = 0; i < source.files.size(); ++i) {
+        const SourceFile& file = source.files[i];
+        FileError error = ReadWholeFile(file.path, bytes);
+        if (error != FileError::None) {
+            result.problems.push_back({file.path, Problem{file.display, 0, DescribeFileError(error)}, true});
+            result.allRead = false;
+        } else {
+            FileLines lines = ReadLogLines(bytes);
+            for (InputProblem& p : DescribeDamage(file, lines)) result.problems.push_back(std::move(p));
+            FeedFile(timeline, lines, static_cast<uint32_t>(i), file.day);
+        }
+        ++filesDone;
+    }
+    result.rows = FinishSource(timeline);
+    return result;
+}
+
+}  // namespace
+
+std::vector<InputProblem> DescribeDamage(const SourceFile& file, const FileLines& lines)
+{
+    std::vector<InputProblem> problems;
+    auto add = [&](uint32_t line, std::string message) {
+        problems.push_back({file.path, Problem{file.display, line, std::move(message)}, false});
+    };
+    size_t shown = std::min(lines.badLines.size(), BAD_LINES_SHOWN);
+    for (size_t i = 0; i < shown; ++i)
+        add(lines.badLines[i], "not a log line (YYYY/MM/DD HH:MM:SS - text); not counted");
+    if (lines.badLines.size() > shown)
+        add(lines.badLines[shown], std::to_string(lines.badLines.size() - shown) + " more lines that are not log lines");
+    if (lines.tornLine != 0) add(lines.tornLine, "the last line is unfinished (no line end); not counted");
+    return problems;
+}
+
+std::string FormatProblemLine(const InputProblem& problem)
+{
+    std::string text = problem.path;
+    if (problem.problem.line != 0) text += ":" + std::to_string(problem.problem.line);
+    return text + ": " + problem.problem.message;
+}
+
+ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool mergeUsers, const ProgressFn& progress)
+{
+    const std::vector<Source>& sources = discovery.sources;
+    size_t filesTotal = 0;
+    for (const Source& s : sources) filesTotal += s.files.size();
+
+    std::vector<SourceResult> results(sources.size());
+    std::atomic<size_t> nextSource{0}, filesDone{0};
+    size_t threadCount = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), sources.size());
+    size_t threadsLeft = threadCount;
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < threadCount; ++t) {
+        threads.emplace_back([&] {
+            for (size_t i; (i = nextSource++) < sources.size();) results[i] = ReadSource(sources[i], options, filesDone);
+            std::lock_guard<std::mutex> lock(mutex);
+            --threadsLeft;
+            finished.notify_all();
+        });
+    }
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return threadsLeft == 0; }))
+            if (progress) progress(filesDone.load(), filesTotal);
+    }
+    for (std::thread& thread : threads) thread.join();
+
+    ReadOutcome outcome;
+    outcome.problems = std::move(discovery.problems);
+    for (const InputProblem& p : outcome.problems) outcome.allRead = outcome.allRead && !p.failed;
+    std::vector<DayRow> rows;
+    for (SourceResult& result : results) {
+        std::move(result.rows.begin(), result.rows.end(), std::back_inserter(rows));
+        std::move(result.problems.begin(), result.problems.end(), std::back_inserter(outcome.problems));
+        outcome.allRead = outcome.allRead && result.allRead;
+    }
+    outcome.report.rows = mergeUsers ? MergeUsers(rows, options) : std::move(rows);
+    outcome.report.dayStartS = options.dayStartS;
+    for (const InputProblem& p : outcome.problems) outcome.report.problems.push_back(p.problem);
+    return outcome;
+}

@@ -1,0 +1,207 @@
+#include "sources.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "civil_time.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view LOG_SUFFIX = "_log";
+constexpr std::string_view DAILY_SUFFIX = ".txt";
+
+struct Entry {
+    std::string name;  // UTF-8
+    bool isDirectory = false;
+};
+
+struct Search {
+    std::map<std::string, Source> sources;  // byte order of the source name
+    std::vector<InputProblem> problems;
+    size_t filesFound = 0;
+};
+
+std::string Utf8(const fs::path& p) { return p.u8string(); }
+
+std::string JoinPlace(const std::string& place, const std::string& name)
+{
+    return place.empty() ? name : place + "/" + name;
+}
+
+// The name the argument itself goes by: "." is the current folder's name.
+std::string RootName(const std::string& arg)
+{
+    std::error_code ignored;
+    fs::path full = fs::absolute(fs::u8path(arg), ignored).lexically_normal();
+    if (full.filename().empty()) full = full.parent_path();
+    return Utf8(full.filename());
+}
+
+void AddProblem(Search& search, const std::string& path, const std::string& display, std::string message,
+                bool failed)
+{
+    search.problems.push_back({path, Problem{display, 0, std::move(message)}, failed});
+}
+
+std::string DescribeError(const std::error_code& error)
+{
+    if (error == std::errc::no_such_file_or_directory) return "does not exist";
+    if (error == std::errc::permission_denied) return "permission denied";
+    return "cannot be read";
+}
+
+void AddFile(Search& search, const SourceIdentity& identity, int64_t day, std::string path, const std::string& name)
+{
+    ++search.filesFound;
+    Source& source = search.sources[identity.source];
+    source.identity = identity;
+    source.files.push_back({day, std::move(path), identity.source + "/" + name});
+}
+
+// A listing in byte order of the UTF-8 names, the same on every platform.
+bool ListFolder(const fs::path& folder, std::vector<Entry>& entries, std::error_code& error)
+{
+    entries.clear();
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        std::error_code typeError;
+        // Not following links to folders: a link back up would never end.
+        bool isDirectory = it->is_directory(typeError) && !it->is_symlink(typeError);
+        entries.push_back({Utf8(it->path().filename()), isDirectory});
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    return !error;
+}
+
+// relative: the folder's path from the argument, '/'-separated, empty for the argument itself;
+// place: its parent's.
+void SearchFolder(Search& search, const fs::path& folder, const std::string& relative, const std::string& place,
+                  const std::string& name)
+{
+    std::vector<Entry> entries;
+    std::error_code error;
+    if (!ListFolder(folder, entries, error)) {
+        AddProblem(search, Utf8(folder), relative.empty() ? name : relative, "folder " + DescribeError(error), true);
+        return;
+    }
+    bool isLogFolder = IsLogFolderName(name);
+    SourceIdentity identity = isLogFolder ? IdentifySource(place, name) : SourceIdentity{};
+    for (const Entry& entry : entries) {
+        fs::path path = folder / fs::u8path(entry.name);
+        if (entry.isDirectory) {
+            SearchFolder(search, path, JoinPlace(relative, entry.name), relative, entry.name);
+            continue;
+        }
+        if (!isLogFolder) continue;
+        int64_t day = 0;
+        if (ParseDailyFileName(entry.name, day))
+            AddFile(search, identity, day, Utf8(path), entry.name);
+        else if (HasDailyFileShape(entry.name))
+            AddProblem(search, Utf8(path), identity.source + "/" + entry.name, "no such date; file ignored", false);
+    }
+}
+
+void AddDailyFileGiven(Search& search, const std::string& arg)
+{
+    fs::path path = fs::u8path(arg);
+    std::string name = Utf8(path.filename());
+    int64_t day = 0;
+    if (!ParseDailyFileName(name, day)) {
+        AddProblem(search, arg, name, "not a daily log file (YYYYMMDD.txt with a real date)", true);
+        return;
+    }
+    std::error_code ignored;
+    std::string folder = Utf8(fs::absolute(path, ignored).lexically_normal().parent_path().filename());
+    AddFile(search, IdentifySource("", folder), day, arg, name);
+}
+
+void AddArgument(Search& search, const std::string& arg)
+{
+    fs::path path = fs::u8path(arg);
+    std::error_code error;
+    fs::file_status status = fs::status(path, error);
+    if (fs::is_regular_file(status)) {
+        AddDailyFileGiven(search, arg);
+    } else if (fs::is_directory(status)) {
+        size_t problems = search.problems.size(), files = search.filesFound;
+        SearchFolder(search, path, "", "", RootName(arg));
+        if (search.filesFound == files && search.problems.size() == problems)
+            AddProblem(search, arg, RootName(arg), "no daily log files (<user>_log/YYYYMMDD.txt) found", false);
+    } else {
+        if (!error && fs::exists(status)) error = std::make_error_code(std::errc::invalid_argument);
+        std::string reason = fs::exists(status) ? "is neither a file nor a folder" : DescribeError(error);
+        AddProblem(search, arg, RootName(arg), reason, true);
+    }
+}
+
+// Copies of one date in the order they were reached; one file reached twice is read once.
+void OrderFiles(std::vector<SourceFile>& files)
+{
+    std::stable_sort(files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.day < b.day; });
+    std::vector<SourceFile> kept;
+    std::vector<fs::path> seen;  // the full paths of the current date
+    for (SourceFile& file : files) {
+        if (!kept.empty() && kept.back().day != file.day) seen.clear();
+        std::error_code ignored;
+        fs::path full = fs::absolute(fs::u8path(file.path), ignored).lexically_normal();
+        if (std::find(seen.begin(), seen.end(), full) != seen.end()) continue;
+        seen.push_back(full);
+        kept.push_back(std::move(file));
+    }
+    files = std::move(kept);
+}
+
+}  // namespace
+
+bool HasDailyFileShape(std::string_view name)
+{
+    if (name.size() != 8 + DAILY_SUFFIX.size() || name.substr(8) != DAILY_SUFFIX) return false;
+    return std::all_of(name.begin(), name.begin() + 8, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool ParseDailyFileName(std::string_view name, int64_t& day)
+{
+    if (!HasDailyFileShape(name)) return false;
+    auto number = [&](size_t from, size_t count) {
+        int value = 0;
+        for (size_t i = from; i < from + count; ++i) value = value * 10 + (name[i] - '0');
+        return value;
+    };
+    int year = number(0, 4), month = number(4, 2), dayOfMonth = number(6, 2);
+    if (!IsValidDate(year, month, dayOfMonth)) return false;
+    day = DaysFromCivil(year, month, dayOfMonth);
+    return true;
+}
+
+bool IsLogFolderName(std::string_view name)
+{
+    return name.size() > LOG_SUFFIX.size() && name.substr(name.size() - LOG_SUFFIX.size()) == LOG_SUFFIX;
+}
+
+std::string UserOfFolder(std::string_view folderName)
+{
+    return std::string(IsLogFolderName(folderName) ? folderName.substr(0, folderName.size() - LOG_SUFFIX.size())
+                                                   : folderName);
+}
+
+SourceIdentity IdentifySource(const std::string& place, const std::string& folderName)
+{
+    return SourceIdentity{JoinPlace(place, folderName), UserOfFolder(folderName), place};
+}
+
+Discovery DiscoverSources(const std::vector<std::string>& paths)
+{
+    Search search;
+    for (const std::string& arg : paths) AddArgument(search, arg);
+    Discovery result;
+    for (auto& kv : search.sources) {
+        OrderFiles(kv.second.files);
+        result.sources.push_back(std::move(kv.second));
+    }
+    result.problems = std::move(search.problems);
+    return result;
+}
