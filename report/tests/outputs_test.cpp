@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,37 +19,19 @@ static CivilSeconds At(int64_t day, int hour, int minute, int second)
 static DayRow MakeRow(std::string source, std::string user, std::string place)
 {
     DayRow row;
-    row.source = std::move(source);
-    row.user = std::move(user);
-    row.place = std::move(place);
-    row.day = DEC_7;
-    row.first = At(DEC_7, 9, 0, 0);
-    row.last = At(DEC_7, 18, 0, 0);
-    row.spanS = 32400;
-    row.activeS = 27000;
-    row.lockedS = 3600;
-    row.suspendedS = 1200;
-    row.offS = 600;
-    row.starts = 1;
-    row.exits = 2;
-    row.locks = 3;
-    row.unlocks = 4;
-    row.suspends = 5;
-    row.resumes = 6;
-    row.badLines = 7;
-    row.heartbeatS = 10;
+    row.source = std::move(source), row.user = std::move(user), row.place = std::move(place);
+    row.day = DEC_7, row.first = At(DEC_7, 9, 0, 0), row.last = At(DEC_7, 18, 0, 0);
+    row.spanS = 32400, row.activeS = 27000, row.lockedS = 3600, row.suspendedS = 1200, row.offS = 600;
+    row.starts = 1, row.exits = 2, row.locks = 3, row.unlocks = 4, row.suspends = 5, row.resumes = 6;
+    row.badLines = 7, row.heartbeatS = 10;
     return row;
 }
 
 static std::vector<std::string> SplitLines(const std::string& text, const std::string& end)
 {
     std::vector<std::string> lines;
-    size_t start = 0, found;
-    while ((found = text.find(end, start)) != std::string::npos) {
+    for (size_t start = 0, found; (found = text.find(end, start)) != std::string::npos; start = found + end.size())
         lines.push_back(text.substr(start, found - start));
-        start = found + end.size();
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
     return lines;
 }
 
@@ -78,7 +61,6 @@ TEST(Cp932, EncodesEveryKindOfCharacterAndCountsTheUnmappable)
         EXPECT_EQ(EncodeCp932(c.utf8, &unmappable), c.expected) << c.utf8;
         EXPECT_EQ(unmappable, c.unmappable) << c.utf8;
     }
-    EXPECT_EQ(EncodeCp932("\xE3\x80\x9C", nullptr), "?");
 }
 
 TEST(Utf8, MalformedSequencesBecomeOneReplacementEach)
@@ -222,4 +204,104 @@ TEST(Csv, Cp932HasNoMarkAndCountsWhatItCannotHold)
     // ソース in CP932 opens the file; 田中 survives, 〜 does not.
     EXPECT_EQ(out.compare(0, 6, "\x83\x5C\x81\x5B\x83\x58"), 0);
     EXPECT_NE(out.find("\r\nPC?1/\x93\x63\x92\x86_log,\x93\x63\x92\x86,PC?1,2026-12-07,"), std::string::npos);
+}
+
+// A day with a day start of 05:00: locked from before first, active, asleep, off
+// after a crash, active again to 01:30 the next date, then locked; and its marks.
+static Report MakeHtmlReport()
+{
+    Report report;
+    report.dayStartS = 5 * 3600;
+    DayRow row = MakeRow("PC<1>/tanaka_log", "tanaka", "PC<1>");
+    row.files = std::make_shared<const std::vector<std::string>>(
+        std::vector<std::string>{"PC<1>/tanaka_log/20261207.txt", "PC<1>/tanaka_log/20261208.txt"});
+    CivilSeconds day = At(DEC_7, 5, 0, 0);
+    row.first = At(DEC_7, 9, 0, 0);
+    row.last = At(DEC_7 + 1, 1, 30, 0);
+    row.intervals = {
+        {day, At(DEC_7, 9, 0, 0), State::Locked, {0, 1}, {0, 2}},
+        {At(DEC_7, 9, 0, 0), At(DEC_7, 12, 0, 0), State::Active, {0, 2}, {0, 40}},
+        {At(DEC_7, 12, 0, 0), At(DEC_7, 12, 20, 0), State::Suspended, {0, 40}, {0, 41}},
+        {At(DEC_7, 12, 20, 0), At(DEC_7, 13, 0, 0), State::Off, {0, 41}, {0, 42}},
+        {At(DEC_7, 13, 0, 0), At(DEC_7 + 1, 1, 30, 0), State::Active, {0, 42}, {1, 7}},
+        {At(DEC_7 + 1, 1, 30, 0), At(DEC_7 + 1, 5, 0, 0), State::Locked, {1, 7}, {0, 0}},
+    };
+    row.marks = {
+        {At(DEC_7, 8, 59, 0), MarkKind::Start, {0, 1}},
+        {At(DEC_7, 13, 0, 0), MarkKind::AbnormalEnd, {0, 42}},
+        {At(DEC_7, 13, 0, 0), MarkKind::Start, {0, 42}},
+        {At(DEC_7 + 1, 2, 0, 0), MarkKind::Exit, {1, 9}},
+    };
+    row.activeS = 55800, row.suspendedS = 1200, row.offS = 2400, row.lockedS = 0;
+    report.rows.push_back(row);
+    report.problems = {{"PC<1>/tanaka_log/20261207.txt", 17, "bad line: \"<script>\" & more"},
+                       {"PC<1>/tanaka_log/20261209.txt", 0, "unreadable"}};
+    return report;
+}
+
+static std::vector<std::string> FindAll(const std::string& text, const std::string& open, const std::string& close)
+{
+    std::vector<std::string> found;
+    for (size_t at = text.find(open); at != std::string::npos; at = text.find(open, at + 1))
+        found.push_back(text.substr(at, text.find(close, at) - at));
+    return found;
+}
+
+TEST(Html, SelfContainedJapanesePage)
+{
+    std::string page = FormatHtml(MakeHtmlReport());
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>\n<html lang=\"ja\">", 0), 0u);
+    EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
+    for (const char* reference : {"http", "src=", "//", "url(", "@import", "<script", "<link"})
+        EXPECT_EQ(page.find(reference), std::string::npos) << reference;
+    EXPECT_NE(page.find("print-color-adjust: exact"), std::string::npos);
+    EXPECT_NE(page.find("</html>\n"), std::string::npos);
+}
+
+TEST(Html, BarsDrawTheIntervalsBetweenFirstAndLastInSeconds)
+{
+    std::string page = FormatHtml(MakeHtmlReport());
+    std::vector<std::string> days = FindAll(page, "<div class=\"day\"", ">");
+    ASSERT_EQ(days.size(), 1u);
+    EXPECT_EQ(days[0], "<div class=\"day\" data-source=\"PC&lt;1&gt;/tanaka_log\" data-date=\"2026-12-07\" "
+                       "data-active-s=\"55800\" data-locked-s=\"0\" data-suspended-s=\"1200\" data-off-s=\"2400\"");
+    EXPECT_NE(page.find("<svg class=\"bar\" viewBox=\"0 0 86400 24\" preserveAspectRatio=\"none\""),
+              std::string::npos);
+    // The locked stretches lie outside first..last and are not drawn.
+    std::vector<std::string> rects = FindAll(page, "<rect ", "<title>");
+    std::vector<std::string> expected = {
+        "<rect class=\"s-active\" x=\"14400\" width=\"10800\" y=\"4\" height=\"16\">",
+        "<rect class=\"s-suspended\" x=\"25200\" width=\"1200\" y=\"4\" height=\"16\">",
+        "<rect class=\"s-off\" x=\"26400\" width=\"2400\" y=\"4\" height=\"16\">",
+        "<rect class=\"s-active\" x=\"28800\" width=\"45000\" y=\"4\" height=\"16\">",
+    };
+    EXPECT_EQ(rects, expected);
+    EXPECT_NE(page.find("<title>在席 13:00:00–25:30:00（12:30:00）\n始まり: PC&lt;1&gt;/tanaka_log/20261207.txt:42\n"
+                        "終わり: PC&lt;1&gt;/tanaka_log/20261208.txt:7</title></rect>"),
+              std::string::npos);
+
+    std::vector<std::string> marks = FindAll(page, "<line class=\"m-", "</title>");
+    ASSERT_EQ(marks.size(), 4u);
+    EXPECT_EQ(marks[0], "<line class=\"m-start\" x1=\"14340\" y1=\"0\" x2=\"14340\" y2=\"24\"><title>起動 8:59:00\n"
+                        "PC&lt;1&gt;/tanaka_log/20261207.txt:1");
+    EXPECT_EQ(marks[1].rfind("<line class=\"m-start\" x1=\"28800\"", 0), 0u);
+    EXPECT_EQ(marks[2].rfind("<line class=\"m-exit\" x1=\"75600\"", 0), 0u);
+    // Drawn last, over the start of the same second.
+    EXPECT_EQ(marks[3].rfind("<line class=\"m-abnormal\" x1=\"28800\"", 0), 0u);
+}
+
+TEST(Html, ProblemsAreListedEscaped)
+{
+    Report report = MakeHtmlReport();
+    std::string page = FormatHtml(report);
+    EXPECT_NE(page.find("<tr><td>PC&lt;1&gt;/tanaka_log/20261207.txt</td><td class=\"num\">17</td>"
+                        "<td>bad line: &quot;&lt;script&gt;&quot; &amp; more</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<tr><td>PC&lt;1&gt;/tanaka_log/20261209.txt</td><td class=\"num\"></td>"
+                        "<td>unreadable</td></tr>"),
+              std::string::npos);
+    EXPECT_EQ(page.find("<script>"), std::string::npos);
+
+    report.problems.clear();
+    EXPECT_EQ(FormatHtml(report).find("<td>unreadable</td>"), std::string::npos);
 }
