@@ -4,6 +4,7 @@
 
 extern HINSTANCE AppInstance;
 extern HANDLE SingleInstanceMutex;
+extern HPOWERNOTIFY SuspendResumeNotify;  // null while not registered
 
 extern const wchar_t APP_NAME[];           // caption of both message boxes, window title
 extern const wchar_t MAIN_WINDOW_CLASS[];

@@ -9,6 +9,8 @@
 #include "res/resource.h"
 #include "ui/tray.h"
 
+HPOWERNOTIFY SuspendResumeNotify;
+
 static bool LoggingOn() { return Settings.LogIntervalSec != 0; }
 
 void StartTimers(HWND window)
@@ -28,6 +30,10 @@ static void OnCreate(HWND window)
     StartTimers(window);
     const SessionApi& sessions = GetSessionApi();
     if (sessions.registerNotification) sessions.registerNotification(window, NOTIFY_FOR_THIS_SESSION);
+    // In Modern Standby a window hears of suspend and resume only when it asked.
+    const PowerNotifyApi& power = GetPowerNotifyApi();
+    if (power.registerSuspendResume)
+        SuspendResumeNotify = power.registerSuspendResume(window, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
 static void OnDestroy(HWND window)
@@ -36,8 +42,21 @@ static void OnDestroy(HWND window)
     KillTimer(window, TIMER_LOG);
     const SessionApi& sessions = GetSessionApi();
     if (sessions.unregisterNotification) sessions.unregisterNotification(window);
+    if (SuspendResumeNotify) {
+        GetPowerNotifyApi().unregisterSuspendResume(SuspendResumeNotify);
+        SuspendResumeNotify = NULL;
+    }
     if (LoggingOn()) WriteLogLine(EXIT_TEXT);
     PostQuitMessage(0);
+}
+
+static void OnPowerBroadcast(WPARAM code)
+{
+    // Remembered whether logged or not, so the memory follows the machine and
+    // switching logging off and on again needs no reset.
+    bool repeated = IsRepeatedPowerEvent(PowerEvents, code);
+    PowerEvents = RememberPowerEvent(PowerEvents, code);
+    if (LoggingOn() && !repeated) LogPowerEvent(code);
 }
 
 static void OnTimer(WPARAM id)
@@ -56,7 +75,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_ENDSESSION: if (LoggingOn()) LogSessionEnd(wParam, lParam); return 0;
     case WM_COMMAND: OnTrayCommand(window, wParam); return 0;
     case WM_TIMER: OnTimer(wParam); return 0;
-    case WM_POWERBROADCAST: if (LoggingOn()) LogPowerEvent(wParam); return 0;
+    case WM_POWERBROADCAST: OnPowerBroadcast(wParam); return 0;
     case WM_WTSSESSION_CHANGE: if (LoggingOn()) LogSessionChange(wParam); return 0;
     case WM_TRAYICON: OnTrayCallback(window, lParam); return 0;
     }

@@ -28,3 +28,24 @@ const SessionApi& GetSessionApi()
     }
     return Api;
 }
+
+static PowerNotifyApi PowerApi;
+static bool PowerApiLoaded;
+
+const PowerNotifyApi& GetPowerNotifyApi()
+{
+    if (!PowerApiLoaded) {
+        PowerApiLoaded = true;
+        // Imported statically, so already loaded: nothing is searched for.
+        HMODULE module = GetModuleHandleW(L"user32.dll");
+        if (module) {
+            Bind(module, "RegisterSuspendResumeNotification", &PowerApi.registerSuspendResume);
+            Bind(module, "UnregisterSuspendResumeNotification", &PowerApi.unregisterSuspendResume);
+            if (!PowerApi.registerSuspendResume || !PowerApi.unregisterSuspendResume) {
+                PowerApi.registerSuspendResume = NULL;
+                PowerApi.unregisterSuspendResume = NULL;
+            }
+        }
+    }
+    return PowerApi;
+}

@@ -33,6 +33,25 @@ const wchar_t* ChoosePowerEventText(WPARAM wParam, wchar_t* eventText, size_t ca
     return eventText;
 }
 
+PowerEventMemory PowerEvents;
+
+static bool IsSuspendOrResume(WPARAM code)
+{
+    return code == PBT_APMSUSPEND || code == PBT_APMRESUMECRITICAL || code == PBT_APMRESUMESUSPEND ||
+           code == PBT_APMRESUMEAUTOMATIC;
+}
+
+bool IsRepeatedPowerEvent(const PowerEventMemory& memory, WPARAM code)
+{
+    return IsSuspendOrResume(code) && code == memory.lastSuspendResume;
+}
+
+PowerEventMemory RememberPowerEvent(PowerEventMemory memory, WPARAM code)
+{
+    if (IsSuspendOrResume(code)) memory.lastSuspendResume = code;
+    return memory;
+}
+
 const wchar_t* ChooseSessionChangeText(WPARAM wParam, wchar_t* eventText, size_t capacity)
 {
     switch (wParam) {

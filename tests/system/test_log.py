@@ -14,6 +14,7 @@ from conftest import (EXIT_TEXT, START_TEXT, WM_CLOSE, WM_ENDSESSION, WM_POWERBR
 from ini import USER, write_ini
 from log_support import (BOM, LOGWRITER, LogWatcher, daily_name, decode, lines_in, log_folder, parse_lines,
                          read_utf8_log, rebuild, responds, returns, same_local_day)
+from relay import Own, ok_sequence
 from waits import WAIT_SECONDS, wait_until
 from wineplatform import WINE, session_state_text
 
@@ -39,6 +40,23 @@ NOTIFICATIONS = [
     (WM_ENDSESSION, 0, 0, "セッション終了がキャンセルされました。"),
     (WM_ENDSESSION, 0, 0x80000000, "セッション終了がキャンセルされました。"),
 ]
+
+
+SUSPEND, RESUME, AUTOMATIC = "システムがサスペンド状態に入りました。", "システムがサスペンドから復帰しました。", "電源イベント：18"
+# Power codes posted back to back, each sequence after a resume, and the lines
+# they give: a transition that arrives twice (broadcast and registration) is
+# one line, a power-status change is one line each time.
+POWER_SEQUENCES = [
+    ("suspend twice", (4, 4, 18, 7), [SUSPEND, AUTOMATIC, RESUME]),
+    ("two transitions", (4, 18, 7, 4, 18, 7), [SUSPEND, AUTOMATIC, RESUME] * 2),
+    ("each resume twice", (4, 18, 18, 7, 7), [SUSPEND, AUTOMATIC, RESUME]),
+    ("power status twice", (10, 10), ["電源イベント：10"] * 2),
+]
+
+# The program's registrations for session and power notifications, in order;
+# DEVICE_NOTIFY_WINDOW_HANDLE is 0.
+REGISTRATIONS = ("wtsapi32.WTSRegisterSessionNotification", "user32.RegisterSuspendResumeNotification",
+                 "wtsapi32.WTSUnRegisterSessionNotification", "user32.UnregisterSuspendResumeNotification")
 
 
 def post_all(app, rows=NOTIFICATIONS):
@@ -142,8 +160,11 @@ def test_existing_daily_file_is_appended_by_its_first_bytes(wine, existing, mark
 def test_posted_notifications_log_their_texts_between_start_and_exit(wine):
     folder = wine.install()
     with same_local_day():
-        app = wine.launch(folder=folder, ini=QUIET_INI)
+        app = wine.launch(folder=folder, ini=QUIET_INI, relay=REGISTRATIONS + ("kernel32.CreateFileW",))
         post_all(app)
+        for _, codes, _ in POWER_SEQUENCES:
+            for code in codes:
+                app.post(WM_POWERBROADCAST, code)
         app.post(WM_CLOSE)
         assert app.wait_exit(WAIT_SECONDS) == 0
 
@@ -151,11 +172,27 @@ def test_posted_notifications_log_their_texts_between_start_and_exit(wine):
     # each ending CR LF, with nothing else.
     _, entries = read_utf8_log(folder)
     texts = [e.text for e in entries]
-    expected = [START_TEXT] + [row[3] for row in NOTIFICATIONS] + [EXIT_TEXT]
+    sequences = [text for row in POWER_SEQUENCES for text in row[2]]
+    expected = [START_TEXT] + [row[3] for row in NOTIFICATIONS] + sequences + [EXIT_TEXT]
     for row, text in zip(NOTIFICATIONS, texts[1:]):
         assert text == row[3], f"message {row[0]:#x} ({row[1]}, {row[2]:#x}) logged {text!r}"
+    at = 1 + len(NOTIFICATIONS)
+    for name, codes, lines in POWER_SEQUENCES:
+        assert texts[at:at + len(lines)] == lines, f"{name}: power codes {codes} logged {texts[at:at + len(lines)]}"
+        at += len(lines)
     assert texts == expected
     assert [e.time for e in entries] == sorted(e.time for e in entries)
+
+    # Registered for suspend and resume after the session notifications, and
+    # unregistered beside them when the window goes, before the exit line.
+    trace = app.trace()
+    own = Own(trace.thread_of_window(app.hwnd))
+    _, power, _, unpower = ok_sequence(own.calls(trace), [
+        (REGISTRATIONS[0], {0: app.hwnd, 1: 0}), (REGISTRATIONS[1], {0: app.hwnd, 1: 0}),
+        (REGISTRATIONS[2], {0: app.hwnd}), REGISTRATIONS[3]])
+    assert power.retval and unpower.args[0].value == power.retval
+    [destroy] = own.messages(trace, app.hwnd, 2, "WM_DESTROY")
+    ok_sequence([e for e in own.calls(trace) if destroy.spans(e)], [*REGISTRATIONS[2:], "kernel32.CreateFileW"])
 
 
 def test_session_state_is_reported_every_period_from_a_full_period_after_start(wine):

@@ -72,6 +72,29 @@ TEST(EventCatalogue, PowerEvents)
     for (const Row& r : rows) EXPECT_EQ(Power(r.code), r.text) << r.code;
 }
 
+TEST(EventCatalogue, ASuspendOrResumeReceivedTwiceInARowIsRepeated)
+{
+    struct Row {
+        WPARAM last;  // the last suspend or resume code received, 0 for none
+        WPARAM code;
+        bool repeated;
+        WPARAM remembered;
+    };
+    const Row rows[] = {
+        {0, 4, false, 4},    {4, 4, true, 4},     {7, 4, false, 4},    {18, 4, false, 4},   {6, 4, false, 4},
+        {0, 7, false, 7},    {4, 18, false, 18},  {18, 18, true, 18},  {18, 7, false, 7},   {7, 7, true, 7},
+        {4, 6, false, 6},    {6, 6, true, 6},     {6, 7, false, 7},    {7, 18, false, 18},
+        // Every other code is an event of its own each time, and leaves the memory alone.
+        {4, 10, false, 4},   {7, 10, false, 7},   {0, 10, false, 0},   {18, 0x8013, false, 18},
+        {4, 0, false, 4},    {4, (WPARAM)0x100000004ull, false, 4},  // the whole wParam is compared
+    };
+    for (const Row& r : rows) {
+        PowerEventMemory memory = {r.last};
+        EXPECT_EQ(IsRepeatedPowerEvent(memory, r.code), r.repeated) << r.last << " then " << r.code;
+        EXPECT_EQ(RememberPowerEvent(memory, r.code).lastSuspendResume, r.remembered) << r.last << " then " << r.code;
+    }
+}
+
 TEST(EventCatalogue, SessionChanges)
 {
     struct Row {
