@@ -95,14 +95,15 @@ static HANDLE OpenForAppend(const wchar_t* path, DWORD extraAccess)
                        FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
-bool AppendLineToFile(const wchar_t* path, const wchar_t* line)
+AppendResult AppendLineToFile(const wchar_t* path, const wchar_t* line)
 {
     bool readable = true;
     HANDLE file = OpenForAppend(path, FILE_READ_DATA);
     if (file == INVALID_HANDLE_VALUE) {
         readable = false;
         file = OpenForAppend(path, 0);
-        if (file == INVALID_HANDLE_VALUE) return false;
+        if (file == INVALID_HANDLE_VALUE)
+            return GetLastError() == ERROR_PATH_NOT_FOUND ? APPEND_NO_FOLDER : APPEND_FAILED;
     }
     OVERLAPPED range;
     bool locked = LockAppendRange(file, &range);
@@ -138,7 +139,7 @@ bool AppendLineToFile(const wchar_t* path, const wchar_t* line)
     }
     if (locked) UnlockFileEx(file, 0, 1, 0, &range);
     CloseHandle(file);
-    return written;
+    return written ? APPEND_WRITTEN : APPEND_FAILED;
 }
 
 bool EnsureLogFolder()
@@ -167,5 +168,10 @@ void WriteLogLine(const wchar_t* text)
     wchar_t line[LOG_LINE_CHARS];
     if (FormatDailyFilePath(path, ARRAYSIZE(path), LogFolderPath, t) < 0) return;
     if (FormatLogLine(line, ARRAYSIZE(line), t, text) < 0) return;  // dropped whole, never cut
-    AppendLineToFile(path, line);
+    // The folder was removed while we run: make it again where it was, once
+    // per line. Someone else making it meanwhile is as good; a file of its
+    // name is not, and the second open fails as the first did.
+    if (AppendLineToFile(path, line) == APPEND_NO_FOLDER &&
+        (CreateDirectoryW(LogFolderPath, NULL) || GetLastError() == ERROR_ALREADY_EXISTS))
+        AppendLineToFile(path, line);
 }

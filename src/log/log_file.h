@@ -34,8 +34,14 @@ LogEncoding ChooseLogEncoding(uint64_t fileSize, const unsigned char* firstBytes
 // Returns the byte count, 0 when it cannot be encoded whole.
 size_t EncodeLogLine(const wchar_t* line, LogEncoding encoding, unsigned char* out, size_t capacity);
 
+enum AppendResult {
+    APPEND_WRITTEN,
+    APPEND_FAILED,
+    APPEND_NO_FOLDER,  // the file could not be opened: its folder is not there
+};
+
 // Appends one composed line to a daily file, whole or not at all.
-bool AppendLineToFile(const wchar_t* path, const wchar_t* line);
+AppendResult AppendLineToFile(const wchar_t* path, const wchar_t* line);
 
 bool EnsureLogFolder();
 void WriteLogLine(const wchar_t* text);

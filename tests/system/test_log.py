@@ -252,21 +252,34 @@ def test_plain_file_in_place_of_the_folder_loses_lines_and_nothing_else(wine):
     assert folder_entries(folder) == sorted(app_files() + [occupant.name])
 
 
-def test_folder_deleted_mid_run_is_not_made_again(wine):
+def test_folder_removed_mid_run_is_made_again_by_the_next_line(wine):
     with same_local_day() as today:
         app = wine.launch(ini=QUIET_INI, relay=("kernel32.CreateDirectoryW",))
         folder = app.folder
-        daily = log_folder(folder) / daily_name(today)
+        logs = log_folder(folder)
+        daily = logs / daily_name(today)
         wait_until(lambda: lines_in(daily), what="the start line")
-        shutil.rmtree(log_folder(folder))
+        shutil.rmtree(logs)
         post_all(app, NOTIFICATIONS[:3])
+        wait_until(lambda: len(lines_in(daily)) >= 3, what="the lines after the folder was removed")
+        # A new daily file: the mark, then every line since, whole.
+        _, entries = read_utf8_log(folder)
+        assert [e.text for e in entries] == [row[3] for row in NOTIFICATIONS[:3]]
+        # A file of the folder's name cannot be replaced: lines are dropped silently.
+        shutil.rmtree(logs)
+        logs.write_bytes(b"not a folder\r\n")
+        post_all(app, NOTIFICATIONS[3:6])
         assert responds(app)
         assert app.close() == 0
 
-    assert not log_folder(folder).exists()
-    assert folder_entries(folder) == app_files()
-    # The folder was made once, for the start line, and never again.
-    assert len(app.trace().calls("KERNEL32.CreateDirectoryW")) == 1
+    assert logs.read_bytes() == b"not a folder\r\n"
+    assert folder_entries(folder) == sorted(app_files() + [logs.name])
+    # Always the same path: made for the start line, made again once for the
+    # first line after its removal, then one failed attempt for each dropped
+    # line (three notifications and the exit line).
+    made = app.trace().calls("KERNEL32.CreateDirectoryW")
+    assert {c.args[0].text for c in made} == {windows_path(logs)}
+    assert returns(app, "KERNEL32.CreateDirectoryW") == [1, 1, 0, 0, 0, 0]
 
 
 def test_folder_not_creatable_loses_lines_and_each_later_line_tries_again(wine):

@@ -158,8 +158,8 @@ protected:
 
 TEST_F(AppendLine, NewFileGetsTheMarkOnceThenPlainLines)
 {
-    ASSERT_TRUE(AppendLineToFile(path_.c_str(), L"一\n"));
-    ASSERT_TRUE(AppendLineToFile(path_.c_str(), L"b\n"));
+    ASSERT_EQ(AppendLineToFile(path_.c_str(), L"一\n"), APPEND_WRITTEN);
+    ASSERT_EQ(AppendLineToFile(path_.c_str(), L"b\n"), APPEND_WRITTEN);
     EXPECT_EQ(Get(), Bytes({0xEF, 0xBB, 0xBF, 0xE4, 0xB8, 0x80, 0x0D, 0x0A, 'b', 0x0D, 0x0A}));
 }
 
@@ -168,19 +168,27 @@ TEST_F(AppendLine, ExistingFilesFollowTheirFirstBytes)
     struct Row {
         const char* name;
         std::vector<unsigned char> before, after;
-        bool written;
+        AppendResult result;
     };
     const Row rows[] = {
-        {"empty", {}, Bytes({0xEF, 0xBB, 0xBF, 'x', 0x0D, 0x0A}), true},
-        {"UTF-8 mark", Bytes({0xEF, 0xBB, 0xBF}), Bytes({0xEF, 0xBB, 0xBF, 'x', 0x0D, 0x0A}), true},
-        {"ASCII", Bytes({'o', 'k'}), Bytes({'o', 'k', 'x', 0x0D, 0x0A}), true},
-        {"one byte", Bytes({0xFE}), Bytes({0xFE, 'x', 0x0D, 0x0A}), true},
-        {"UTF-16LE", Bytes({0xFF, 0xFE}), Bytes({0xFF, 0xFE, 'x', 0, 0x0D, 0, 0x0A, 0}), true},
-        {"UTF-16BE", Bytes({0xFE, 0xFF, 0, 'a'}), Bytes({0xFE, 0xFF, 0, 'a'}), false},
+        {"empty", {}, Bytes({0xEF, 0xBB, 0xBF, 'x', 0x0D, 0x0A}), APPEND_WRITTEN},
+        {"UTF-8 mark", Bytes({0xEF, 0xBB, 0xBF}), Bytes({0xEF, 0xBB, 0xBF, 'x', 0x0D, 0x0A}), APPEND_WRITTEN},
+        {"ASCII", Bytes({'o', 'k'}), Bytes({'o', 'k', 'x', 0x0D, 0x0A}), APPEND_WRITTEN},
+        {"one byte", Bytes({0xFE}), Bytes({0xFE, 'x', 0x0D, 0x0A}), APPEND_WRITTEN},
+        {"UTF-16LE", Bytes({0xFF, 0xFE}), Bytes({0xFF, 0xFE, 'x', 0, 0x0D, 0, 0x0A, 0}), APPEND_WRITTEN},
+        {"UTF-16BE", Bytes({0xFE, 0xFF, 0, 'a'}), Bytes({0xFE, 0xFF, 0, 'a'}), APPEND_FAILED},
     };
     for (const Row& r : rows) {
         Put(r.before);
-        EXPECT_EQ(AppendLineToFile(path_.c_str(), L"x\n"), r.written) << r.name;
+        EXPECT_EQ(AppendLineToFile(path_.c_str(), L"x\n"), r.result) << r.name;
         EXPECT_EQ(Get(), r.after) << r.name;
     }
+}
+
+TEST_F(AppendLine, AMissingFolderIsToldFromOtherFailures)
+{
+    // path_ names nothing: as a folder it is missing.
+    EXPECT_EQ(AppendLineToFile((path_ + L"\\20260102.txt").c_str(), L"x\n"), APPEND_NO_FOLDER);
+    std::wstring folder = path_.substr(0, path_.rfind(L'\\'));
+    EXPECT_EQ(AppendLineToFile(folder.c_str(), L"x\n"), APPEND_FAILED) << "a folder where the file should be";
 }
