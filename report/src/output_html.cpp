@@ -44,15 +44,16 @@ h2 { font-size: 1.15em; margin: 1.6em 0 .3em; break-after: avoid; page-break-aft
 .bar rect { shape-rendering: crispEdges; }
 .s-active { fill: var(--active); } .s-locked { fill: var(--locked); }
 .s-suspended { fill: var(--suspended); } .s-off { fill: var(--off); }
-.bar line { vector-effect: non-scaling-stroke; }
-.tick { stroke: #000; stroke-opacity: .14; stroke-width: 1px; pointer-events: none; }
+.bar line, .ticks { vector-effect: non-scaling-stroke; }
+.ticks { fill: none; stroke: #000; stroke-opacity: .14; stroke-width: 1px; pointer-events: none; }
 .m-start { stroke: var(--start); stroke-width: 2px; }
 .m-exit { stroke: var(--exit); stroke-width: 2px; }
 .m-abnormal { stroke: var(--abnormal); stroke-width: 4px; }
 .wide { overflow-x: auto; }
 table { border-collapse: collapse; font-size: .85em; }
 th, td { border: 1px solid #c8c8c8; padding: .2em .45em; text-align: left; vertical-align: top; }
-thead th { background: #efefef; }
+thead th { background: #efefef; white-space: nowrap; }
+.summary td:last-child { white-space: nowrap; }
 td.num { text-align: right; }
 tr { break-inside: avoid; page-break-inside: avoid; }
 @page { size: A4 landscape; margin: 10mm; }
@@ -171,14 +172,15 @@ static void AppendAxis(std::string& out, CivilSeconds dayStartS)
     out += "</div><span></span></div>\n";
 }
 
+// One path for all the hour ticks keeps a year's page small.
 static void AppendTicks(std::string& out, CivilSeconds dayStartS)
 {
+    out += "<path class=\"ticks\" d=\"";
     for (int64_t x = (3600 - dayStartS % 3600) % 3600; x < SECONDS_PER_DAY; x += 3600) {
         if (x == 0) continue;
-        std::string at = std::to_string(x);
-        out += "<line class=\"tick\" x1=\"" + at + "\" y1=\"0\" x2=\"" + at + "\" y2=\"" + std::to_string(BAR_HEIGHT) +
-               "\"/>";
+        out += "M" + std::to_string(x) + " 0v" + std::to_string(BAR_HEIGHT);
     }
+    out += "\"/>";
 }
 
 static void AppendMark(std::string& out, const DayRow& row, const Mark& mark, CivilSeconds dayBegin)
@@ -324,7 +326,11 @@ std::string FormatHtml(const Report& report)
     else
         out += "期間 " + FormatDate(firstDay) + " – " + FormatDate(lastDay) + " ・ " + std::to_string(sources) +
                " ソース";
-    if (report.dayStartS != 0) out += " ・ 1 日の始まり " + FormatDuration(report.dayStartS);
+    if (report.dayStartS != 0) {
+        std::string dayStart = FormatDuration(report.dayStartS);
+        if (report.dayStartS % 60 == 0) dayStart.resize(dayStart.size() - 3);  // 5:00, not 5:00:00
+        out += " ・ 1 日の始まり " + dayStart;
+    }
     if (!report.problems.empty())
         out += " ・ <a href=\"#problems\">入力の問題 " + std::to_string(report.problems.size()) + " 件</a>";
     out += "</p>\n";
