@@ -2,12 +2,6 @@
 
 #include <cstdio>
 
-int64_t FloorDiv(int64_t a, int64_t b)
-{
-    int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
 // Howard Hinnant's days-from-civil algorithm (public domain).
 int64_t DaysFromCivil(int year, int month, int day)
 {

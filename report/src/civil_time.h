@@ -18,7 +18,11 @@ CivilDate CivilFromDays(int64_t days);
 bool IsValidDate(int year, int month, int day);
 
 // Floor division, for times before 1970 as well.
-int64_t FloorDiv(int64_t a, int64_t b);
+inline int64_t FloorDiv(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
 
 // "2026-12-07"
 std::string FormatDate(int64_t days);

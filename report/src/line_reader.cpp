@@ -66,14 +66,21 @@ bool Digits(const char* p, size_t count, int& value)
     return true;
 }
 
+// Word at a time: the text is hashed for every line read.
 uint64_t HashText(std::string_view text)
 {
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (char c : text) {
-        hash ^= (unsigned char)c;
-        hash *= 1099511628211ull;
+    uint64_t hash = 0x9E3779B97F4A7C15ull ^ text.size();
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+        hash ^= hash >> 32;
     }
-    return hash;
+    uint64_t tail = 0;
+    std::memcpy(&tail, text.data() + i, text.size() - i);
+    hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ull;
+    return hash ^ (hash >> 29);
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix)
@@ -136,23 +143,47 @@ LineKind ClassifyEventText(std::string_view text)
     return LineKind::Unknown;
 }
 
-bool ParseLogLine(std::string_view text, LogLine& out)
+namespace {
+
+// Most lines of a file share their date: it is read once.
+struct DateCache {
+    char text[10] = {};
+    int64_t days = 0;
+    bool valid = false;
+};
+
+bool ParseLine(std::string_view text, LogLine& out, DateCache& cache)
 {
     if (text.size() < TEXT_OFFSET) return false;
     const char* p = text.data();
     if (p[4] != '/' || p[7] != '/' || p[10] != ' ' || p[13] != ':' || p[16] != ':' ||
         std::memcmp(p + 19, " - ", 3) != 0)
         return false;
-    int year, month, day, hour, minute, second;
-    if (!Digits(p, 4, year) || !Digits(p + 5, 2, month) || !Digits(p + 8, 2, day) || !Digits(p + 11, 2, hour) ||
-        !Digits(p + 14, 2, minute) || !Digits(p + 17, 2, second))
-        return false;
-    if (!IsValidDate(year, month, day) || hour > 23 || minute > 59 || second > 59) return false;
+    if (!cache.valid || std::memcmp(cache.text, p, 10) != 0) {
+        int year, month, day;
+        if (!Digits(p, 4, year) || !Digits(p + 5, 2, month) || !Digits(p + 8, 2, day) ||
+            !IsValidDate(year, month, day))
+            return false;
+        std::memcpy(cache.text, p, 10);
+        cache.days = DaysFromCivil(year, month, day);
+        cache.valid = true;
+    }
+    int hour, minute, second;
+    if (!Digits(p + 11, 2, hour) || !Digits(p + 14, 2, minute) || !Digits(p + 17, 2, second)) return false;
+    if (hour > 23 || minute > 59 || second > 59) return false;
     std::string_view eventText = text.substr(TEXT_OFFSET);
-    out.time = DaysFromCivil(year, month, day) * SECONDS_PER_DAY + hour * 3600 + minute * 60 + second;
+    out.time = cache.days * SECONDS_PER_DAY + hour * 3600 + minute * 60 + second;
     out.kind = ClassifyEventText(eventText);
     out.textHash = HashText(eventText);
     return true;
+}
+
+}  // namespace
+
+bool ParseLogLine(std::string_view text, LogLine& out)
+{
+    DateCache cache;
+    return ParseLine(text, out, cache);
 }
 
 FileLines ReadLogLines(std::string_view bytes)
@@ -167,6 +198,7 @@ FileLines ReadLogLines(std::string_view bytes)
 
     FileLines file;
     file.lines.reserve(bytes.size() / 64 + 1);
+    DateCache cache;
     uint32_t number = 0;
     size_t start = 0;
     while (start < bytes.size()) {
@@ -181,7 +213,7 @@ FileLines ReadLogLines(std::string_view bytes)
         size_t stop = (end > start && bytes[end - 1] == '\r') ? end - 1 : end;
         LogLine line;
         line.line = number;
-        if (ParseLogLine(bytes.substr(start, stop - start), line))
+        if (ParseLine(bytes.substr(start, stop - start), line, cache))
             file.lines.push_back(line);
         else
             file.badLines.push_back(number);

@@ -19,9 +19,11 @@ constexpr int64_t MIN_STATE_SPACINGS = 10;
 // are forgotten so that memory does not grow with the days read.
 constexpr int64_t DUPLICATE_WINDOW_S = 2 * SECONDS_PER_DAY;
 
-// A stretch between two consecutive lines, before the gap limit is known.
+// Consecutive lines in one state and at one spacing (a run of heartbeats),
+// before the gap limit is known: either every spacing in it is a silence or none is.
 struct Stretch {
     CivilSeconds begin, end;
+    int64_t spacing;
     State state;
     Record opened, closed;
 };
@@ -45,6 +47,11 @@ struct CalendarDay {
 
 void AddSpacing(Spacings& spacings, int64_t spacing, int64_t count)
 {
+    // Nearly every spacing is the one before.
+    if (!spacings.empty() && spacings.back().first == spacing) {
+        spacings.back().second += count;
+        return;
+    }
     for (auto& entry : spacings) {
         if (entry.first == spacing) {
             entry.second += count;
@@ -86,15 +93,23 @@ struct SourceTimeline {
     bool hasLastStateLine = false;
     CivilSeconds lastStateLine = 0;
 
-    std::unordered_set<uint64_t> seen;
-    std::deque<std::pair<CivilSeconds, uint64_t>> seenOrder;
+    // Lines as they came, in time order, for finding copies; the few that
+    // came back in time are kept apart.
+    std::vector<std::pair<CivilSeconds, uint64_t>> recent;
+    size_t recentHead = 0;
+    std::unordered_set<uint64_t> backInTime;
+    std::deque<std::pair<CivilSeconds, uint64_t>> backInTimeOrder;
 
     std::map<int64_t, CalendarDay> calendar;  // open calendar days
+    int64_t cachedDay = 0;
+    CalendarDay* cached = nullptr;            // calendar[cachedDay]: most lines fall on it
     std::map<int64_t, int64_t> intervals;     // per decided calendar day; 0 when its lines do not tell
     Spacings sourceSpacings;
     int64_t sourceSpacingCount = 0;
 
     std::map<int64_t, DayRow> days;           // by report day
+    int64_t cachedRowDay = 0;
+    DayRow* cachedRow = nullptr;              // days[cachedRowDay]
 };
 
 namespace {
@@ -106,17 +121,41 @@ int64_t ReportDay(const SourceTimeline& t, CivilSeconds at)
 
 DayRow& Day(SourceTimeline& t, int64_t day)
 {
-    return t.days[day];
+    if (!t.cachedRow || t.cachedRowDay != day) {
+        t.cachedRow = &t.days[day];
+        t.cachedRowDay = day;
+    }
+    return *t.cachedRow;
 }
 
 bool SeenBefore(SourceTimeline& t, const LogLine& line)
 {
     uint64_t key = line.textHash ^ ((uint64_t)line.time * 0x9E3779B97F4A7C15ull);
-    if (!t.seen.insert(key).second) return true;
-    t.seenOrder.emplace_back(line.time, key);
-    while (!t.seenOrder.empty() && t.seenOrder.front().first < t.latest - DUPLICATE_WINDOW_S) {
-        t.seen.erase(t.seenOrder.front().second);
-        t.seenOrder.pop_front();
+    CivilSeconds horizon = t.latest - DUPLICATE_WINDOW_S;
+    if (!t.any || line.time > t.latest) {
+        // Later than everything seen: it cannot be a copy.
+        t.recent.emplace_back(line.time, key);
+        while (t.recentHead < t.recent.size() && t.recent[t.recentHead].first < horizon) ++t.recentHead;
+        if (t.recentHead > 4096 && t.recentHead * 2 > t.recent.size()) {
+            t.recent.erase(t.recent.begin(), t.recent.begin() + (long)t.recentHead);
+            t.recentHead = 0;
+        }
+        return false;
+    }
+    auto same = std::lower_bound(t.recent.begin() + (long)t.recentHead, t.recent.end(),
+                                 std::make_pair(line.time, (uint64_t)0));
+    for (; same != t.recent.end() && same->first == line.time; ++same)
+        if (same->second == key) return true;
+    if (t.backInTime.count(key)) return true;
+    if (line.time == t.latest) {
+        t.recent.emplace_back(line.time, key);
+        return false;
+    }
+    t.backInTime.insert(key);
+    t.backInTimeOrder.emplace_back(line.time, key);
+    while (!t.backInTimeOrder.empty() && t.backInTimeOrder.front().first < horizon) {
+        t.backInTime.erase(t.backInTimeOrder.front().second);
+        t.backInTimeOrder.pop_front();
     }
     return false;
 }
@@ -154,13 +193,19 @@ int64_t GapLimit(const SourceTimeline& t, int64_t interval, bool found)
 }
 
 // Decides a calendar day's stretches and starts once its gap limit is known.
+void AddToSource(SourceTimeline& t, const CalendarDay& c)
+{
+    for (const auto& entry : c.spacings) AddSpacing(t.sourceSpacings, entry.first, entry.second);
+    t.sourceSpacingCount += c.spacingCount;
+}
+
 void DecideDay(SourceTimeline& t, int64_t calendarDay, CalendarDay& c, int64_t interval, bool found)
 {
     int64_t gap = GapLimit(t, interval, found);
     t.intervals[calendarDay] = found ? interval : 0;
     for (const Stretch& s : c.stretches) {
         // A silence inside a suspension is part of the suspension.
-        bool silent = s.end - s.begin > gap && s.state != State::Suspended;
+        bool silent = s.spacing > gap && s.state != State::Suspended;
         PlaceStretch(t, s, silent ? State::Off : s.state);
     }
     for (const PendingStart& start : c.starts) {
@@ -185,6 +230,8 @@ void DecideKnownDays(SourceTimeline& t, int64_t before)
         CalendarDay& c = it->second;
         if (c.spacingCount >= MIN_STATE_SPACINGS || t.options.gapS > 0) {
             DecideDay(t, it->first, c, MostCommon(c.spacings), c.spacingCount >= MIN_STATE_SPACINGS);
+            AddToSource(t, c);
+            if (t.cached == &c) t.cached = nullptr;
             it = t.calendar.erase(it);
         } else {
             ++it;
@@ -195,24 +242,43 @@ void DecideKnownDays(SourceTimeline& t, int64_t before)
 
 CalendarDay& Calendar(SourceTimeline& t, CivilSeconds at)
 {
-    return t.calendar[FloorDiv(at, SECONDS_PER_DAY)];
+    int64_t day = FloorDiv(at, SECONDS_PER_DAY);
+    if (!t.cached || t.cachedDay != day) {
+        t.cached = &t.calendar[day];
+        t.cachedDay = day;
+    }
+    return *t.cached;
+}
+
+void AddStretch(SourceTimeline& t, CivilSeconds at, Record record)
+{
+    std::vector<Stretch>& stretches = Calendar(t, t.latest).stretches;
+    int64_t spacing = at - t.latest;
+    if (!stretches.empty()) {
+        Stretch& last = stretches.back();
+        if (last.end == t.latest && last.state == t.state && last.spacing == spacing) {
+            last.end = at;
+            last.closed = record;
+            return;
+        }
+    }
+    stretches.push_back(Stretch{t.latest, at, spacing, t.state, t.previous, record});
 }
 
 void CountLine(SourceTimeline& t, const LogLine& line, CivilSeconds at, Record record)
 {
-    DayRow& row = Day(t, ReportDay(t, at));
     switch (line.kind) {
     case LineKind::Start:
-        ++row.starts;
-        row.marks.push_back(Mark{at, MarkKind::Start, record});
+        ++Day(t, ReportDay(t, at)).starts;
+        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Start, record});
         break;
     case LineKind::Exit:
-        ++row.exits;
-        row.marks.push_back(Mark{at, MarkKind::Exit, record});
+        ++Day(t, ReportDay(t, at)).exits;
+        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Exit, record});
         break;
-    case LineKind::Lock: ++row.locks; break;
-    case LineKind::Unlock: ++row.unlocks; break;
-    case LineKind::Suspend: ++row.suspends; break;
+    case LineKind::Lock: ++Day(t, ReportDay(t, at)).locks; break;
+    case LineKind::Unlock: ++Day(t, ReportDay(t, at)).unlocks; break;
+    case LineKind::Suspend: ++Day(t, ReportDay(t, at)).suspends; break;
     default: break;
     }
 }
@@ -287,8 +353,6 @@ void TrackHeartbeat(SourceTimeline& t, const LogLine& line, CivilSeconds at)
         CalendarDay& c = Calendar(t, at);
         AddSpacing(c.spacings, spacing, 1);
         ++c.spacingCount;
-        AddSpacing(t.sourceSpacings, spacing, 1);
-        ++t.sourceSpacingCount;
     }
     t.hasLastStateLine = true;
     t.lastStateLine = at;
@@ -303,8 +367,7 @@ void FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
         if (t.latest - line.time > JITTER_S) Day(t, ReportDay(t, line.time)).flags |= FLAG_CLOCK_JUMP;
         at = t.latest;  // figures are on the time actually covered
     }
-    if (t.any && at > t.latest)
-        Calendar(t, t.latest).stretches.push_back(Stretch{t.latest, at, t.state, t.previous, record});
+    if (t.any && at > t.latest) AddStretch(t, at, record);
     TrackEnds(t, line, at, t.latest, record);
     // Every session-state line of the days before this one has been seen.
     if (t.any) DecideKnownDays(t, FloorDiv(at, SECONDS_PER_DAY));
@@ -386,6 +449,7 @@ void FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileInde
 std::vector<DayRow> FinishSource(SourceTimeline* timeline)
 {
     SourceTimeline& t = *timeline;
+    for (const auto& entry : t.calendar) AddToSource(t, entry.second);
     bool sourceFound = t.sourceSpacingCount >= MIN_STATE_SPACINGS;
     int64_t sourceInterval = sourceFound ? MostCommon(t.sourceSpacings) : FALLBACK_INTERVAL_S;
     for (auto& entry : t.calendar) {
