@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""The native log report on a synthetic year, beside `wc -l` on the same files.
+
+The year: 20 sources (PC01/user01_log ... PC20/user20_log), the weekdays of
+2025 (261 days), each an office day at a 10 s heartbeat: a start at about
+nine, a lunch lock of an hour, a ten-minute sleep, the exit at about six
+(about 3,200 lines, 200 KB a day; 17 million lines, 1 GB in all). It is
+written once into DATA (kept for later runs), with a second collection of
+the first half of the days as hard links, to show that memory does not grow
+with the number of days.
+
+Each command runs --runs times in turn, warm cache; the median wall time and
+the largest peak resident memory are printed, with the ratio to `wc -l`.
+A measurement, not a test: nothing here fails on a slow machine.
+Usage: python3 bench/report_bench.py [--data /var/tmp/stillsentinel-report-year] [--runs 5]
+"""
+import argparse
+import datetime
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "system"))
+from report_support import (EXIT_TEXT, LOCK_TEXT, NATIVE, RESUME_TEXT, START_TEXT, STATE_TEXT,  # noqa: E402
+                            SUSPEND_TEXT, UNLOCK_TEXT)
+
+SOURCES = 20
+YEAR = 2025
+TEMPLATE_DATE = b"2025/01/01"
+READY = "ready: 20 sources, weekdays of 2025, 10 s heartbeat"
+
+
+def office_day(first_minute):
+    """One day's bytes (dated TEMPLATE_DATE), the start first_minute minutes after 08:30."""
+    texts = {"start": START_TEXT, "exit": EXIT_TEXT, "lock": LOCK_TEXT, "unlock": UNLOCK_TEXT,
+             "suspend": SUSPEND_TEXT, "resume": RESUME_TEXT, "beat": STATE_TEXT}
+    start = 8 * 3600 + 1800 + first_minute * 60
+    end = start + 9 * 3600
+    events = {start: "start", 12 * 3600 + 5: "lock", 13 * 3600 + 5: "unlock",
+              15 * 3600 + 5: "suspend", 15 * 3600 + 605: "resume", end: "exit"}
+    asleep = range(15 * 3600 + 5, 15 * 3600 + 606)
+    lines = [(t, name) for t, name in events.items()]
+    lines += [(t, "beat") for t in range(start + 10, end, 10) if t not in asleep]
+    stamp = TEMPLATE_DATE.decode()
+    return "".join(f"{stamp} {t // 3600:02d}:{t // 60 % 60:02d}:{t % 60:02d} - {texts[name]}\r\n"
+                   for t, name in sorted(lines)).encode("utf-8")
+
+
+def weekdays():
+    day, days = datetime.date(YEAR, 1, 1), []
+    while day.year == YEAR:
+        if day.weekday() < 5:
+            days.append(day)
+        day += datetime.timedelta(days=1)
+    return days
+
+
+def make_year(data):
+    """DATA/full (the year) and DATA/half (its first half of days, hard links), once."""
+    if (data / "ready").is_file() and (data / "ready").read_text() == READY:
+        return
+    shutil.rmtree(data, ignore_errors=True)
+    days = weekdays()
+    began = time.monotonic()
+    for n in range(1, SOURCES + 1):
+        log = data / "full" / f"PC{n:02d}" / f"user{n:02d}_log"
+        half = data / "half" / f"PC{n:02d}" / f"user{n:02d}_log"
+        log.mkdir(parents=True)
+        half.mkdir(parents=True)
+        template = b"\xef\xbb\xbf" + office_day(n)
+        for i, day in enumerate(days):
+            name = f"{day:%Y%m%d}.txt"
+            (log / name).write_bytes(template.replace(TEMPLATE_DATE, f"{day:%Y/%m/%d}".encode()))
+            if i < len(days) // 2:
+                os.link(log / name, half / name)
+    (data / "ready").write_text(READY)
+    print(f"wrote the year in {time.monotonic() - began:.0f} s")
+
+
+def measure(command, stdout=subprocess.DEVNULL, cwd=None):
+    """(wall seconds, CPU seconds, peak resident KiB) of one run, from the child's own rusage."""
+    began = time.perf_counter()
+    proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.PIPE, cwd=cwd)
+    _, status, usage = os.wait4(proc.pid, 0)
+    wall = time.perf_counter() - began
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    err = proc.stderr.read()
+    proc.stderr.close()
+    if proc.returncode != 0:
+        raise RuntimeError(f"{command[:3]} exited {proc.returncode}: {err[-500:]!r}")
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--data", type=Path, default=Path("/var/tmp/stillsentinel-report-year"))
+    parser.add_argument("--runs", type=int, default=5)
+    args = parser.parse_args()
+    if not NATIVE.is_file():
+        sys.exit(f"build the native report first ({NATIVE} is missing)")
+    make_year(args.data)
+
+    results = {}
+    with tempfile.TemporaryDirectory(prefix="report-bench-") as out:
+        for part in ("full", "half"):
+            root = args.data / part
+            files = sorted(str(p.relative_to(root)) for p in root.glob("*/*_log/*.txt"))
+            size = sum((root / f).stat().st_size for f in files)
+            commands = {
+                "wc -l": (["wc", "-l", *files], root),
+                "report --out DIR": ([str(NATIVE), "--out", out, str(root)], None),
+                "report --format jsonl": ([str(NATIVE), "--format", "jsonl", str(root)], None),
+            }
+            runs = {name: [] for name in commands}
+            for _ in range(args.runs + 1):  # the first round warms the cache and is dropped
+                for name, (command, cwd) in commands.items():
+                    runs[name].append(measure(command, cwd=cwd))
+            lines = int(subprocess.run(["wc", "-l", *files], cwd=root, capture_output=True, check=True)
+                        .stdout.split()[-2])
+            print(f"\n{part}: {len(files)} files, {lines:,} lines, {size / 2**20:,.0f} MiB")
+            for name, values in runs.items():
+                values = values[1:]
+                wall = statistics.median(v[0] for v in values)
+                cpu = statistics.median(v[1] for v in values)
+                peak = max(v[2] for v in values)
+                results[(part, name)] = (wall, peak)
+                ratio = wall / results[(part, "wc -l")][0]
+                print(f"  {name:24} {wall:7.2f} s wall  {cpu:7.2f} s CPU  {peak / 1024:7.1f} MiB peak  "
+                      f"{ratio:5.2f} x wc -l")
+    for name in ("report --out DIR", "report --format jsonl"):
+        print(f"\npeak memory, half year against full year, {name}: "
+              f"{results[('half', name)][1] / 1024:.1f} against {results[('full', name)][1] / 1024:.1f} MiB")
+
+
+if __name__ == "__main__":
+    main()

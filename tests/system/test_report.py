@@ -1,0 +1,154 @@
+"""The log report on what the real program logged under Wine: the figures of a
+run whose lock and sleep the test made itself, the same bytes from the native
+and the Windows build, and a day's file read while it is being written."""
+import shutil
+import subprocess
+import time
+
+from conftest import EXIT_TEXT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
+from ini import USER
+from log_support import LOGWRITER, daily_name, lines_in, log_folder, read_utf8_log, same_local_day
+from report_support import (FORMATS, LOCK_TEXT, OUT_FILES, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows,
+                            run_native, run_windows)
+from waits import WAIT_SECONDS, wait_until
+from wineplatform import WINE, session_state_text
+
+HEARTBEAT_INI = {"LogIntervalSec": 1}
+# Session-state lines to wait for between two steps, so that each state lasts
+# a few measurable seconds (and the day holds the ten lines that give its
+# heartbeat).
+STEP_LINES = 3
+STEPS = [  # (message, wParam, the line it logs), in the order posted
+    (WM_WTSSESSION_CHANGE, 7, LOCK_TEXT),
+    (WM_WTSSESSION_CHANGE, 8, UNLOCK_TEXT),
+    (WM_POWERBROADCAST, 4, SUSPEND_TEXT),
+    (WM_POWERBROADCAST, 7, RESUME_TEXT),
+]
+# (figure, the line that begins it, the line that ends it)
+DURATIONS = [
+    ("locked_s", LOCK_TEXT, UNLOCK_TEXT),
+    ("suspended_s", SUSPEND_TEXT, RESUME_TEXT),
+    ("span_s", START_TEXT, EXIT_TEXT),
+]
+COUNTS = {"starts": 1, "exits": 1, "locks": 1, "unlocks": 1, "suspends": 1, "resumes": 1, "bad_lines": 0}
+
+
+def first_difference(a, b):
+    at = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+    return f"at byte {at}: {a[max(0, at - 80):at + 80]!r} against {b[max(0, at - 80):at + 80]!r}"
+
+
+def test_report_gives_the_figures_of_a_logged_run_and_both_builds_the_same_bytes(wine):
+    folder = wine.install()
+    state = session_state_text(wine)
+    with same_local_day() as today:
+        daily = log_folder(folder) / daily_name(today)
+        states = lambda: lines_in(daily).count(state)  # noqa: E731
+
+        def settle():
+            seen = states()
+            wait_until(lambda: states() >= seen + STEP_LINES, what=f"{STEP_LINES} more lines of {state}")
+
+        # When each line was made, as the test saw it: no earlier than the
+        # moment it asked, no later than the line was seen.
+        made = {START_TEXT: [time.time()]}
+        app = wine.launch(folder=folder, ini=HEARTBEAT_INI)
+        wait_until(lambda: START_TEXT in lines_in(daily), what="the start line")
+        made[START_TEXT].append(time.time())
+        settle()
+        for message, wparam, text in STEPS:
+            made[text] = [time.time()]
+            app.post(message, wparam)
+            wait_until(lambda: text in lines_in(daily), what=text)
+            made[text].append(time.time())
+            settle()
+        made[EXIT_TEXT] = [time.time()]
+        assert app.close() == 0
+        made[EXIT_TEXT].append(time.time())
+
+    _, entries = read_utf8_log(folder)
+    stamped = {e.text: e.time for e in entries if e.text in made}
+    logs = log_folder(folder)
+
+    outputs = {}
+    for build, run in (("native", run_native), ("windows", lambda *a: run_windows(wine, *a))):
+        out = wine.tmp / f"out-{build}"
+        result = run("--out", out, logs)
+        assert result.returncode == 0, f"{build}: {result.stderr.decode(errors='replace')}"
+        outputs[build] = {name: (out / name).read_bytes() for name in OUT_FILES}
+        for fmt in FORMATS:
+            result = run("--format", fmt, logs)
+            assert result.returncode == 0, f"{build} --format {fmt}: {result.stderr.decode(errors='replace')}"
+            outputs[build][f"--format {fmt}"] = result.stdout
+    for name, native in outputs["native"].items():
+        windows = outputs["windows"][name]
+        assert native, f"{name}: empty"
+        assert native == windows, f"{name} differs between the builds {first_difference(native, windows)}"
+
+    (row,) = jsonl_rows(outputs["native"]["report.jsonl"])
+    assert (row["user"], row["date"]) == (USER, today.isoformat())
+    # The day runs from the start line to the exit line, as the log stamps them.
+    assert (row["first"], row["last"]) == (stamped[START_TEXT].isoformat(), stamped[EXIT_TEXT].isoformat())
+    for figure, begins, ends in DURATIONS:
+        # Exactly as the log's seconds show it...
+        assert row[figure] == (stamped[ends] - stamped[begins]).total_seconds(), figure
+        # ...and within the log's resolution of what the test did: each line
+        # was stamped (seconds cut) between asking and seeing it.
+        shortest = made[ends][0] - made[begins][1] - 1
+        longest = made[ends][1] - made[begins][0] + 1
+        assert shortest < row[figure] < longest, f"{figure}: {row[figure]} s, made {shortest:.2f}..{longest:.2f} s"
+    assert row["off_s"] == 0
+    assert row["active_s"] == row["span_s"] - row["locked_s"] - row["suspended_s"] > 0
+    assert {key: row[key] for key in COUNTS} == COUNTS
+    assert row["heartbeat_s"] == HEARTBEAT_INI["LogIntervalSec"]
+    assert row["flags"] == []
+
+
+WRITTEN = 20_000
+WRITER_TAG = "reader-test"
+POWER_PREFIX = "電源イベント："
+FIRST_CODE = 1000  # logged as "電源イベント：<code>": the program's own lines, known one by one
+
+
+def test_report_reading_a_day_while_it_is_written_denies_no_line(wine):
+    folder = wine.install()
+    shutil.copy2(LOGWRITER, folder / "logwriter.exe")
+    with same_local_day() as today:
+        app = wine.launch(folder=folder, ini=HEARTBEAT_INI)
+        daily = log_folder(folder) / daily_name(today)
+        wait_until(lambda: START_TEXT in lines_in(daily), what="the start line")
+        # A second writer through the program's own line writer, thousands of
+        # lines fast, beside the program's own lines (one per report run).
+        writer = subprocess.Popen([*WINE, str(folder / "logwriter.exe"), str(WRITTEN), WRITER_TAG], cwd=str(folder),
+                                  env={**wine.env, "WINEDEBUG": "-all"}, stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
+        posted, runs = [], []
+        deadline = time.monotonic() + 10 * WAIT_SECONDS
+        try:
+            while writer.poll() is None:
+                assert time.monotonic() < deadline, "the writer did not finish"
+                posted.append(FIRST_CODE + len(posted))
+                app.post(WM_POWERBROADCAST, posted[-1])
+                result = run_windows(wine, "--format", "jsonl", log_folder(folder))
+                runs.append((result.returncode, result.stderr))
+            writer.communicate(timeout=WAIT_SECONDS)
+        finally:
+            if writer.poll() is None:
+                writer.kill()
+                writer.wait(timeout=10)
+        assert writer.returncode == 0
+        assert app.close() == 0
+
+    # Every run but the last began and ended while the writer was still going
+    # (it was seen running after each): the reads fell within the writing.
+    assert len(runs) >= 4, f"only {len(runs)} report runs while the writer wrote"
+    # read_utf8_log fails on any torn or stray bytes; then every line of both
+    # writers is there, in its own order.
+    _, entries = read_utf8_log(folder)
+    texts = [e.text for e in entries]
+    written = [t for t in texts if t.startswith(WRITER_TAG + " ")]
+    assert written == [f"{WRITER_TAG} {n:06d}" for n in range(1, WRITTEN + 1)], f"{WRITTEN - len(written)} lines lost"
+    assert [t for t in texts if t.startswith(POWER_PREFIX)] == [f"{POWER_PREFIX}{code}" for code in posted]
+    assert texts[0] == START_TEXT and texts[-1] == EXIT_TEXT
+    # And the report could read the file each time.
+    assert [code for code, _ in runs] == [0] * len(runs), [err.decode(errors="replace") for code, err in runs if code]
