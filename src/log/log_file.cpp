@@ -168,9 +168,9 @@ void WriteLogLine(const wchar_t* text)
     wchar_t line[LOG_LINE_CHARS];
     if (FormatDailyFilePath(path, ARRAYSIZE(path), LogFolderPath, t) < 0) return;
     if (FormatLogLine(line, ARRAYSIZE(line), t, text) < 0) return;  // dropped whole, never cut
-    // The folder was removed while we run: make it again where it was, once
-    // per line. Someone else making it meanwhile is as good; a file of its
-    // name is not, and the second open fails as the first did.
+    // The folder was removed while we run: make it again where it was and
+    // try the line once more. Another instance making it meanwhile is as
+    // good; a file of its name is not, and the second open fails as the first.
     if (AppendLineToFile(path, line) == APPEND_NO_FOLDER &&
         (CreateDirectoryW(LogFolderPath, NULL) || GetLastError() == ERROR_ALREADY_EXISTS))
         AppendLineToFile(path, line);
