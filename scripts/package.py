@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Makes the portable package StillSentinel-<version>-win-x64.zip.
 
-The zip holds one folder with the exe, README.md, README.ja.txt (the Japanese
+The zip holds one folder with the two exes (the tray program and the log report,
+StillSentinelReport.exe, built beside it), README.md, README.ja.txt (the Japanese
 guide), LICENSE, THIRD-PARTY-NOTICES.txt, a CycloneDX bill of materials and
 SHA256SUMS, and nothing else (never a user's INI or log). Entries carry fixed
-times and permissions so that the same exe always gives the same zip.
+times and permissions so that the same exes always give the same zip.
 
 With STILLSENTINEL_SIGN_PFX and STILLSENTINEL_SIGN_PASSWORD_FILE set (and
-STILLSENTINEL_SIGN_TIMESTAMP_URL for a release), the exe is signed first, so
-that the sums and the bill of materials describe the signed exe.
+STILLSENTINEL_SIGN_TIMESTAMP_URL for a release), both exes are signed first, so
+that the sums and the bill of materials describe the signed exes.
 """
 import argparse
 import hashlib
@@ -28,6 +29,7 @@ from typing import NamedTuple, Optional
 ROOT = Path(__file__).resolve().parents[1]
 FIXED_TIME = (2026, 1, 1, 0, 0, 0)
 NOTICES = "THIRD-PARTY-NOTICES.txt"
+REPORT_EXE = "StillSentinelReport.exe"
 RULE = "=" * 72
 
 
@@ -66,14 +68,14 @@ def signing_from_env(env):
     return Signing(pfx, password_file, env.get("STILLSENTINEL_SIGN_TIMESTAMP_URL") or None)
 
 
-def sign(exe, signing):
+def sign(exe, signing, description="StillSentinel"):
     """The exe signed with SHA-256. osslsigncode reads the password from its file
     itself, so it never reaches a command line or this process's output."""
     with tempfile.TemporaryDirectory() as tmp:
         unsigned, signed = Path(tmp, "unsigned.exe"), Path(tmp, "signed.exe")
         unsigned.write_bytes(exe)
         command = ["osslsigncode", "sign", "-pkcs12", signing.pfx, "-readpass", signing.password_file,
-                   "-h", "sha256", "-n", "StillSentinel", "-in", str(unsigned), "-out", str(signed)]
+                   "-h", "sha256", "-n", description, "-in", str(unsigned), "-out", str(signed)]
         if signing.timestamp_url:
             command += ["-ts", signing.timestamp_url]
         try:
@@ -127,11 +129,19 @@ def components_of(paths):
             for package, files in sorted(by_package.items())]
 
 
-def linked_components(exe):
-    link_map = Path(exe).with_name("StillSentinel.map")
-    if not link_map.exists():
-        raise PackageError(f"no link map {link_map}: build with scripts/build.sh")
-    return components_of(linked_files(link_map))
+def linked_components(exes):
+    """The components linked into any of the exes, from each exe's link map beside it
+    (StillSentinel.exe: StillSentinel.map), and {exe name: its component packages}."""
+    files_of = {}
+    for exe in exes:
+        link_map = Path(exe).with_suffix(".map")
+        if not link_map.exists():
+            raise PackageError(f"no link map {link_map}: build with scripts/build.sh")
+        files_of[Path(exe).name] = set(linked_files(link_map))
+    components = components_of(sorted(set().union(*files_of.values())))
+    uses = {name: [c.package for c in components if files & set(map(Path, c.files))]
+            for name, files in files_of.items()}
+    return components, uses
 
 
 def toolchain(exe, signed):
@@ -162,10 +172,10 @@ def stated_license(copyright):
 
 def notices(version, components):
     parts = [f"Third-party notices for StillSentinel {version}\n\n"
-             "StillSentinel.exe is one statically linked program. Besides StillSentinel's own code\n"
-             "(MIT licence, see LICENSE) it holds parts of the components below, as the linker's\n"
-             "map of this build shows. Each is named by the Debian package it came from, with the\n"
-             "files linked from it and that package's copyright file.\n"]
+             f"StillSentinel.exe and {REPORT_EXE} are statically linked programs. Besides\n"
+             "StillSentinel's own code (MIT licence, see LICENSE) they hold parts of the components\n"
+             "below, as the linker's maps of this build show. Each is named by the Debian package it\n"
+             "came from, with the files linked from it and that package's copyright file.\n"]
     texts = []
     for c in components:
         text = copyright_text(c.package)
@@ -206,19 +216,28 @@ def bom_component(c, kind):
     return entry
 
 
-def bill_of_materials(version, exe, components, tools):
-    """CycloneDX 1.5. No clock time: the same exe and packages give the same document."""
-    digest = hashlib.sha256(exe).hexdigest()
-    app = {"type": "application", "bom-ref": "StillSentinel.exe", "name": "StillSentinel", "version": version,
-           "hashes": [{"alg": "SHA-256", "content": digest}], "licenses": [{"license": {"id": "MIT"}}]}
+def own_exe(name, binary, version):
+    return {"type": "application", "bom-ref": name, "name": Path(name).stem, "version": version,
+            "hashes": [{"alg": "SHA-256", "content": hashlib.sha256(binary).hexdigest()}],
+            "licenses": [{"license": {"id": "MIT"}}]}
+
+
+def bill_of_materials(version, exes, components, uses, tools):
+    """CycloneDX 1.5: the tray program as the subject, the report exe beside the libraries,
+    and what each exe links. No clock time: the same exes and packages give the same document."""
+    (app_name, app_binary), *others = exes.items()
+    app = own_exe(app_name, app_binary, version)
+    digests = ":".join(hashlib.sha256(binary).hexdigest() for binary in exes.values())
+    by_package = {c.package: c for c in components}
     bom = {
         "bomFormat": "CycloneDX",
         "specVersion": "1.5",
-        "serialNumber": uuid.uuid5(uuid.NAMESPACE_URL, f"urn:stillsentinel:exe:sha256:{digest}").urn,
+        "serialNumber": uuid.uuid5(uuid.NAMESPACE_URL, f"urn:stillsentinel:exe:sha256:{digests}").urn,
         "version": 1,
         "metadata": {"tools": {"components": [bom_component(t, "application") for t in tools]}, "component": app},
-        "components": [bom_component(c, "library") for c in components],
-        "dependencies": [{"ref": app["bom-ref"], "dependsOn": [purl(c) for c in components]}],
+        "components": [own_exe(name, binary, version) for name, binary in others]
+                      + [bom_component(c, "library") for c in components],
+        "dependencies": [{"ref": name, "dependsOn": [purl(by_package[p]) for p in uses[name]]} for name in exes],
     }
     return json.dumps(bom, indent=2) + "\n"
 
@@ -244,24 +263,28 @@ def zip_path(out_dir):
 
 
 def make_package(exe, out_dir, signing=None):
+    """exe: StillSentinel.exe; the report exe is taken from beside it."""
     version = read_version()
     target = zip_path(out_dir)
     folder = target.stem
     target.parent.mkdir(parents=True, exist_ok=True)
     # A failed run must not leave an older zip that could pass for its output.
     target.unlink(missing_ok=True)
-    binary = Path(exe).read_bytes()
+    report_exe = Path(exe).with_name(REPORT_EXE)
+    if not report_exe.exists():
+        raise PackageError(f"no {report_exe}: build with scripts/build.sh")
+    exes = {"StillSentinel.exe": Path(exe).read_bytes(), REPORT_EXE: report_exe.read_bytes()}
     if signing:
-        binary = sign(binary, signing)
-    components = linked_components(exe)
+        exes = {name: sign(binary, signing, Path(name).stem) for name, binary in exes.items()}
+    components, uses = linked_components([exe, report_exe])
     files = {
-        "StillSentinel.exe": binary,
+        **exes,
         "README.md": (ROOT / "README.md").read_bytes(),
         "README.ja.txt": (ROOT / "docs" / "README.ja.txt").read_bytes(),
         "LICENSE": (ROOT / "LICENSE").read_bytes(),
         NOTICES: notices(version, components).encode(),
         f"StillSentinel-{version}.cdx.json":
-            bill_of_materials(version, binary, components, toolchain(exe, bool(signing))).encode(),
+            bill_of_materials(version, exes, components, uses, toolchain(exe, bool(signing))).encode(),
     }
     sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in sorted(files.items()))
     files["SHA256SUMS"] = sums.encode()
@@ -282,7 +305,7 @@ def main():
         print(f"package.py: error: {error}", file=sys.stderr)
         return 1
     if signing is None:
-        print("StillSentinel.exe is not signed: no STILLSENTINEL_SIGN_PFX given.", file=sys.stderr)
+        print(f"StillSentinel.exe and {REPORT_EXE} are not signed: no STILLSENTINEL_SIGN_PFX given.", file=sys.stderr)
     elif not signing.timestamp_url:
         print("Signed without a timestamp (no STILLSENTINEL_SIGN_TIMESTAMP_URL): "
               "the signature stops verifying when the certificate expires.", file=sys.stderr)

@@ -4,13 +4,14 @@
 set -euo pipefail
 
 packages=(
-  cmake make
+  cmake make g++
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   googletest
   wine wine64
   xvfb xauth x11-utils xdotool imagemagick
   fonts-ipafont-gothic
   python3 python3-pytest python3-pefile
+  chromium
   liblnk-utils icoutils e2fsprogs
   openssl osslsigncode
 )

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds StillSentinel and runs every test: unit tests and system tests on Wine under Xvfb.
+# Builds StillSentinel and runs every test: the native report's unit tests, then unit tests and
+# system tests on Wine under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
 bash scripts/build.sh
+# The report's own tests, natively: seconds, and they fail before the long Wine suite starts.
+ctest --test-dir build-report --output-on-failure
 cd build
 # The system tests mostly wait on Wine, each file in its own prefixes and
 # displays: one more file at a time than there are cores.

@@ -153,6 +153,14 @@ bool ParseClockTime(const std::string& text, int64_t& seconds)
 ParsedOptions ParseOptions(const std::vector<std::string>& args)
 {
     ParsedOptions result;
+    // Asking for help is answered whatever else the line holds.
+    for (const std::string& arg : args) {
+        if (arg == "--") break;
+        if (arg == "--help" || arg == "-h") {
+            result.options.help = true;
+            return result;
+        }
+    }
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];

@@ -17,15 +17,16 @@ from conftest import BUILD, EXE, ROOT
 from signing import PASSWORD, make_signer, package
 
 TOOLCHAIN = ROOT / "cmake" / "mingw-w64-x86_64.cmake"
+REPORT_EXE = BUILD / "StillSentinelReport.exe"
 
 
-def build_exe(source, build_dir):
+def build_exes(source, build_dir):
     subprocess.run(["cmake", "-S", str(source), "-B", str(build_dir), f"-DCMAKE_TOOLCHAIN_FILE={TOOLCHAIN}",
                     "-DCMAKE_BUILD_TYPE=Release", "-DSTILLSENTINEL_TESTS=OFF"],
                    check=True, stdout=subprocess.DEVNULL, timeout=300)
-    subprocess.run(["cmake", "--build", str(build_dir), "--target", "StillSentinel", "-j2"],
+    subprocess.run(["cmake", "--build", str(build_dir), "--target", "StillSentinel", "stillsentinel_report", "-j2"],
                    check=True, stdout=subprocess.DEVNULL, timeout=900)
-    return (build_dir / "StillSentinel.exe").read_bytes()
+    return [(build_dir / exe.name).read_bytes() for exe in (EXE, REPORT_EXE)]
 
 
 def test_two_clean_builds_are_byte_identical(tmp_path):
@@ -33,11 +34,21 @@ def test_two_clean_builds_are_byte_identical(tmp_path):
     # made at another time: nothing of either may reach the exe.
     copy = tmp_path / "elsewhere" / "source"
     copy.mkdir(parents=True)
-    for name in ["CMakeLists.txt", "cmake", "src"]:
+    for name in ["CMakeLists.txt", "cmake", "src", "report"]:
         subprocess.run(["cp", "-a", str(ROOT / name), str(copy / name)], check=True)
-    other = build_exe(copy, tmp_path / "b" / "much" / "deeper" / "build")
-    assert len(other) > 50000
-    assert hashlib.sha256(EXE.read_bytes()).hexdigest() == hashlib.sha256(other).hexdigest()
+    others = build_exes(copy, tmp_path / "b" / "much" / "deeper" / "build")
+    for exe, other in zip((EXE, REPORT_EXE), others):
+        assert len(other) > 50000
+        assert hashlib.sha256(exe.read_bytes()).hexdigest() == hashlib.sha256(other).hexdigest(), exe.name
+
+
+def test_report_exe_is_a_static_x64_console_program():
+    pe = pefile.PE(str(REPORT_EXE))
+    assert pe.FILE_HEADER.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]
+    assert pe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"]
+    # Nothing of the toolchain's runtime as a DLL (libstdc++-6, libwinpthread-1, libgcc_s...).
+    imported = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
+    assert imported and imported <= {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll"}, imported
 
 
 def test_exe_is_at_most_320_kib():
@@ -49,35 +60,47 @@ def dpkg_query(package_name, field):
                           check=True, timeout=60).stdout
 
 
-def files_in_link_map():
+def files_in_link_map(exe=EXE):
     """Files from outside the build tree that put a non-empty input section into the exe,
     read from the map's memory layout (the package script reads its member list)."""
-    layout = (BUILD / "StillSentinel.map").read_text().split("\nLinker script and memory map\n", 1)[1]
+    layout = exe.with_suffix(".map").read_text().split("\nLinker script and memory map\n", 1)[1]
     sections = re.findall(r"^ (?:\S+)?\s+0x[0-9a-f]{16}\s+0x([0-9a-f]+) (/\S+)$", layout, re.M)
     return {os.path.normpath(path.split("(")[0]) for size, path in sections if int(size, 16)}
 
 
-def check_bill_of_materials(bom, exe, signed):
+def check_bill_of_materials(bom, exe, signed, report_exe):
     assert (bom["bomFormat"], bom["specVersion"], bom["version"]) == ("CycloneDX", "1.5", 1)
     assert bom["serialNumber"] == uuid.UUID(bom["serialNumber"].removeprefix("urn:uuid:")).urn
     app = bom["metadata"]["component"]
     assert (app["type"], app["name"], app["version"]) == ("application", "StillSentinel", package.read_version())
     assert app["hashes"] == [{"alg": "SHA-256", "content": hashlib.sha256(exe).hexdigest()}]
+    report, *libraries = bom["components"]
+    assert (report["type"], report["name"], report["version"]) == \
+        ("application", "StillSentinelReport", package.read_version())
+    assert report["hashes"] == [{"alg": "SHA-256", "content": hashlib.sha256(report_exe).hexdigest()}]
+    purls = {c["purl"]: c for c in libraries}
+    depends = {d["ref"]: d["dependsOn"] for d in bom["dependencies"]}
+    assert sorted(depends) == ["StillSentinel.exe", "StillSentinelReport.exe"]
+    for ref, on in depends.items():
+        mapped = files_in_link_map(BUILD / ref)
+        linked = {p: {x["value"] for x in purls[p]["properties"]} for p in on}
+        assert set().union(*linked.values()) >= mapped, ref
+        assert all(files & mapped for files in linked.values()), (ref, "a package it does not link")
     tools = bom["metadata"]["tools"]["components"]
     signer = {"osslsigncode"} if signed else set()
     assert {t["name"] for t in tools} == {"g++-mingw-w64-x86-64-posix", "binutils-mingw-w64-x86-64", "cmake"} | signer
-    for c in bom["components"] + tools:
+    for c in libraries + tools:
         assert c["type"] in ("library", "application") and c["version"] == dpkg_query(c["name"], "Version"), c
     linked = set()
-    for c in bom["components"]:
+    for c in libraries:
         files = {p["value"] for p in c["properties"] if p["name"] == "stillsentinel:linked-from"}
         owned = set(dpkg_query(c["name"], "db-fsys:Files").split())
         assert files and files <= owned, (c["name"], files - owned)
         for lic in c.get("licenses", []):
             assert f"\nLicense: {lic['license']['id']}\n" in copyright_of(c["name"]), c["name"]
         linked |= files
-    assert linked == files_in_link_map()
-    assert any("licenses" in c for c in bom["components"]), "no licence read from a machine-readable copyright file"
+    assert linked == files_in_link_map(EXE) | files_in_link_map(REPORT_EXE)
+    assert any("licenses" in c for c in libraries), "no licence read from a machine-readable copyright file"
 
 
 def copyright_of(package_name):
@@ -85,15 +108,17 @@ def copyright_of(package_name):
 
 
 def check_notices(text, bom):
+    libraries = [c for c in bom["components"] if c["type"] == "library"]
     listed = re.findall(r"^(\S+) (\S+) \(source package \S+\)$", text, re.M)
-    assert listed == [(c["name"], c["version"]) for c in bom["components"]]
-    for c in bom["components"]:
+    assert listed == [(c["name"], c["version"]) for c in libraries]
+    for c in libraries:
         assert copyright_of(c["name"]) in text, c["name"]
+    assert re.search(r"^  /\S+/libpthread\.a$", text, re.M), "the report's threads come from winpthreads"
     assert "GCC RUNTIME LIBRARY EXCEPTION" in text
     assert "GNU GENERAL PUBLIC LICENSE\n                       Version 3" in text, "referred-to licence texts"
 
 
-def check_package(target, exe=None, signed=False):
+def check_package(target, exe=None, signed=False, report_exe=None):
     """Checks every entry of a package; returns its files by name."""
     version = package.read_version()
     folder = f"StillSentinel-{version}-win-x64"
@@ -101,15 +126,17 @@ def check_package(target, exe=None, signed=False):
     with zipfile.ZipFile(target) as z:
         files = {name.removeprefix(f"{folder}/"): z.read(name) for name in z.namelist()}
     bom_name = f"StillSentinel-{version}.cdx.json"
-    shipped = ["StillSentinel.exe", "README.md", "README.ja.txt", "LICENSE", "THIRD-PARTY-NOTICES.txt", bom_name]
+    shipped = ["StillSentinel.exe", "StillSentinelReport.exe", "README.md", "README.ja.txt", "LICENSE",
+               "THIRD-PARTY-NOTICES.txt", bom_name]
     assert sorted(files) == sorted(shipped + ["SHA256SUMS"]), "one folder, only these files"
     assert files["StillSentinel.exe"] == (exe or files["StillSentinel.exe"])
+    assert files["StillSentinelReport.exe"] == (report_exe or files["StillSentinelReport.exe"])
     for name, source in [("README.md", "README.md"), ("README.ja.txt", "docs/README.ja.txt"), ("LICENSE", "LICENSE")]:
         assert files[name] == (ROOT / source).read_bytes(), name
     listed = dict(reversed(line.split("  ")) for line in files["SHA256SUMS"].decode().splitlines())
     assert listed == {name: hashlib.sha256(files[name]).hexdigest() for name in shipped}
     bom = json.loads(files[bom_name])
-    check_bill_of_materials(bom, files["StillSentinel.exe"], signed)
+    check_bill_of_materials(bom, files["StillSentinel.exe"], signed, files["StillSentinelReport.exe"])
     check_notices(files["THIRD-PARTY-NOTICES.txt"].decode(), bom)
     return files
 
@@ -121,7 +148,7 @@ def test_portable_zip_holds_one_folder_with_checked_sums(tmp_path):
         target = package.make_package(EXE, tmp_path)
     finally:
         (EXE.parent / "someone_StillSentinel.ini").unlink()
-    check_package(target, EXE.read_bytes())
+    check_package(target, EXE.read_bytes(), report_exe=REPORT_EXE.read_bytes())
     again = package.make_package(EXE, tmp_path / "again")
     assert again.read_bytes() == target.read_bytes(), "the same exe must give the same zip"
 
@@ -150,6 +177,11 @@ def test_signed_exe_verifies_fails_when_changed_and_unsigns_to_the_built_exe(sig
     assert osslsigncode("verify", "-CAfile", ca, "-in", tmp_path / "flipped.exe") != 0
     assert osslsigncode("remove-signature", "-in", signed, "-out", tmp_path / "unsigned.exe") == 0
     assert (tmp_path / "unsigned.exe").read_bytes() == EXE.read_bytes()
+    signed_report = tmp_path / "signed-report.exe"
+    signed_report.write_bytes(files["StillSentinelReport.exe"])
+    assert osslsigncode("verify", "-CAfile", ca, "-in", signed_report) == 0
+    assert osslsigncode("remove-signature", "-in", signed_report, "-out", tmp_path / "unsigned-report.exe") == 0
+    assert (tmp_path / "unsigned-report.exe").read_bytes() == REPORT_EXE.read_bytes()
     plain = check_package(package.make_package(EXE, tmp_path / "plain"))
     bom = f"StillSentinel-{package.read_version()}.cdx.json"
     assert json.loads(files[bom])["serialNumber"] != json.loads(plain[bom])["serialNumber"]
