@@ -11,6 +11,7 @@ import datetime
 import json
 import os
 import select
+import signal
 import subprocess
 import sys
 import tempfile
@@ -171,9 +172,13 @@ class Browser:
         Path(path).write_bytes(base64.b64decode(shot["data"]))
 
     def close(self):
-        if self.proc.poll() is None:
-            os.killpg(self.proc.pid, 9)
-            self.proc.wait(timeout=10)
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            if self.proc.poll() is None:
+                os.killpg(self.proc.pid, sig)
+                try:
+                    self.proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    pass
         os.close(self.commands)
         os.close(self.answers)
 
