@@ -1,6 +1,7 @@
 // Whole files in and out. The one place that differs between Windows and
 // other systems: paths are UTF-8 everywhere else in the report.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 

@@ -84,7 +84,8 @@ ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool m
     std::vector<std::thread> threads;
     for (size_t t = 0; t < threadCount; ++t) {
         threads.emplace_back([&] {
-            for (size_t i; (i = nextSource++) < sources.size();) results[i] = ReadSource(sources[i], options, filesDone);
+            for (size_t i = nextSource++; i < sources.size(); i = nextSource++)
+                results[i] = ReadSource(sources[i], options, filesDone);
             std::lock_guard<std::mutex> lock(mutex);
             --threadsLeft;
             finished.notify_all();
