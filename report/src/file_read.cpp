@@ -21,7 +21,7 @@ namespace {
 constexpr size_t GROWTH = 64 * 1024;
 
 #ifdef _WIN32
-std::wstring Widened(const std::string& utf8)
+std::wstring Widen(const std::string& utf8)
 {
     if (utf8.empty()) return {};
     int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
@@ -30,7 +30,7 @@ std::wstring Widened(const std::string& utf8)
     return wide;
 }
 
-FileError ErrorFromLastError(DWORD code)
+FileError ClassifyLastError(DWORD code)
 {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return FileError::NotFound;
     if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) return FileError::Denied;
@@ -45,9 +45,9 @@ FileError ReadWholeFile(const std::string& path, std::string& bytes)
 {
     bytes.clear();
     // Sharing write and delete: denying them would make the tray program lose its lines.
-    HANDLE file = CreateFileW(Widened(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return ErrorFromLastError(GetLastError());
+    if (file == INVALID_HANDLE_VALUE) return ClassifyLastError(GetLastError());
     LARGE_INTEGER size{};
     size_t want = GetFileSizeEx(file, &size) ? (size_t)size.QuadPart + 1 : GROWTH;
     bytes.reserve(want + GROWTH);
@@ -57,7 +57,7 @@ FileError ReadWholeFile(const std::string& path, std::string& bytes)
         bytes.resize(old + want);
         DWORD got = 0;
         if (!ReadFile(file, bytes.data() + old, (DWORD)want, &got, nullptr)) {
-            result = ErrorFromLastError(GetLastError());
+            result = ClassifyLastError(GetLastError());
             got = 0;
         }
         bytes.resize(old + got);

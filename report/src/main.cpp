@@ -63,31 +63,29 @@ bool WriteOut(const std::string& bytes)
 }
 
 // "reading 1234/5000 files" on a terminal once reading has taken a second, redrawn in place.
-class ProgressLine {
-public:
-    explicit ProgressLine(bool enabled) : enabled_(enabled), start_(std::chrono::steady_clock::now()) {}
-    void Show(size_t done, size_t total)
-    {
-        if (!enabled_ || std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
-        std::string text = "reading " + std::to_string(done) + "/" + std::to_string(total) + " files";
-        size_t width = text.size();
-        if (width < shown_) text.append(shown_ - width, ' ');
-        shown_ = width;
-        WriteError("\r" + text);
-    }
-    void Clear()
-    {
-        if (shown_ != 0) WriteError("\r" + std::string(shown_, ' ') + "\r");
-        shown_ = 0;
-    }
-
-private:
-    bool enabled_;
-    std::chrono::steady_clock::time_point start_;
-    size_t shown_ = 0;
+struct ProgressLine {
+    bool enabled = false;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    size_t shownWidth = 0;
 };
 
-int UsageError(const std::string& message)
+void ShowProgress(ProgressLine& progress, size_t done, size_t total)
+{
+    if (!progress.enabled || std::chrono::steady_clock::now() - progress.start < std::chrono::seconds(1)) return;
+    std::string text = "reading " + std::to_string(done) + "/" + std::to_string(total) + " files";
+    size_t width = text.size();
+    if (width < progress.shownWidth) text.append(progress.shownWidth - width, ' ');
+    progress.shownWidth = width;
+    WriteError("\r" + text);
+}
+
+void ClearProgress(ProgressLine& progress)
+{
+    if (progress.shownWidth != 0) WriteError("\r" + std::string(progress.shownWidth, ' ') + "\r");
+    progress.shownWidth = 0;
+}
+
+int ReportUsageError(const std::string& message)
 {
     WriteError(std::string(PROGRAM) + ": " + message + "\nTry '" + PROGRAM + " --help' for more.\n");
     return EXIT_USAGE;
@@ -124,7 +122,7 @@ bool WriteReportFiles(const std::string& dir, const Formatted& out)
     return ok;
 }
 
-const std::string& ChosenOutput(const Formatted& out, OutputFormat format)
+const std::string& SelectOutput(const Formatted& out, OutputFormat format)
 {
     return format == OutputFormat::Csv ? out.csv : format == OutputFormat::JsonLines ? out.jsonl : out.html;
 }
@@ -132,10 +130,10 @@ const std::string& ChosenOutput(const Formatted& out, OutputFormat format)
 int Run(const std::vector<std::string>& args)
 {
     ParsedOptions parsed = ParseOptions(args);
-    if (!parsed.error.empty()) return UsageError(parsed.error);
+    if (!parsed.error.empty()) return ReportUsageError(parsed.error);
     const Options& options = parsed.options;
-    if (options.help) return WriteOut(HelpText()) ? 0 : EXIT_UNREAD;
-    if (options.version) return WriteOut(VersionText()) ? 0 : EXIT_UNREAD;
+    if (options.help) return WriteOut(FormatHelp()) ? 0 : EXIT_UNREAD;
+    if (options.version) return WriteOut(FormatVersion()) ? 0 : EXIT_UNREAD;
 
     // Before the reading, so that a folder that cannot be made costs no wait.
     if (!options.outDir.empty()) {
@@ -147,10 +145,11 @@ int Run(const std::vector<std::string>& args)
         }
     }
 
-    ProgressLine progress(IsTerminal(stderr));
+    ProgressLine progress;
+    progress.enabled = IsTerminal(stderr);
     ReadOutcome outcome = ReadLogs(DiscoverSources(options.paths), options.timeline, options.mergeUsers,
-                                   [&](size_t done, size_t total) { progress.Show(done, total); });
-    progress.Clear();
+                                   [&](size_t done, size_t total) { ShowProgress(progress, done, total); });
+    ClearProgress(progress);
     std::string messages;
     for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
     WriteError(messages);
@@ -160,7 +159,7 @@ int Run(const std::vector<std::string>& args)
         WriteError(std::string(PROGRAM) + ": note: " + std::to_string(out.unmappable) +
                    " characters have no CP932 form and were written as '?' in the CSV\n");
     bool written = options.outDir.empty() || WriteReportFiles(options.outDir, out);
-    if (options.format != OutputFormat::None && !WriteOut(ChosenOutput(out, options.format))) {
+    if (options.format != OutputFormat::None && !WriteOut(SelectOutput(out, options.format))) {
         WriteError(std::string(PROGRAM) + ": cannot write to standard output\n");
         written = false;
     }

@@ -21,7 +21,7 @@ bool ParseDigits(const std::string& text, size_t from, size_t count, int& value)
     return true;
 }
 
-std::string Lowered(std::string text)
+std::string ToLower(std::string text)
 {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -44,7 +44,7 @@ std::string ApplyOut(Options& o, const std::string& v)
 
 std::string ApplyFormat(Options& o, const std::string& v)
 {
-    std::string f = Lowered(v);
+    std::string f = ToLower(v);
     if (f == "csv") o.format = OutputFormat::Csv;
     else if (f == "jsonl") o.format = OutputFormat::JsonLines;
     else if (f == "html") o.format = OutputFormat::Html;
@@ -85,7 +85,7 @@ std::string ApplyGap(Options& o, const std::string& v)
 
 std::string ApplyCsvEncoding(Options& o, const std::string& v)
 {
-    std::string e = Lowered(v);
+    std::string e = ToLower(v);
     if (e == "utf-8" || e == "utf8") o.csvEncoding = CSV_UTF8;
     else if (e == "cp932") o.csvEncoding = CSV_CP932;
     else return "--csv-encoding must be utf-8 or cp932, not '" + v + "'";
@@ -202,13 +202,13 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args)
     return result;
 }
 
-std::string VersionText()
+std::string FormatVersion()
 {
     return "stillsentinel-report " + std::to_string(APP_VERSION_MAJOR) + "." + std::to_string(APP_VERSION_MINOR) +
            ".0\n";
 }
 
-std::string HelpText()
+std::string FormatHelp()
 {
     return
         "Usage: stillsentinel-report [options] PATH...\n"

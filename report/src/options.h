@@ -33,5 +33,5 @@ bool ParseIsoDate(const std::string& text, int64_t& days);
 // "HH:MM" (00:00 to 23:59) to seconds after midnight.
 bool ParseClockTime(const std::string& text, int64_t& seconds);
 
-std::string HelpText();
-std::string VersionText();
+std::string FormatHelp();
+std::string FormatVersion();

@@ -25,7 +25,7 @@ struct Search {
     size_t filesFound = 0;
 };
 
-std::string Utf8(const fs::path& p) { return p.u8string(); }
+std::string ToUtf8(const fs::path& p) { return p.u8string(); }
 
 std::string JoinPlace(const std::string& place, const std::string& name)
 {
@@ -33,12 +33,12 @@ std::string JoinPlace(const std::string& place, const std::string& name)
 }
 
 // The name the argument itself goes by: "." is the current folder's name.
-std::string RootName(const std::string& arg)
+std::string FindRootName(const std::string& arg)
 {
     std::error_code ignored;
     fs::path full = fs::absolute(fs::u8path(arg), ignored).lexically_normal();
     if (full.filename().empty()) full = full.parent_path();
-    return Utf8(full.filename());
+    return ToUtf8(full.filename());
 }
 
 void AddProblem(Search& search, const std::string& path, const std::string& display, std::string message,
@@ -71,7 +71,7 @@ bool ListFolder(const fs::path& folder, std::vector<Entry>& entries, std::error_
         std::error_code typeError;
         // Not following links to folders: a link back up would never end.
         bool isDirectory = it->is_directory(typeError) && !it->is_symlink(typeError);
-        entries.push_back({Utf8(it->path().filename()), isDirectory});
+        entries.push_back({ToUtf8(it->path().filename()), isDirectory});
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
     return !error;
@@ -85,7 +85,7 @@ void SearchFolder(Search& search, const fs::path& folder, const std::string& rel
     std::vector<Entry> entries;
     std::error_code error;
     if (!ListFolder(folder, entries, error)) {
-        AddProblem(search, Utf8(folder), relative.empty() ? name : relative, "folder " + DescribeError(error), true);
+        AddProblem(search, ToUtf8(folder), relative.empty() ? name : relative, "folder " + DescribeError(error), true);
         return;
     }
     bool isLogFolder = IsLogFolderName(name);
@@ -99,23 +99,23 @@ void SearchFolder(Search& search, const fs::path& folder, const std::string& rel
         if (!isLogFolder) continue;
         int64_t day = 0;
         if (ParseDailyFileName(entry.name, day))
-            AddFile(search, identity, day, Utf8(path), entry.name);
+            AddFile(search, identity, day, ToUtf8(path), entry.name);
         else if (HasDailyFileShape(entry.name))
-            AddProblem(search, Utf8(path), identity.source + "/" + entry.name, "no such date; file ignored", false);
+            AddProblem(search, ToUtf8(path), identity.source + "/" + entry.name, "no such date; file ignored", false);
     }
 }
 
 void AddDailyFileGiven(Search& search, const std::string& arg)
 {
     fs::path path = fs::u8path(arg);
-    std::string name = Utf8(path.filename());
+    std::string name = ToUtf8(path.filename());
     int64_t day = 0;
     if (!ParseDailyFileName(name, day)) {
         AddProblem(search, arg, name, "not a daily log file (YYYYMMDD.txt with a real date)", true);
         return;
     }
     std::error_code ignored;
-    std::string folder = Utf8(fs::absolute(path, ignored).lexically_normal().parent_path().filename());
+    std::string folder = ToUtf8(fs::absolute(path, ignored).lexically_normal().parent_path().filename());
     AddFile(search, IdentifySource("", folder), day, arg, name);
 }
 
@@ -128,13 +128,13 @@ void AddArgument(Search& search, const std::string& arg)
         AddDailyFileGiven(search, arg);
     } else if (fs::is_directory(status)) {
         size_t problems = search.problems.size(), files = search.filesFound;
-        SearchFolder(search, path, "", "", RootName(arg));
+        SearchFolder(search, path, "", "", FindRootName(arg));
         if (search.filesFound == files && search.problems.size() == problems)
-            AddProblem(search, arg, RootName(arg), "no daily log files (<user>_log/YYYYMMDD.txt) found", false);
+            AddProblem(search, arg, FindRootName(arg), "no daily log files (<user>_log/YYYYMMDD.txt) found", false);
     } else {
         if (!error && fs::exists(status)) error = std::make_error_code(std::errc::invalid_argument);
         std::string reason = fs::exists(status) ? "is neither a file nor a folder" : DescribeError(error);
-        AddProblem(search, arg, RootName(arg), reason, true);
+        AddProblem(search, arg, FindRootName(arg), reason, true);
     }
 }
 
@@ -182,7 +182,7 @@ bool IsLogFolderName(std::string_view name)
     return name.size() > LOG_SUFFIX.size() && name.substr(name.size() - LOG_SUFFIX.size()) == LOG_SUFFIX;
 }
 
-std::string UserOfFolder(std::string_view folderName)
+std::string DeriveUser(std::string_view folderName)
 {
     return std::string(IsLogFolderName(folderName) ? folderName.substr(0, folderName.size() - LOG_SUFFIX.size())
                                                    : folderName);
@@ -190,7 +190,7 @@ std::string UserOfFolder(std::string_view folderName)
 
 SourceIdentity IdentifySource(const std::string& place, const std::string& folderName)
 {
-    return SourceIdentity{JoinPlace(place, folderName), UserOfFolder(folderName), place};
+    return SourceIdentity{JoinPlace(place, folderName), DeriveUser(folderName), place};
 }
 
 Discovery DiscoverSources(const std::vector<std::string>& paths)

@@ -44,6 +44,6 @@ bool HasDailyFileShape(std::string_view name);
 // "tanaka_log", with a name before the suffix.
 bool IsLogFolderName(std::string_view name);
 // The user a folder's logs belong to: its name without "_log".
-std::string UserOfFolder(std::string_view folderName);
+std::string DeriveUser(std::string_view folderName);
 // place "PC001" and folder "tanaka_log": source "PC001/tanaka_log", user "tanaka".
 SourceIdentity IdentifySource(const std::string& place, const std::string& folderName);
