@@ -46,6 +46,8 @@ def test_report_exe_is_a_static_x64_console_program():
     pe = pefile.PE(str(REPORT_EXE))
     assert pe.FILE_HEADER.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]
     assert pe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"]
+    # The tray program's hardening: ASLR (64-bit), no executable data.
+    assert pe.OPTIONAL_HEADER.DllCharacteristics & 0x0160 == 0x0160, hex(pe.OPTIONAL_HEADER.DllCharacteristics)
     # Nothing of the toolchain's runtime as a DLL (libstdc++-6, libwinpthread-1, libgcc_s...).
     imported = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     assert imported and imported <= {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll"}, imported
