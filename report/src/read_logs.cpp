@@ -38,7 +38,10 @@ SourceResult ReadSource(const Source& source, const TimelineOptions& options, st
         } else {
             FileLines lines = ReadLogLines(bytes);
             for (InputProblem& p : DescribeDamage(file, lines)) result.problems.push_back(std::move(p));
-            FeedFile(timeline, lines, static_cast<uint32_t>(i), file.day);
+            for (uint32_t line : FeedFile(timeline, lines, static_cast<uint32_t>(i), file.day)) {
+                result.problems.push_back({file.path, Problem{file.display, line,
+                    "earlier than a line before it (the clock was set back); counted as the same moment"}, false});
+            }
         }
         ++filesDone;
     }
@@ -76,6 +79,9 @@ ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool m
     size_t filesTotal = 0;
     for (const Source& s : sources) filesTotal += s.files.size();
 
+    // A user's union also counts the days a PC was only locked or asleep.
+    TimelineOptions sourceOptions = options;
+    sourceOptions.keepInactiveDays = mergeUsers;
     std::vector<SourceResult> results(sources.size());
     std::atomic<size_t> nextSource{0}, filesDone{0};
     size_t threadCount = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), sources.size());
@@ -86,7 +92,7 @@ ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool m
     for (size_t t = 0; t < threadCount; ++t) {
         threads.emplace_back([&] {
             for (size_t i = nextSource++; i < sources.size(); i = nextSource++)
-                results[i] = ReadSource(sources[i], options, filesDone);
+                results[i] = ReadSource(sources[i], sourceOptions, filesDone);
             std::lock_guard<std::mutex> lock(mutex);
             --threadsLeft;
             finished.notify_all();

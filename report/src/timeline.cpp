@@ -358,13 +358,18 @@ void TrackHeartbeat(SourceTimeline& t, const LogLine& line, CivilSeconds at)
     t.lastStateLine = at;
 }
 
-void FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
+// False when the line went back in time by more than jitter.
+bool FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
 {
-    if (SeenBefore(t, line)) return;
+    if (SeenBefore(t, line)) return true;
     Record record{fileIndex, line.line};
     CivilSeconds at = line.time;
+    bool inOrder = true;
     if (t.any && line.time < t.latest) {
-        if (t.latest - line.time > JITTER_S) Day(t, ReportDay(t, line.time)).flags |= FLAG_CLOCK_JUMP;
+        if (t.latest - line.time > JITTER_S) {
+            Day(t, ReportDay(t, line.time)).flags |= FLAG_CLOCK_JUMP;
+            inOrder = false;
+        }
         at = t.latest;  // figures are on the time actually covered
     }
     if (t.any && at > t.latest) AddStretch(t, at, record);
@@ -377,6 +382,7 @@ void FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
     t.any = true;
     t.latest = at;
     t.previous = record;
+    return inOrder;
 }
 
 // first, last and the sums over [first, last); time no interval covers is off.
@@ -433,7 +439,7 @@ SourceTimeline* StartSource(const SourceIdentity& identity, const TimelineOption
     return t;
 }
 
-void FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileIndex, int64_t fileDay)
+std::vector<uint32_t> FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileIndex, int64_t fileDay)
 {
     SourceTimeline& t = *timeline;
     // Damage counts on the day of the file it is in.
@@ -443,7 +449,10 @@ void FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileInde
         if (!file.badLines.empty()) row.flags |= FLAG_BAD_LINES;
         if (file.tornLine) row.flags |= FLAG_TORN_LINE;
     }
-    for (const LogLine& line : file.lines) FeedLine(t, line, fileIndex);
+    std::vector<uint32_t> backInTime;
+    for (const LogLine& line : file.lines)
+        if (!FeedLine(t, line, fileIndex)) backInTime.push_back(line.line);
+    return backInTime;
 }
 
 std::vector<DayRow> FinishSource(SourceTimeline* timeline)

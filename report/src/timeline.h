@@ -30,7 +30,9 @@ struct SourceTimeline;  // the state of one source's stream
 // files: the display names of the source's files, which the rows keep.
 SourceTimeline* StartSource(const SourceIdentity& identity, const TimelineOptions& options,
                             std::shared_ptr<const std::vector<std::string>> files);
-void FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileIndex, int64_t fileDay);
+// Returns the numbers of the file's lines that came more than jitter earlier than
+// a line before them (the clock was set back), so that they can be named.
+std::vector<uint32_t> FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileIndex, int64_t fileDay);
 // The source's rows, by day, and frees the timeline.
 std::vector<DayRow> FinishSource(SourceTimeline* timeline);
 

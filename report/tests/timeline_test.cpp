@@ -263,13 +263,15 @@ TEST(Timeline, DamageCountsOnTheFilesDay)
     SourceTimeline* t = StartSource({"u_log", "u", ""}, Gap(H), names);
     FeedFile(t, ReadLogLines("2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\nbad\r\n2026/12/07 10:00:00 - x\r\n"), 0,
              DaysFromCivil(2026, 12, 7));
-    FeedFile(t, ReadLogLines("2026/12/08 09:00:00 - x\r\n2026/12/08 09:30:00 - x\r\n2026/12/08 09:31"), 1,
-             DaysFromCivil(2026, 12, 8));
+    std::vector<uint32_t> backInTime = FeedFile(
+        t, ReadLogLines("2026/12/08 09:00:00 - x\r\n2026/12/08 09:30:00 - x\r\n2026/12/08 09:10:00 - y\r\n2026/12/08 09:31"),
+        1, DaysFromCivil(2026, 12, 8));
+    EXPECT_EQ(backInTime, std::vector<uint32_t>{3});  // named, so that a person can look
     std::vector<DayRow> days = FinishSource(t);
     ASSERT_EQ(days.size(), 2u);
     EXPECT_EQ(days[0].badLines, 1);
     EXPECT_EQ(Flags(days[0].flags), "bad_lines");
-    EXPECT_EQ(Flags(days[1].flags), "torn_line");
+    EXPECT_EQ(Flags(days[1].flags), "clock_jump torn_line");
     EXPECT_EQ(days[1].last, At(8, 9, 30));  // the unfinished line is left out
 }
 
