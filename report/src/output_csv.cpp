@@ -60,6 +60,27 @@ std::string QuoteCsvField(std::string_view text)
     return quoted + "\"";
 }
 
+std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row)
+{
+    return {{
+        {FIGURE_TIME, row.first},        {FIGURE_TIME, row.last},          {FIGURE_DURATION, row.spanS},
+        {FIGURE_DURATION, row.activeS},  {FIGURE_DURATION, row.lockedS},   {FIGURE_DURATION, row.suspendedS},
+        {FIGURE_DURATION, row.offS},     {FIGURE_COUNT, row.starts},       {FIGURE_COUNT, row.exits},
+        {FIGURE_COUNT, row.locks},       {FIGURE_COUNT, row.unlocks},      {FIGURE_COUNT, row.suspends},
+        {FIGURE_COUNT, row.resumes},     {FIGURE_COUNT, row.badLines},     {FIGURE_COUNT, row.heartbeatS},
+    }};
+}
+
+std::string SpellFigure(const Figure& figure, int64_t day)
+{
+    switch (figure.kind) {
+    case FIGURE_TIME: return FormatBusinessTime(figure.value, day);
+    case FIGURE_DURATION: return FormatDuration(figure.value);
+    case FIGURE_COUNT: break;
+    }
+    return std::to_string(figure.value);
+}
+
 static void AppendRecord(std::string& out, const std::string* fields)
 {
     for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) {
@@ -76,28 +97,11 @@ std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmapp
     for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) headings[column] = ReportColumns[column].heading;
     AppendRecord(text, headings);
     for (const DayRow& row : report.rows) {
-        const std::string fields[REPORT_COLUMN_COUNT] = {
-            MakeValidUtf8(row.source),
-            MakeValidUtf8(row.user),
-            MakeValidUtf8(row.place),
-            FormatDate(row.day),
-            FormatBusinessTime(row.first, row.day),
-            FormatBusinessTime(row.last, row.day),
-            FormatDuration(row.spanS),
-            FormatDuration(row.activeS),
-            FormatDuration(row.lockedS),
-            FormatDuration(row.suspendedS),
-            FormatDuration(row.offS),
-            std::to_string(row.starts),
-            std::to_string(row.exits),
-            std::to_string(row.locks),
-            std::to_string(row.unlocks),
-            std::to_string(row.suspends),
-            std::to_string(row.resumes),
-            std::to_string(row.badLines),
-            std::to_string(row.heartbeatS),
-            JoinFlagNames(row.flags, " "),
-        };
+        std::string fields[REPORT_COLUMN_COUNT] = {MakeValidUtf8(row.source), MakeValidUtf8(row.user),
+                                                   MakeValidUtf8(row.place), FormatDate(row.day)};
+        size_t column = FIRST_FIGURE_COLUMN;
+        for (const Figure& figure : RowFigures(row)) fields[column++] = SpellFigure(figure, row.day);
+        fields[column] = JoinFlagNames(row.flags, " ");
         AppendRecord(text, fields);
     }
     if (encoding == CSV_CP932) return EncodeCp932(text, unmappable);

@@ -250,25 +250,8 @@ static void AppendSummaryTable(std::string& out, const DayRow* rows, size_t coun
     out += "</tr></thead><tbody>\n";
     for (size_t i = 0; i < count; ++i) {
         const DayRow& row = rows[i];
-        const std::string cells[] = {
-            FormatBusinessTime(row.first, row.day),
-            FormatBusinessTime(row.last, row.day),
-            FormatDuration(row.spanS),
-            FormatDuration(row.activeS),
-            FormatDuration(row.lockedS),
-            FormatDuration(row.suspendedS),
-            FormatDuration(row.offS),
-            std::to_string(row.starts),
-            std::to_string(row.exits),
-            std::to_string(row.locks),
-            std::to_string(row.unlocks),
-            std::to_string(row.suspends),
-            std::to_string(row.resumes),
-            std::to_string(row.badLines),
-            std::to_string(row.heartbeatS),
-        };
         out += "<tr><td class=\"date\">" + FormatDayLabel(row.day) + "</td>";
-        for (const std::string& cell : cells) out += "<td class=\"num\">" + cell + "</td>";
+        for (const Figure& figure : RowFigures(row)) out += "<td class=\"num\">" + SpellFigure(figure, row.day) + "</td>";
         out += "<td>" + FormatFlagLabels(row.flags) + "</td></tr>\n";
     }
     out += "</tbody></table></div>\n";

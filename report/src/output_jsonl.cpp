@@ -58,28 +58,14 @@ std::string FormatJsonLines(const Report& report)
 {
     std::string out;
     for (const DayRow& row : report.rows) {
-        const std::string values[REPORT_COLUMN_COUNT] = {
-            QuoteJsonString(row.source),
-            QuoteJsonString(row.user),
-            QuoteJsonString(row.place),
-            QuoteJsonString(FormatDate(row.day)),
-            QuoteJsonString(FormatIsoTime(row.first)),
-            QuoteJsonString(FormatIsoTime(row.last)),
-            std::to_string(row.spanS),
-            std::to_string(row.activeS),
-            std::to_string(row.lockedS),
-            std::to_string(row.suspendedS),
-            std::to_string(row.offS),
-            std::to_string(row.starts),
-            std::to_string(row.exits),
-            std::to_string(row.locks),
-            std::to_string(row.unlocks),
-            std::to_string(row.suspends),
-            std::to_string(row.resumes),
-            std::to_string(row.badLines),
-            std::to_string(row.heartbeatS),
-            FormatFlagList(row.flags),
-        };
+        std::string values[REPORT_COLUMN_COUNT] = {QuoteJsonString(row.source), QuoteJsonString(row.user),
+                                                   QuoteJsonString(row.place), QuoteJsonString(FormatDate(row.day))};
+        size_t column = FIRST_FIGURE_COLUMN;
+        // Real instants here (a day ending at midnight ends at the next date's T00:00:00).
+        for (const Figure& figure : RowFigures(row))
+            values[column++] = figure.kind == FIGURE_TIME ? QuoteJsonString(FormatIsoTime(figure.value))
+                                                          : std::to_string(figure.value);
+        values[column] = FormatFlagList(row.flags);
         for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) AppendMember(out, column, values[column]);
         out += "}\n";
     }

@@ -2,6 +2,7 @@
 // Every number is formatted by integer code and nothing depends on the clock,
 // the locale or the platform, so every build writes identical bytes.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -17,6 +18,19 @@ struct ReportColumn {
 };
 constexpr size_t REPORT_COLUMN_COUNT = 20;
 extern const ReportColumn ReportColumns[REPORT_COLUMN_COUNT];
+
+// A row's figures from first to heartbeat_s, in column order, each with how it
+// is spelt, so that every format lists them from one place.
+enum FigureKind { FIGURE_TIME, FIGURE_DURATION, FIGURE_COUNT };
+struct Figure {
+    FigureKind kind;
+    int64_t value;
+};
+constexpr size_t ROW_FIGURE_COUNT = 15;
+constexpr size_t FIRST_FIGURE_COLUMN = 4;
+std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row);
+// As a person reads it (CSV and the page): times of the business day, h:mm:ss, numbers.
+std::string SpellFigure(const Figure& figure, int64_t day);
 
 // One object per row, LF after each; UTF-8 without a byte-order mark.
 std::string FormatJsonLines(const Report& report);
