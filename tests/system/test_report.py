@@ -35,7 +35,7 @@ COUNTS = {"starts": 1, "exits": 1, "locks": 1, "unlocks": 1, "suspends": 1, "res
 
 def first_difference(a, b):
     at = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
-    return f"at byte {at}: {a[max(0, at - 80):at + 80]!r} against {b[max(0, at - 80):at + 80]!r}"
+    return f"at byte {at}: {a[max(0, at - 24):at + 24]!r} against {b[max(0, at - 24):at + 24]!r}"
 
 
 def test_report_gives_the_figures_of_a_logged_run_and_both_builds_the_same_bytes(wine):
