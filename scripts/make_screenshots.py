@@ -1,6 +1,7 @@
 """The README's pictures, in the system tests' own prefix, so they show what the tests see:
     STILLSENTINEL_BUILD=build /usr/bin/python3 scripts/make_screenshots.py [folder, default docs/screenshots]
-about.png and settings.png: the dialog; tray-menu.png: the menu and the top left of the screen."""
+about.png and settings.png: the dialog; tray-menu.png: the menu and the top left of the screen.
+report.png, the log report's page in Chromium, comes from python3 tests/system/test_report_page.py."""
 import sys
 import tempfile
 import time
