@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -91,40 +92,39 @@ int ReportUsageError(const std::string& message)
     return EXIT_USAGE;
 }
 
-struct Formatted {
-    std::string csv, jsonl, html;
+// One output, formatted when it is its turn and freed once written, so that
+// at most the page and one other are in memory.
+std::string FormatOutput(const Report& report, OutputFormat format, const Options& options)
+{
+    if (format == OutputFormat::Html) return FormatHtml(report);
+    if (format == OutputFormat::JsonLines) return FormatJsonLines(report);
     size_t unmappable = 0;
-};
-
-// Only the formats that are asked for: the HTML page is the costly one.
-Formatted FormatReport(const Report& report, const Options& options)
-{
-    Formatted out;
-    bool all = !options.outDir.empty();
-    if (all || options.format == OutputFormat::Csv) out.csv = FormatCsv(report, options.csvEncoding, &out.unmappable);
-    if (all || options.format == OutputFormat::JsonLines) out.jsonl = FormatJsonLines(report);
-    if (all || options.format == OutputFormat::Html) out.html = FormatHtml(report);
-    return out;
+    std::string csv = FormatCsv(report, options.csvEncoding, &unmappable);
+    if (unmappable != 0)
+        WriteError(std::string(PROGRAM) + ": note: " + std::to_string(unmappable) +
+                   " characters have no CP932 form and were written as '?' in the CSV\n");
+    return csv;
 }
 
-bool WriteReportFiles(const std::string& dir, const Formatted& out)
+bool WriteReportFile(const std::string& dir, const char* name, const std::string& bytes)
 {
-    const std::pair<const char*, const std::string*> files[] = {
-        {"report.csv", &out.csv}, {"report.jsonl", &out.jsonl}, {"report.html", &out.html}};
-    bool ok = true;
-    for (const auto& [name, bytes] : files) {
-        std::string path = (fs::u8path(dir) / name).u8string(), reason;
-        if (!WriteFileReplacing(path, *bytes, reason)) {
-            WriteError(path + ": " + reason + "\n");
-            ok = false;
-        }
-    }
-    return ok;
+    std::string path = (fs::u8path(dir) / name).u8string(), reason;
+    if (WriteFileReplacing(path, bytes, reason)) return true;
+    WriteError(path + ": " + reason + "\n");
+    return false;
 }
 
-const std::string& SelectOutput(const Formatted& out, OutputFormat format)
+// The three files; the page, the costly one, on a thread of its own.
+bool WriteReportFiles(const Report& report, const Options& options)
 {
-    return format == OutputFormat::Csv ? out.csv : format == OutputFormat::JsonLines ? out.jsonl : out.html;
+    bool pageWritten = false;
+    std::thread page([&] {
+        pageWritten = WriteReportFile(options.outDir, "report.html", FormatHtml(report));
+    });
+    bool written = WriteReportFile(options.outDir, "report.csv", FormatOutput(report, OutputFormat::Csv, options));
+    written = WriteReportFile(options.outDir, "report.jsonl", FormatJsonLines(report)) && written;
+    page.join();
+    return written && pageWritten;
 }
 
 int Run(const std::vector<std::string>& args)
@@ -154,12 +154,8 @@ int Run(const std::vector<std::string>& args)
     for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
     WriteError(messages);
 
-    Formatted out = FormatReport(outcome.report, options);
-    if (out.unmappable != 0)
-        WriteError(std::string(PROGRAM) + ": note: " + std::to_string(out.unmappable) +
-                   " characters have no CP932 form and were written as '?' in the CSV\n");
-    bool written = options.outDir.empty() || WriteReportFiles(options.outDir, out);
-    if (options.format != OutputFormat::None && !WriteOut(SelectOutput(out, options.format))) {
+    bool written = options.outDir.empty() || WriteReportFiles(outcome.report, options);
+    if (options.format != OutputFormat::None && !WriteOut(FormatOutput(outcome.report, options.format, options))) {
         WriteError(std::string(PROGRAM) + ": cannot write to standard output\n");
         written = false;
     }
