@@ -10,7 +10,7 @@
 
 static const int64_t DEC_7 = DaysFromCivil(2026, 12, 7);
 
-static CivilSeconds At(int64_t day, int hour, int minute, int second)
+static CivilSeconds At(int64_t day, int hour, int minute, int second = 0)
 {
     return day * SECONDS_PER_DAY + hour * 3600 + minute * 60 + second;
 }
@@ -20,177 +20,125 @@ static DayRow MakeRow(std::string source, std::string user, std::string place)
 {
     DayRow row;
     row.source = std::move(source), row.user = std::move(user), row.place = std::move(place);
-    row.day = DEC_7, row.first = At(DEC_7, 9, 0, 0), row.last = At(DEC_7, 18, 0, 0);
+    row.day = DEC_7, row.first = At(DEC_7, 9, 0), row.last = At(DEC_7, 18, 0);
     row.spanS = 32400, row.activeS = 27000, row.lockedS = 3600, row.suspendedS = 1200, row.offS = 600;
     row.starts = 1, row.exits = 2, row.locks = 3, row.unlocks = 4, row.suspends = 5, row.resumes = 6;
     row.badLines = 7, row.heartbeatS = 10;
     return row;
 }
 
-static std::vector<std::string> SplitLines(const std::string& text, const std::string& end)
-{
-    std::vector<std::string> lines;
-    for (size_t start = 0, found; (found = text.find(end, start)) != std::string::npos; start = found + end.size())
-        lines.push_back(text.substr(start, found - start));
-    return lines;
-}
-
 TEST(Cp932, EncodesEveryKindOfCharacterAndCountsTheUnmappable)
 {
-    struct Case {
-        const char* utf8;
-        const char* expected;
-        size_t unmappable;
-    } cases[] = {
+    const struct { const char *utf8, *expected; size_t unmappable; } cases[] = {
         {"abc ~\\\t", "abc ~\\\t", 0},
-        {"\xE3\x81\x82\xE3\x82\xA2", "\x82\xA0\x83\x41", 0},                // あア
-        {"\xE6\xBC\xA2\xE5\xAD\x97", "\x8A\xBF\x8E\x9A", 0},                // 漢字
-        {"\xEF\xBD\x9E", "\x81\x60", 0},                                    // ～ U+FF5E
-        {"\xEF\xBC\x8D", "\x81\x7C", 0},                                    // － U+FF0D
-        {"\xE2\x91\xA0\xE9\xAB\x99", "\x87\x40\xFB\xFC", 0},                // ① and 髙, the vendor rows
-        {"\xEF\xBD\xB1\xEF\xBE\x9F", "\xB1\xDF", 0},                        // ｱﾟ half-width
-        {"\xE3\x80\x9C", "?", 1},                                           // 〜 U+301C, no round trip
-        {"\xE2\x88\x92", "?", 1},                                           // − U+2212, no round trip
-        {"a\xF0\x9F\x98\x80z", "a?z", 1},                                   // outside the BMP
-        {"\xC2\x80\xC2\xA0", "??", 2},                                      // no C1 controls or NBSP
-        {"x\xFF\xE3\x81", "x??", 2},                                        // malformed input
+        {"\xE3\x81\x82\xE3\x82\xA2", "\x82\xA0\x83\x41", 0},  // あア
+        {"\xE6\xBC\xA2\xE5\xAD\x97", "\x8A\xBF\x8E\x9A", 0},  // 漢字
+        {"\xEF\xBD\x9E", "\x81\x60", 0},                      // ～ U+FF5E
+        {"\xEF\xBC\x8D", "\x81\x7C", 0},                      // － U+FF0D
+        {"\xE2\x91\xA0\xE9\xAB\x99", "\x87\x40\xFB\xFC", 0},  // ① and 髙, the vendor rows
+        {"\xEF\xBD\xB1\xEF\xBE\x9F", "\xB1\xDF", 0},          // ｱﾟ half-width
+        {"\xE3\x80\x9C", "?", 1},                             // 〜 U+301C, no round trip
+        {"\xE2\x88\x92", "?", 1},                             // − U+2212, no round trip
+        {"a\xF0\x9F\x98\x80z", "a?z", 1},                     // outside the BMP
+        {"\xC2\x80\xC2\xA0", "??", 2},                        // no C1 controls or NBSP
+        {"x\xFF\xE3\x81", "x??", 2},                          // malformed input
         {"\xE3\x80\x9C\xE3\x80\x9C\xE3\x81\x82", "??\x82\xA0", 2},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         size_t unmappable = 99;
         EXPECT_EQ(EncodeCp932(c.utf8, &unmappable), c.expected) << c.utf8;
         EXPECT_EQ(unmappable, c.unmappable) << c.utf8;
     }
 }
 
-TEST(Utf8, MalformedSequencesBecomeOneReplacementEach)
+// Each row: input, expected output, the function under test.
+TEST(Outputs, TextPieces)
 {
     const std::string R = "\xEF\xBF\xBD";
-    struct Case {
-        std::string input, expected;
-    } cases[] = {
-        {"plain \xE6\x97\xA5 \xF0\x9F\x98\x80", "plain \xE6\x97\xA5 \xF0\x9F\x98\x80"},
-        {"\xEF\xBF\xBD", R},                    // a real U+FFFD stays one
-        {"\xC0\xAF", R + R},                    // overlong
-        {"\xE0\x80\xAF", R + R + R},            // overlong, three bytes
-        {"\xED\xA0\x80", R + R + R},            // surrogate
-        {"\xF4\x90\x80\x80", R + R + R + R},    // past U+10FFFF
-        {"\xE3\x81" "a", R + "a"},              // cut off: one replacement
-        {"\xF0\x9F\x98", R},
-        {"\x80\xBF", R + R},                    // stray continuations
+    const struct { std::string (*f)(std::string_view); std::string input, expected; } cases[] = {
+        // Malformed UTF-8 becomes one replacement per bad sequence.
+        {MakeValidUtf8, "plain \xE6\x97\xA5 \xF0\x9F\x98\x80", "plain \xE6\x97\xA5 \xF0\x9F\x98\x80"},
+        {MakeValidUtf8, R, R},                                 // a real U+FFFD stays one
+        {MakeValidUtf8, "\xC0\xAF", R + R},                    // overlong
+        {MakeValidUtf8, "\xE0\x80\xAF", R + R + R},            // overlong, three bytes
+        {MakeValidUtf8, "\xED\xA0\x80", R + R + R},            // surrogate
+        {MakeValidUtf8, "\xF4\x90\x80\x80", R + R + R + R},    // past U+10FFFF
+        {MakeValidUtf8, "\xE3\x81" "a", R + "a"},              // cut off: one replacement
+        {MakeValidUtf8, "\xF0\x9F\x98", R},
+        {MakeValidUtf8, "\x80\xBF", R + R},                    // stray continuations
+        {QuoteJsonString, "plain/path", "\"plain/path\""},
+        {QuoteJsonString, "say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
+        {QuoteJsonString, "\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
+        {QuoteJsonString, std::string("\x01\x1f\x00\x7f", 4), "\"\\u0001\\u001f\\u0000\x7f\""},
+        {QuoteJsonString, "\xE7\x94\xB0\xE4\xB8\xAD", "\"\xE7\x94\xB0\xE4\xB8\xAD\""},
+        {QuoteJsonString, "a\xFF" "b", "\"a" + R + "b\""},
+        {QuoteCsvField, "", ""},
+        {QuoteCsvField, "PC001/tanaka_log", "PC001/tanaka_log"},
+        {QuoteCsvField, "a,b", "\"a,b\""},
+        {QuoteCsvField, "say \"hi\"", "\"say \"\"hi\"\"\""},
+        {QuoteCsvField, "two\r\nlines", "\"two\r\nlines\""},
+        {QuoteCsvField, "line\nfeed", "\"line\nfeed\""},
+        {QuoteCsvField, "=SUM(A1:A9)", "'=SUM(A1:A9)"},  // Excel would run these
+        {QuoteCsvField, "+81", "'+81"},
+        {QuoteCsvField, "-1", "'-1"},
+        {QuoteCsvField, "@cmd", "'@cmd"},
+        {QuoteCsvField, "=HYPERLINK(\"x\",1)", "\"'=HYPERLINK(\"\"x\"\",1)\""},
+        {QuoteCsvField, "a=b-c", "a=b-c"},
     };
-    for (const Case& c : cases) EXPECT_EQ(MakeValidUtf8(c.input), c.expected);
+    for (const auto& c : cases) EXPECT_EQ(c.f(c.input), c.expected) << c.input;
 }
 
-TEST(JsonLines, EscapesStringsAndKeepsTextValid)
+TEST(Outputs, BusinessDayTimesRunPastMidnight)
 {
-    struct Case {
-        std::string input, expected;
-    } cases[] = {
-        {"plain/path", "\"plain/path\""},
-        {"say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
-        {"\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
-        {std::string("\x01\x1f\x00\x7f", 4), "\"\\u0001\\u001f\\u0000\x7f\""},
-        {"\xE7\x94\xB0\xE4\xB8\xAD", "\"\xE7\x94\xB0\xE4\xB8\xAD\""},
-        {"a\xFF" "b", "\"a\xEF\xBF\xBD" "b\""},
+    const struct { CivilSeconds t; const char* expected; } cases[] = {
+        {At(DEC_7, 0, 0), "0:00:00"},           {At(DEC_7, 9, 5, 7), "9:05:07"},
+        {At(DEC_7 + 1, 0, 0), "24:00:00"},      {At(DEC_7 + 1, 1, 30), "25:30:00"},
+        {At(DEC_7 + 1, 4, 59, 59), "28:59:59"},
     };
-    for (const Case& c : cases) EXPECT_EQ(QuoteJsonString(c.input), c.expected);
+    for (const auto& c : cases) EXPECT_EQ(FormatBusinessTime(c.t, DEC_7), c.expected);
 }
 
-TEST(JsonLines, OneObjectPerRowWithTheKeysInOrder)
+TEST(JsonLines, OneObjectPerRowWithTheKeysInOrderLfAndNoMark)
 {
     Report report;
     report.rows.push_back(MakeRow("PC001/tanaka_log", "tanaka", "PC001"));
     DayRow late = MakeRow("PC001/tanaka_log", "tanaka", "PC001");
-    late.day = DEC_7 + 1;
-    late.first = At(DEC_7 + 1, 22, 0, 0);
-    late.last = At(DEC_7 + 2, 0, 0, 0);
+    late.day = DEC_7 + 1, late.first = At(DEC_7 + 1, 22, 0), late.last = At(DEC_7 + 2, 0, 0);
     late.flags = FLAG_ABNORMAL_END | FLAG_CLOCK_JUMP | FLAG_BAD_LINES;
     report.rows.push_back(late);
-
-    std::string out = FormatJsonLines(report);
-    ASSERT_FALSE(out.empty());
-    EXPECT_EQ(out.find('\r'), std::string::npos);
-    EXPECT_NE(out[0], '\xEF') << "no byte-order mark";
-    std::vector<std::string> lines = SplitLines(out, "\n");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(out.back(), '\n');
-    EXPECT_EQ(lines[0],
-              "{\"source\":\"PC001/tanaka_log\",\"user\":\"tanaka\",\"place\":\"PC001\",\"date\":\"2026-12-07\","
-              "\"first\":\"2026-12-07T09:00:00\",\"last\":\"2026-12-07T18:00:00\",\"span_s\":32400,"
-              "\"active_s\":27000,\"locked_s\":3600,\"suspended_s\":1200,\"off_s\":600,\"starts\":1,"
-              "\"exits\":2,\"locks\":3,\"unlocks\":4,\"suspends\":5,\"resumes\":6,\"bad_lines\":7,"
-              "\"heartbeat_s\":10,\"flags\":[]}");
+    const std::string head = "{\"source\":\"PC001/tanaka_log\",\"user\":\"tanaka\",\"place\":\"PC001\",";
+    const std::string figures = ",\"span_s\":32400,\"active_s\":27000,\"locked_s\":3600,\"suspended_s\":1200,"
+                                "\"off_s\":600,\"starts\":1,\"exits\":2,\"locks\":3,\"unlocks\":4,\"suspends\":5,"
+                                "\"resumes\":6,\"bad_lines\":7,\"heartbeat_s\":10,\"flags\":[";
     // A day that ends at midnight ends at the next date's first instant.
-    EXPECT_NE(lines[1].find("\"date\":\"2026-12-08\",\"first\":\"2026-12-08T22:00:00\","
-                            "\"last\":\"2026-12-09T00:00:00\""),
-              std::string::npos)
-        << lines[1];
-    EXPECT_NE(lines[1].find("\"flags\":[\"abnormal_end\",\"clock_jump\",\"bad_lines\"]}"), std::string::npos)
-        << lines[1];
+    EXPECT_EQ(FormatJsonLines(report),
+              head + "\"date\":\"2026-12-07\",\"first\":\"2026-12-07T09:00:00\",\"last\":\"2026-12-07T18:00:00\"" +
+                  figures + "]}\n" + head +
+                  "\"date\":\"2026-12-08\",\"first\":\"2026-12-08T22:00:00\",\"last\":\"2026-12-09T00:00:00\"" +
+                  figures + "\"abnormal_end\",\"clock_jump\",\"bad_lines\"]}\n");
 }
 
-TEST(Csv, FieldsAreQuotedAndGuardedAgainstFormulas)
-{
-    struct Case {
-        const char* input;
-        const char* expected;
-    } cases[] = {
-        {"", ""},
-        {"PC001/tanaka_log", "PC001/tanaka_log"},
-        {"a,b", "\"a,b\""},
-        {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"two\r\nlines", "\"two\r\nlines\""},
-        {"line\nfeed", "\"line\nfeed\""},
-        {"=SUM(A1:A9)", "'=SUM(A1:A9)"},
-        {"+81", "'+81"},
-        {"-1", "'-1"},
-        {"@cmd", "'@cmd"},
-        {"=HYPERLINK(\"x\",1)", "\"'=HYPERLINK(\"\"x\"\",1)\""},
-        {"a=b-c", "a=b-c"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(QuoteCsvField(c.input), c.expected) << c.input;
-}
-
-TEST(Csv, BusinessDayTimesRunPastMidnight)
-{
-    struct Case {
-        CivilSeconds t;
-        const char* expected;
-    } cases[] = {
-        {At(DEC_7, 0, 0, 0), "0:00:00"},
-        {At(DEC_7, 9, 5, 7), "9:05:07"},
-        {At(DEC_7 + 1, 0, 0, 0), "24:00:00"},
-        {At(DEC_7 + 1, 1, 30, 0), "25:30:00"},
-        {At(DEC_7 + 1, 4, 59, 59), "28:59:59"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(FormatBusinessTime(c.t, DEC_7), c.expected);
-}
-
-TEST(Csv, Utf8WithMarkHeadingsAndCrLf)
+TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLf)
 {
     Report report;
     report.dayStartS = 5 * 3600;
     DayRow row = MakeRow("=PC,1/tanaka_log", "tanaka", "=PC,1");
-    row.first = At(DEC_7, 21, 0, 0);
-    row.last = At(DEC_7 + 1, 1, 30, 0);
-    row.spanS = 16200;
-    row.activeS = 90061;
+    row.first = At(DEC_7, 21, 0), row.last = At(DEC_7 + 1, 1, 30), row.spanS = 16200, row.activeS = 90061;
     row.flags = FLAG_TWO_INSTANCES | FLAG_TORN_LINE;
     report.rows.push_back(row);
-
     size_t unmappable = 99;
     std::string out = FormatCsv(report, CSV_UTF8, &unmappable);
     EXPECT_EQ(unmappable, 0u);
-    ASSERT_EQ(out.compare(0, 3, "\xEF\xBB\xBF"), 0) << "a byte-order mark first";
-    std::vector<std::string> lines = SplitLines(out.substr(3), "\r\n");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(out.substr(out.size() - 2), "\r\n");
-    EXPECT_EQ(lines[0],
-              "ソース,ユーザー,場所,日付,開始時刻,終了時刻,経過時間,在席時間,ロック時間,スリープ時間,オフ時間,"
-              "起動回数,終了回数,ロック回数,ロック解除回数,スリープ回数,復帰回数,不正行数,記録間隔（秒）,フラグ");
-    EXPECT_EQ(lines[1], "\"'=PC,1/tanaka_log\",tanaka,\"'=PC,1\",2026-12-07,21:00:00,25:30:00,4:30:00,25:01:01,"
-                        "1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,two_instances torn_line");
+    const std::string record = "\"'=PC,1/tanaka_log\",tanaka,\"'=PC,1\",2026-12-07,21:00:00,25:30:00,4:30:00,"
+                               "25:01:01,1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,two_instances torn_line\r\n";
+    ASSERT_GT(out.size(), record.size());
+    EXPECT_EQ(out.substr(out.size() - record.size()), record);
+    // The headings' words are the code's own; what matters is the mark, one per column, CR LF.
+    std::string headings = out.substr(0, out.size() - record.size());
+    EXPECT_EQ(headings.rfind("\xEF\xBB\xBF\xE3\x82\xBD", 0), 0u) << "a byte-order mark, then ソース";
+    EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 19);
+    EXPECT_EQ(headings.find('\n'), headings.size() - 1);
+    EXPECT_EQ(headings.substr(headings.size() - 2), "\r\n");
 }
 
 TEST(Csv, Cp932HasNoMarkAndCountsWhatItCannotHold)
@@ -215,23 +163,17 @@ static Report MakeHtmlReport()
     DayRow row = MakeRow("PC<1>/tanaka_log", "tanaka", "PC<1>");
     row.files = std::make_shared<const std::vector<std::string>>(
         std::vector<std::string>{"PC<1>/tanaka_log/20261207.txt", "PC<1>/tanaka_log/20261208.txt"});
-    CivilSeconds day = At(DEC_7, 5, 0, 0);
-    row.first = At(DEC_7, 9, 0, 0);
-    row.last = At(DEC_7 + 1, 1, 30, 0);
+    row.first = At(DEC_7, 9, 0), row.last = At(DEC_7 + 1, 1, 30);
     row.intervals = {
-        {day, At(DEC_7, 9, 0, 0), State::Locked, {0, 1}, {0, 2}},
-        {At(DEC_7, 9, 0, 0), At(DEC_7, 12, 0, 0), State::Active, {0, 2}, {0, 40}},
-        {At(DEC_7, 12, 0, 0), At(DEC_7, 12, 20, 0), State::Suspended, {0, 40}, {0, 41}},
-        {At(DEC_7, 12, 20, 0), At(DEC_7, 13, 0, 0), State::Off, {0, 41}, {0, 42}},
-        {At(DEC_7, 13, 0, 0), At(DEC_7 + 1, 1, 30, 0), State::Active, {0, 42}, {1, 7}},
-        {At(DEC_7 + 1, 1, 30, 0), At(DEC_7 + 1, 5, 0, 0), State::Locked, {1, 7}, {0, 0}},
+        {At(DEC_7, 5, 0), At(DEC_7, 9, 0), State::Locked, {0, 1}, {0, 2}},
+        {At(DEC_7, 9, 0), At(DEC_7, 12, 0), State::Active, {0, 2}, {0, 40}},
+        {At(DEC_7, 12, 0), At(DEC_7, 12, 20), State::Suspended, {0, 40}, {0, 41}},
+        {At(DEC_7, 12, 20), At(DEC_7, 13, 0), State::Off, {0, 41}, {0, 42}},
+        {At(DEC_7, 13, 0), At(DEC_7 + 1, 1, 30), State::Active, {0, 42}, {1, 7}},
+        {At(DEC_7 + 1, 1, 30), At(DEC_7 + 1, 5, 0), State::Locked, {1, 7}, {0, 0}},
     };
-    row.marks = {
-        {At(DEC_7, 8, 59, 0), MarkKind::Start, {0, 1}},
-        {At(DEC_7, 13, 0, 0), MarkKind::AbnormalEnd, {0, 42}},
-        {At(DEC_7, 13, 0, 0), MarkKind::Start, {0, 42}},
-        {At(DEC_7 + 1, 2, 0, 0), MarkKind::Exit, {1, 9}},
-    };
+    row.marks = {{At(DEC_7, 8, 59), MarkKind::Start, {0, 1}}, {At(DEC_7, 13, 0), MarkKind::AbnormalEnd, {0, 42}},
+                 {At(DEC_7, 13, 0), MarkKind::Start, {0, 42}}, {At(DEC_7 + 1, 2, 0), MarkKind::Exit, {1, 9}}};
     row.activeS = 55800, row.suspendedS = 1200, row.offS = 2400, row.lockedS = 0;
     report.rows.push_back(row);
     report.problems = {{"PC<1>/tanaka_log/20261207.txt", 17, "bad line: \"<script>\" & more"},
@@ -251,43 +193,39 @@ TEST(Html, SelfContainedJapanesePage)
 {
     std::string page = FormatHtml(MakeHtmlReport());
     EXPECT_EQ(page.rfind("<!DOCTYPE html>\n<html lang=\"ja\">", 0), 0u);
-    EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
+    for (const char* needed : {"<meta charset=\"utf-8\">", "print-color-adjust: exact", "</html>\n"})
+        EXPECT_NE(page.find(needed), std::string::npos) << needed;
     for (const char* reference : {"http", "src=", "//", "url(", "@import", "<script", "<link"})
         EXPECT_EQ(page.find(reference), std::string::npos) << reference;
-    EXPECT_NE(page.find("print-color-adjust: exact"), std::string::npos);
-    EXPECT_NE(page.find("</html>\n"), std::string::npos);
 }
 
 TEST(Html, BarsDrawTheIntervalsBetweenFirstAndLastInSeconds)
 {
     std::string page = FormatHtml(MakeHtmlReport());
-    std::vector<std::string> days = FindAll(page, "<div class=\"day\"", ">");
-    ASSERT_EQ(days.size(), 1u);
-    EXPECT_EQ(days[0], "<div class=\"day\" data-source=\"PC&lt;1&gt;/tanaka_log\" data-date=\"2026-12-07\" "
-                       "data-active-s=\"55800\" data-locked-s=\"0\" data-suspended-s=\"1200\" data-off-s=\"2400\"");
+    EXPECT_EQ(FindAll(page, "<div class=\"day\"", ">"),
+              std::vector<std::string>{
+                  "<div class=\"day\" data-source=\"PC&lt;1&gt;/tanaka_log\" data-date=\"2026-12-07\" "
+                  "data-active-s=\"55800\" data-locked-s=\"0\" data-suspended-s=\"1200\" data-off-s=\"2400\""});
     EXPECT_NE(page.find("<svg class=\"bar\" viewBox=\"0 0 86400 24\" preserveAspectRatio=\"none\""),
               std::string::npos);
     // The locked stretches lie outside first..last and are not drawn.
-    std::vector<std::string> rects = FindAll(page, "<rect ", "<title>");
-    std::vector<std::string> expected = {
-        "<rect class=\"s-active\" x=\"14400\" width=\"10800\" y=\"4\" height=\"16\">",
-        "<rect class=\"s-suspended\" x=\"25200\" width=\"1200\" y=\"4\" height=\"16\">",
-        "<rect class=\"s-off\" x=\"26400\" width=\"2400\" y=\"4\" height=\"16\">",
-        "<rect class=\"s-active\" x=\"28800\" width=\"45000\" y=\"4\" height=\"16\">",
-    };
-    EXPECT_EQ(rects, expected);
+    const std::string box = "\" y=\"4\" height=\"16\">";
+    EXPECT_EQ(FindAll(page, "<rect ", "<title>"),
+              (std::vector<std::string>{"<rect class=\"s-active\" x=\"14400\" width=\"10800" + box,
+                                        "<rect class=\"s-suspended\" x=\"25200\" width=\"1200" + box,
+                                        "<rect class=\"s-off\" x=\"26400\" width=\"2400" + box,
+                                        "<rect class=\"s-active\" x=\"28800\" width=\"45000" + box}));
     EXPECT_NE(page.find("<title>在席 13:00:00–25:30:00（12:30:00）\n始まり: PC&lt;1&gt;/tanaka_log/20261207.txt:42\n"
                         "終わり: PC&lt;1&gt;/tanaka_log/20261208.txt:7</title></rect>"),
               std::string::npos);
-
     std::vector<std::string> marks = FindAll(page, "<line class=\"m-", "</title>");
     ASSERT_EQ(marks.size(), 4u);
     EXPECT_EQ(marks[0], "<line class=\"m-start\" x1=\"14340\" y1=\"0\" x2=\"14340\" y2=\"24\"><title>起動 8:59:00\n"
                         "PC&lt;1&gt;/tanaka_log/20261207.txt:1");
-    EXPECT_EQ(marks[1].rfind("<line class=\"m-start\" x1=\"28800\"", 0), 0u);
-    EXPECT_EQ(marks[2].rfind("<line class=\"m-exit\" x1=\"75600\"", 0), 0u);
-    // Drawn last, over the start of the same second.
-    EXPECT_EQ(marks[3].rfind("<line class=\"m-abnormal\" x1=\"28800\"", 0), 0u);
+    // The abnormal end drawn last, over the start of the same second.
+    const char* const starts[] = {"", "<line class=\"m-start\" x1=\"28800\"", "<line class=\"m-exit\" x1=\"75600\"",
+                                  "<line class=\"m-abnormal\" x1=\"28800\""};
+    for (size_t i = 1; i < 4; ++i) EXPECT_EQ(marks[i].rfind(starts[i], 0), 0u) << marks[i];
 }
 
 TEST(Html, ProblemsAreListedEscaped)
@@ -300,8 +238,6 @@ TEST(Html, ProblemsAreListedEscaped)
     EXPECT_NE(page.find("<tr><td>PC&lt;1&gt;/tanaka_log/20261209.txt</td><td class=\"num\"></td>"
                         "<td>unreadable</td></tr>"),
               std::string::npos);
-    EXPECT_EQ(page.find("<script>"), std::string::npos);
-
     report.problems.clear();
     EXPECT_EQ(FormatHtml(report).find("<td>unreadable</td>"), std::string::npos);
 }

@@ -11,49 +11,31 @@ namespace {
 
 class Sources : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        root_ = fs::temp_directory_path() /
-                ("sources_test_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
+    fs::path root_ = fs::temp_directory_path() / (std::string("sources_test_") +
+                                                  testing::UnitTest::GetInstance()->current_test_info()->name());
+    void SetUp() override { fs::remove_all(root_); }
     void TearDown() override { fs::remove_all(root_); }
 
-    // Makes the files (each path relative to the test's folder) and returns the folder.
+    // Makes the files, each path relative to the test's folder.
     void Make(std::initializer_list<const char*> files)
     {
         for (const char* f : files) {
-            fs::path path = root_ / fs::u8path(f);
-            fs::create_directories(path.parent_path());
-            std::ofstream(path) << "x\n";
+            fs::create_directories((root_ / fs::u8path(f)).parent_path());
+            std::ofstream(root_ / fs::u8path(f)) << "x\n";
         }
     }
     std::string Path(const char* relative) const { return (root_ / fs::u8path(relative)).u8string(); }
-
-    fs::path root_;
 };
 
-struct Expected {
-    const char* source;
-    const char* user;
-    const char* place;
-    std::vector<std::string> files;  // display names in reading order
-};
-
-void ExpectSources(const Discovery& found, const std::vector<Expected>& expected)
+// Each source as "source|user|place: its files' display names in reading order".
+std::vector<std::string> Show(const Discovery& found)
 {
-    ASSERT_EQ(found.sources.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const Source& s = found.sources[i];
-        SCOPED_TRACE(expected[i].source);
-        EXPECT_EQ(s.identity.source, expected[i].source);
-        EXPECT_EQ(s.identity.user, expected[i].user);
-        EXPECT_EQ(s.identity.place, expected[i].place);
-        std::vector<std::string> shown;
-        for (const SourceFile& f : s.files) shown.push_back(f.display);
-        EXPECT_EQ(shown, expected[i].files);
+    std::vector<std::string> shown;
+    for (const Source& s : found.sources) {
+        shown.push_back(s.identity.source + "|" + s.identity.user + "|" + s.identity.place + ":");
+        for (const SourceFile& f : s.files) shown.back() += " " + f.display;
     }
+    return shown;
 }
 
 TEST_F(Sources, CollectionsAreNamedByTheirPlaceInByteOrder)
@@ -62,20 +44,20 @@ TEST_F(Sources, CollectionsAreNamedByTheirPlaceInByteOrder)
           "collected/PC001/tanaka_log/notes.txt", "collected/PC001/tanaka_log/2026120.txt",
           "collected/PC001/tanaka_log/20261341.txt", "collected/PC001/suzuki_log/20261207.txt",
           "collected/PC002/deep/tanaka_log/20261207.txt", "collected/tanaka_log/20261209.txt",
-          "collected/a_log/20261207.txt", "collected/Z_log/20261207.txt",
-          u8"collected/\u7530\u4e2d_log/20261207.txt",
+          "collected/a_log/20261207.txt", "collected/Z_log/20261207.txt", u8"collected/\u7530\u4e2d_log/20261207.txt",
           // Not log folders: their daily-looking files are passed over.
           "collected/misc/20261207.txt", "collected/_log/20261207.txt", "collected/PC001/20261207.txt"});
     Discovery found = DiscoverSources({Path("collected")});
-    ExpectSources(found, {
-        {"PC001/suzuki_log", "suzuki", "PC001", {"PC001/suzuki_log/20261207.txt"}},
-        {"PC001/tanaka_log", "tanaka", "PC001", {"PC001/tanaka_log/20261207.txt", "PC001/tanaka_log/20261208.txt"}},
-        {"PC002/deep/tanaka_log", "tanaka", "PC002/deep", {"PC002/deep/tanaka_log/20261207.txt"}},
-        {"Z_log", "Z", "", {"Z_log/20261207.txt"}},
-        {"a_log", "a", "", {"a_log/20261207.txt"}},
-        {"tanaka_log", "tanaka", "", {"tanaka_log/20261209.txt"}},
-        {u8"\u7530\u4e2d_log", u8"\u7530\u4e2d", "", {u8"\u7530\u4e2d_log/20261207.txt"}},
-    });
+    EXPECT_EQ(Show(found), (std::vector<std::string>{
+                               "PC001/suzuki_log|suzuki|PC001: PC001/suzuki_log/20261207.txt",
+                               "PC001/tanaka_log|tanaka|PC001: PC001/tanaka_log/20261207.txt "
+                               "PC001/tanaka_log/20261208.txt",
+                               "PC002/deep/tanaka_log|tanaka|PC002/deep: PC002/deep/tanaka_log/20261207.txt",
+                               "Z_log|Z|: Z_log/20261207.txt",
+                               "a_log|a|: a_log/20261207.txt",
+                               "tanaka_log|tanaka|: tanaka_log/20261209.txt",
+                               u8"\u7530\u4e2d_log|\u7530\u4e2d|: \u7530\u4e2d_log/20261207.txt",
+                           }));
     // The impossible date is noted, not counted as unreadable; other names pass silently.
     ASSERT_EQ(found.problems.size(), 1u);
     EXPECT_EQ(found.problems[0].problem.file, "PC001/tanaka_log/20261341.txt");
@@ -88,12 +70,13 @@ TEST_F(Sources, TwoCopiesOfOneCollectionAreOneSourceReadCopyAfterCopy)
     Make({"copyA/PC001/tanaka_log/20261207.txt", "copyB/PC001/tanaka_log/20261207.txt",
           "copyB/PC001/tanaka_log/20261206.txt"});
     Discovery found = DiscoverSources({Path("copyA"), Path("copyB")});
-    ExpectSources(found, {{"PC001/tanaka_log", "tanaka", "PC001",
-                           {"PC001/tanaka_log/20261206.txt", "PC001/tanaka_log/20261207.txt",
-                            "PC001/tanaka_log/20261207.txt"}}});
-    const std::vector<SourceFile>& files = found.sources[0].files;
-    EXPECT_EQ(fs::u8path(files[1].path), fs::u8path(Path("copyA/PC001/tanaka_log/20261207.txt")));
-    EXPECT_EQ(fs::u8path(files[2].path), fs::u8path(Path("copyB/PC001/tanaka_log/20261207.txt")));
+    ASSERT_EQ(found.sources.size(), 1u);
+    EXPECT_EQ(found.sources[0].identity.source, "PC001/tanaka_log");
+    std::vector<fs::path> paths;
+    for (const SourceFile& f : found.sources[0].files) paths.push_back(fs::u8path(f.path));
+    EXPECT_EQ(paths, (std::vector<fs::path>{fs::u8path(Path("copyB/PC001/tanaka_log/20261206.txt")),
+                                            fs::u8path(Path("copyA/PC001/tanaka_log/20261207.txt")),
+                                            fs::u8path(Path("copyB/PC001/tanaka_log/20261207.txt"))}));
     EXPECT_TRUE(found.problems.empty());
 }
 
@@ -102,38 +85,32 @@ TEST_F(Sources, FilesAndLogFoldersGivenDirectly)
     Make({"PC001/tanaka_log/20261207.txt", "PC001/tanaka_log/20261208.txt", "inbox/20261207.txt",
           "inbox/readme.txt"});
     // The log folder itself, one of its files again (read once), and a file in a plain folder.
-    Discovery found = DiscoverSources({Path("PC001/tanaka_log"), Path("PC001/tanaka_log/20261208.txt"),
-                                       Path("inbox/./20261207.txt")});
-    ExpectSources(found, {
-        {"inbox", "inbox", "", {"inbox/20261207.txt"}},
-        {"tanaka_log", "tanaka", "", {"tanaka_log/20261207.txt", "tanaka_log/20261208.txt"}},
-    });
+    Discovery found = DiscoverSources(
+        {Path("PC001/tanaka_log"), Path("PC001/tanaka_log/20261208.txt"), Path("inbox/./20261207.txt")});
+    EXPECT_EQ(Show(found), (std::vector<std::string>{
+                               "inbox|inbox|: inbox/20261207.txt",
+                               "tanaka_log|tanaka|: tanaka_log/20261207.txt tanaka_log/20261208.txt",
+                           }));
     EXPECT_TRUE(found.problems.empty());
 }
 
 TEST_F(Sources, WhatCannotBeReadIsNamedAndFails)
 {
     Make({"inbox/readme.txt", "inbox/20260230.txt", "empty/plain/x.txt"});
-    struct Row {
-        const char* given;
-        const char* shownAs;
-        bool failed;
-    };
-    const Row rows[] = {
+    const struct { const char *given, *shownAs; bool failed; } rows[] = {
         {"missing", "missing", true},
         {"inbox/readme.txt", "readme.txt", true},
         {"inbox/20260230.txt", "20260230.txt", true},
         {"empty", "empty", false},  // read, but no logs in it: a note
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.given);
         Discovery found = DiscoverSources({Path(row.given)});
         EXPECT_TRUE(found.sources.empty());
         ASSERT_EQ(found.problems.size(), 1u);
-        EXPECT_EQ(found.problems[0].path, Path(row.given));
-        EXPECT_EQ(found.problems[0].problem.file, row.shownAs);
-        EXPECT_EQ(found.problems[0].problem.line, 0u);
-        EXPECT_EQ(found.problems[0].failed, row.failed);
+        const InputProblem& p = found.problems[0];
+        EXPECT_EQ(p.path + "|" + p.problem.file + "|" + std::to_string(p.problem.line) + "|" + std::to_string(p.failed),
+                  Path(row.given) + "|" + row.shownAs + "|0|" + std::to_string(row.failed));
     }
 }
 

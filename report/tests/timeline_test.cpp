@@ -52,13 +52,13 @@ std::vector<std::pair<int64_t, std::string>> Files(const std::string& script)
     return files;
 }
 
-std::vector<DayRow> RunSource(const std::string& script, TimelineOptions options)
+std::vector<DayRow> RunSource(const std::string& script, TimelineOptions options, const std::string& place = "PC1")
 {
     auto names = std::make_shared<std::vector<std::string>>();
-    SourceTimeline* t = StartSource({"PC1/u_log", "u", "PC1"}, options, names);
+    SourceTimeline* t = StartSource({place + "/u_log", "u", place}, options, names);
     uint32_t index = 0;
     for (const auto& file : Files(script)) {
-        names->push_back(std::to_string(index));
+        names->push_back(place + "/" + std::to_string(index));
         FeedFile(t, ReadLogLines(file.second), index++, file.first);
     }
     return FinishSource(t);
@@ -279,20 +279,10 @@ TEST(Timeline, UsersMergedAreAUnionNeverASum)
 {
     TimelineOptions options = Gap(4 * H);
     options.keepInactiveDays = true;
-    auto source = [&](const char* name, const std::string& script) {
-        auto names = std::make_shared<std::vector<std::string>>();
-        SourceTimeline* t = StartSource({name, "u", name}, options, names);
-        uint32_t index = 0;
-        for (const auto& file : Files(script)) {
-            names->push_back(std::string(name) + "/" + std::to_string(index));
-            FeedFile(t, ReadLogLines(file.second), index++, file.first);
-        }
-        return FinishSource(t);
-    };
     // PC1 active 9-12 and then gone; PC2 active 10-11, locked 11-14, active 14-15.
-    std::vector<DayRow> rows = source("PC1", "07 09:00 start; 07 12:00 exit");
-    std::vector<DayRow> two = source("PC2", "07 10:00 start; 07 11:00 lock; 07 13:00 state; 07 14:00 start; "
-                                            "07 15:00 state");
+    std::vector<DayRow> rows = RunSource("07 09:00 start; 07 12:00 exit", options, "PC1");
+    std::vector<DayRow> two = RunSource(
+        "07 10:00 start; 07 11:00 lock; 07 13:00 state; 07 14:00 start; 07 15:00 state", options, "PC2");
     rows.insert(rows.end(), two.begin(), two.end());
     std::vector<DayRow> merged = MergeUsers(rows, options);
     ASSERT_EQ(merged.size(), 1u);

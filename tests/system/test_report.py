@@ -8,8 +8,7 @@ import time
 from conftest import EXIT_TEXT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
 from ini import USER
 from log_support import LOGWRITER, daily_name, lines_in, log_folder, read_utf8_log, same_local_day
-from report_support import (FORMATS, LOCK_TEXT, OUT_FILES, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows,
-                            run_native, run_windows)
+from report_support import LOCK_TEXT, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native, run_windows
 from waits import WAIT_SECONDS, wait_until
 from wineplatform import WINE, session_state_text
 
@@ -18,24 +17,13 @@ HEARTBEAT_INI = {"LogIntervalSec": 1}
 # a few measurable seconds (and the day holds the ten lines that give its
 # heartbeat).
 STEP_LINES = 3
-STEPS = [  # (message, wParam, the line it logs), in the order posted
-    (WM_WTSSESSION_CHANGE, 7, LOCK_TEXT),
-    (WM_WTSSESSION_CHANGE, 8, UNLOCK_TEXT),
-    (WM_POWERBROADCAST, 4, SUSPEND_TEXT),
-    (WM_POWERBROADCAST, 7, RESUME_TEXT),
-]
+STEPS = [(WM_WTSSESSION_CHANGE, 7, LOCK_TEXT), (WM_WTSSESSION_CHANGE, 8, UNLOCK_TEXT),  # (message, wParam, its line)
+         (WM_POWERBROADCAST, 4, SUSPEND_TEXT), (WM_POWERBROADCAST, 7, RESUME_TEXT)]
 # (figure, the line that begins it, the line that ends it)
-DURATIONS = [
-    ("locked_s", LOCK_TEXT, UNLOCK_TEXT),
-    ("suspended_s", SUSPEND_TEXT, RESUME_TEXT),
-    ("span_s", START_TEXT, EXIT_TEXT),
-]
+DURATIONS = [("locked_s", LOCK_TEXT, UNLOCK_TEXT), ("suspended_s", SUSPEND_TEXT, RESUME_TEXT),
+             ("span_s", START_TEXT, EXIT_TEXT)]
+FORMATS = ("csv", "jsonl", "html")
 COUNTS = {"starts": 1, "exits": 1, "locks": 1, "unlocks": 1, "suspends": 1, "resumes": 1, "bad_lines": 0}
-
-
-def first_difference(a, b):
-    at = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
-    return f"at byte {at}: {a[max(0, at - 24):at + 24]!r} against {b[max(0, at - 24):at + 24]!r}"
 
 
 def test_report_gives_the_figures_of_a_logged_run_and_both_builds_the_same_bytes(wine):
@@ -70,20 +58,17 @@ def test_report_gives_the_figures_of_a_logged_run_and_both_builds_the_same_bytes
     stamped = {e.text: e.time for e in entries if e.text in made}
     logs = log_folder(folder)
 
-    outputs = {}
+    outputs = {}  # build: {what: its bytes}, the files --out writes and each --format's standard output
     for build, run in (("native", run_native), ("windows", lambda *a: run_windows(wine, *a))):
         out = wine.tmp / f"out-{build}"
-        result = run("--out", out, logs)
-        assert result.returncode == 0, f"{build}: {result.stderr.decode(errors='replace')}"
-        outputs[build] = {name: (out / name).read_bytes() for name in OUT_FILES}
-        for fmt in FORMATS:
-            result = run("--format", fmt, logs)
-            assert result.returncode == 0, f"{build} --format {fmt}: {result.stderr.decode(errors='replace')}"
-            outputs[build][f"--format {fmt}"] = result.stdout
+        runs = {f"--out {out}": run("--out", out, logs)} | {fmt: run("--format", fmt, logs) for fmt in FORMATS}
+        for what, result in runs.items():
+            assert result.returncode == 0, f"{build} {what}: {result.stderr.decode(errors='replace')}"
+        outputs[build] = {fmt: runs[fmt].stdout for fmt in FORMATS} | {
+            name: (out / name).read_bytes() for name in (f"report.{fmt}" for fmt in FORMATS)}
     for name, native in outputs["native"].items():
-        windows = outputs["windows"][name]
         assert native, f"{name}: empty"
-        assert native == windows, f"{name} differs between the builds {first_difference(native, windows)}"
+        assert native == outputs["windows"][name], f"{name} differs between the builds"
 
     (row,) = jsonl_rows(outputs["native"]["report.jsonl"])
     assert (row["user"], row["date"]) == (USER, today.isoformat())
@@ -94,8 +79,7 @@ def test_report_gives_the_figures_of_a_logged_run_and_both_builds_the_same_bytes
         assert row[figure] == (stamped[ends] - stamped[begins]).total_seconds(), figure
         # ...and within the log's resolution of what the test did: each line
         # was stamped (seconds cut) between asking and seeing it.
-        shortest = made[ends][0] - made[begins][1] - 1
-        longest = made[ends][1] - made[begins][0] + 1
+        shortest, longest = made[ends][0] - made[begins][1] - 1, made[ends][1] - made[begins][0] + 1
         assert shortest < row[figure] < longest, f"{figure}: {row[figure]} s, made {shortest:.2f}..{longest:.2f} s"
     assert row["off_s"] == 0
     assert row["active_s"] == row["span_s"] - row["locked_s"] - row["suspended_s"] > 0
@@ -104,10 +88,9 @@ def test_report_gives_the_figures_of_a_logged_run_and_both_builds_the_same_bytes
     assert row["flags"] == []
 
 
-WRITTEN = 20_000
-WRITER_TAG = "reader-test"
-POWER_PREFIX = "電源イベント："
-FIRST_CODE = 1000  # logged as "電源イベント：<code>": the program's own lines, known one by one
+WRITTEN, WRITER_TAG = 20_000, "reader-test"
+# The program's own lines, known one by one: "電源イベント：<code>" for each code posted.
+POWER_PREFIX, FIRST_CODE = "電源イベント：", 1000
 
 
 def test_report_reading_a_day_while_it_is_written_denies_no_line(wine):
