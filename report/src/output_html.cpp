@@ -291,6 +291,9 @@ static void AppendProblems(std::string& out, const std::vector<Problem>& problem
 std::string FormatHtml(const Report& report)
 {
     std::string out;
+    // About what a day takes (its bar and its table row), so that a year's page
+    // is not copied from buffer to doubled buffer on its way.
+    out.reserve(16384 + report.rows.size() * 2560);
     out += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>在席の記録</title>\n<style>";
