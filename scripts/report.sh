@@ -6,6 +6,7 @@
 # everything else goes to standard error.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
+build=${STILLSENTINEL_REPORT_BUILD:-$repo/build-report}  # another folder builds it afresh
 
 missing=()
 for p in cmake make g++; do
@@ -20,11 +21,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Only the program: the unit tests are built by scripts/build.sh. A failed build shows its output.
-if ! log=$({ [ -f "$repo/build-report/CMakeCache.txt" ] ||
-             cmake -S "$repo/report" -B "$repo/build-report" -DCMAKE_BUILD_TYPE=Release; } 2>&1 &&
-           cmake --build "$repo/build-report" --target stillsentinel_report -j"$(nproc)" 2>&1); then
+if ! log=$({ [ -f "$build/CMakeCache.txt" ] ||
+             cmake -S "$repo/report" -B "$build" -DCMAKE_BUILD_TYPE=Release; } 2>&1 &&
+           cmake --build "$build" --target stillsentinel_report -j"$(nproc)" 2>&1); then
   printf '%s\n' "$log" >&2
   echo "report.sh: building the report failed" >&2
   exit 3  # not the report's own 1 or 2
 fi
-exec "$repo/build-report/stillsentinel-report" "$@"
+exec "$build/stillsentinel-report" "$@"
