@@ -72,6 +72,14 @@ TimelineOptions Gap(int64_t seconds, int64_t dayStart = 0)
     return options;
 }
 
+TimelineOptions Range(TimelineOptions options, int from, int to)
+{
+    options.hasFrom = options.hasTo = true;
+    options.fromDay = DaysFromCivil(2026, 12, from);
+    options.toDay = DaysFromCivil(2026, 12, to);
+    return options;
+}
+
 CivilSeconds At(int day, int h, int m, int s = 0)
 {
     return DaysFromCivil(2026, 12, day) * SECONDS_PER_DAY + h * 3600 + m * 60 + s;
@@ -196,6 +204,11 @@ TEST(Timeline, DaysAndTheirBoundaries)
         {"a shutdown at night and a start in the morning is no crash",
          "07 09:00 start; 07 17:00 shutdown; -- ; 08 09:00 start; 08 10:00 state", Gap(9 * H),
          {{7, At(7, 9, 0), At(7, 17, 0), 8 * H, 0, 0}, {8, At(8, 9, 0), At(8, 10, 0), H, 0, 0}}},
+        {"a line in another day's file counts on its own date", "07 22:00 start; 08 02:00 state", Gap(12 * H),
+         {{7, At(7, 22, 0), At(8, 0, 0), 2 * H, 0, 0}, {8, At(8, 0, 0), At(8, 2, 0), 2 * H, 0, 0}}},
+        {"--from and --to keep their days whole, the stream before them still read",
+         "06 22:00 start; 06 23:00 lock; -- ; 07 09:00 unlock; 07 10:00 state; -- ; 08 09:00 state; 08 10:00 state",
+         Range(Gap(12 * H), 7, 7), {{7, At(7, 9, 0), At(7, 10, 0), H, 0, 0}}},
         {"a day without an active second has no row",
          "07 09:00 start; 07 10:00 lock; -- ; 08 09:00 state; -- ; 09 09:00 unlock; 09 10:00 state", Gap(2 * H),
          {{7, At(7, 9, 0), At(7, 10, 0), H, 0, 0}, {9, At(9, 9, 0), At(9, 10, 0), H, 0, 0}}},

@@ -152,6 +152,11 @@ def test_report_script_builds_afresh_and_reports_as_the_native_build(tmp_path):
                             timeout=30 * WAIT_SECONDS)
     assert script.returncode == 0, script.stderr.decode(errors="replace")
     assert script.stdout == run_native("--format", "jsonl", "--gap", "86400", tmp_path / "collected").stdout
+    # A path that cannot be read: the rest is still reported, the path named, exit 1; a usage error: 2.
+    missing = run_native("--format", "jsonl", "--gap", "86400", tmp_path / "collected", tmp_path / "missing")
+    assert (missing.returncode, missing.stdout) == (1, script.stdout)
+    assert str(tmp_path / "missing") in missing.stderr.decode()
+    assert run_native("--format", "jsonl", "--gap", "soon", tmp_path / "collected").returncode == 2
     # Locked all night, across the two files: the second day begins at the unlock.
     assert [(r["source"], r["date"], r["first"], r["locked_s"]) for r in jsonl_rows(script.stdout)] == [
         (f"PC001/{USER}_log", "2026-12-07", "2026-12-07T09:00:00", 0),
