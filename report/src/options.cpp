@@ -29,7 +29,7 @@ std::string ToLower(std::string text)
 
 using Apply = std::string (*)(Options&, const std::string&);
 
-struct OptionSpec {
+struct OptionRule {
     const char* name;
     bool takesValue;
     Apply apply;
@@ -96,7 +96,7 @@ std::string ApplyMergeUsers(Options& o, const std::string&) { o.mergeUsers = tru
 std::string ApplyHelp(Options& o, const std::string&) { o.help = true; return {}; }
 std::string ApplyVersion(Options& o, const std::string&) { o.version = true; return {}; }
 
-const OptionSpec OPTIONS[] = {
+const OptionRule OPTIONS[] = {
     {"--out", true, ApplyOut},
     {"--format", true, ApplyFormat},
     {"--from", true, ApplyFrom},
@@ -110,10 +110,10 @@ const OptionSpec OPTIONS[] = {
     {"--version", false, ApplyVersion},
 };
 
-const OptionSpec* FindOption(const std::string& name)
+const OptionRule* FindOption(const std::string& name)
 {
-    for (const OptionSpec& spec : OPTIONS)
-        if (name == spec.name) return &spec;
+    for (const OptionRule& rule : OPTIONS)
+        if (name == rule.name) return &rule;
     return nullptr;
 }
 
@@ -176,13 +176,13 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args)
         size_t equals = arg.find('=');
         bool inlineValue = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
         std::string name = inlineValue ? arg.substr(0, equals) : arg;
-        const OptionSpec* spec = FindOption(name);
-        if (spec == nullptr) {
+        const OptionRule* rule = FindOption(name);
+        if (rule == nullptr) {
             result.error = "unknown option '" + name + "'";
             return result;
         }
         std::string value;
-        if (spec->takesValue) {
+        if (rule->takesValue) {
             if (inlineValue) {
                 value = arg.substr(equals + 1);
             } else if (i + 1 < args.size()) {
@@ -195,7 +195,7 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args)
             result.error = name + " takes no value";
             return result;
         }
-        result.error = spec->apply(result.options, value);
+        result.error = rule->apply(result.options, value);
         if (!result.error.empty()) return result;
     }
     result.error = CheckComplete(result.options);
