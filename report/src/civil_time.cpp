@@ -38,6 +38,15 @@ bool IsValidDate(int year, int month, int day)
     return day <= length;
 }
 
+bool ParseDateFields(std::string_view year, std::string_view month, std::string_view day, int64_t& days)
+{
+    int y, m, d;
+    if (!ParseDigits(year, y) || !ParseDigits(month, m) || !ParseDigits(day, d) || !IsValidDate(y, m, d))
+        return false;
+    days = DaysFromCivil(y, m, d);
+    return true;
+}
+
 std::string FormatDate(int64_t days)
 {
     CivilDate d = CivilFromDays(days);

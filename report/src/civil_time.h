@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "report_model.h"
 
@@ -16,6 +17,21 @@ struct CivilDate {
 int64_t DaysFromCivil(int year, int month, int day);
 CivilDate CivilFromDays(int64_t days);
 bool IsValidDate(int year, int month, int day);
+
+// All of text as a decimal number (a few digits, not empty); false on anything else.
+inline bool ParseDigits(std::string_view text, int& value)
+{
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return !text.empty();
+}
+
+// A date from its digit fields ("2026", "12", "07") as days since 1970-01-01;
+// false for anything but digits, or a date that does not exist.
+bool ParseDateFields(std::string_view year, std::string_view month, std::string_view day, int64_t& days);
 
 // Floor division, for times before 1970 as well.
 inline int64_t FloorDiv(int64_t a, int64_t b)

@@ -6,20 +6,7 @@
 #include <string>
 #include <string_view>
 
-constexpr uint32_t REPLACEMENT_CHARACTER = 0xFFFD;
-// What ReadCodePoint gives for a malformed sequence: no code point at all.
-constexpr uint32_t MALFORMED_UTF8 = 0x110000;
-
-// The code point at *pos, advancing *pos past it. A malformed sequence (a stray
-// byte, an overlong form, a surrogate, a cut-off sequence) reads as
-// MALFORMED_UTF8 and is skipped as one maximal part, so the text always moves on.
-uint32_t ReadCodePoint(std::string_view utf8, size_t* pos);
-
-// The text with every malformed sequence replaced by U+FFFD.
-std::string MakeValidUtf8(std::string_view utf8);
-
-// Appends the UTF-8 form of a code point.
-void AppendUtf8(std::string& out, uint32_t codePoint);
+#include "utf8.h"
 
 // Every character CP932 cannot hold (and every malformed sequence) becomes '?';
 // *unmappable, when given, receives how many did.

@@ -4,31 +4,13 @@
 
 #include "civil_time.h"
 #include "log/event_texts.h"
+#include "utf8.h"
 
 namespace {
 
 constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
 // "YYYY/MM/DD HH:MM:SS - " before the text.
 constexpr size_t TEXT_OFFSET = 22;
-
-void AppendUtf8(std::string& out, uint32_t code)
-{
-    if (code < 0x80) {
-        out += (char)code;
-    } else if (code < 0x800) {
-        out += (char)(0xC0 | (code >> 6));
-        out += (char)(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += (char)(0xE0 | (code >> 12));
-        out += (char)(0x80 | ((code >> 6) & 0x3F));
-        out += (char)(0x80 | (code & 0x3F));
-    } else {
-        out += (char)(0xF0 | (code >> 18));
-        out += (char)(0x80 | ((code >> 12) & 0x3F));
-        out += (char)(0x80 | ((code >> 6) & 0x3F));
-        out += (char)(0x80 | (code & 0x3F));
-    }
-}
 
 // The writer appends UTF-16LE to a file that begins FF FE, so such a file is
 // UTF-16LE throughout. A lone surrogate becomes U+FFFD; an odd last byte is
@@ -47,23 +29,13 @@ std::string Utf16LeToUtf8(std::string_view bytes)
             AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(out, 0xFFFD);
+            AppendUtf8(out, REPLACEMENT_CHARACTER);
         } else {
             AppendUtf8(out, u);
         }
     }
     if (bytes.size() % 2) out += '\x01';  // keeps an unfinished last line unfinished
     return out;
-}
-
-bool Digits(const char* p, size_t count, int& value)
-{
-    value = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (p[i] < '0' || p[i] > '9') return false;
-        value = value * 10 + (p[i] - '0');
-    }
-    return true;
 }
 
 // Word at a time: the text is hashed for every line read.
@@ -110,21 +82,6 @@ const FixedText FIXED_TEXTS[] = {
     {EVENT_TEXT_STATE_FAILED, LineKind::SessionState},
 };
 
-// "電源イベント：18" exactly: the code as the writer forms it, without padding.
-bool IsCode(std::string_view digits, uint32_t code)
-{
-    char expected[16];
-    int length = 0;
-    do {
-        expected[length++] = (char)('0' + code % 10);
-        code /= 10;
-    } while (code);
-    if ((int)digits.size() != length) return false;
-    for (int i = 0; i < length; ++i)
-        if (digits[i] != expected[length - 1 - i]) return false;
-    return true;
-}
-
 }  // namespace
 
 LineKind ClassifyEventText(std::string_view text)
@@ -136,8 +93,9 @@ LineKind ClassifyEventText(std::string_view text)
         if (text == fixed.text) return fixed.kind;
     static const std::string_view powerPrefix = EVENT_PREFIX_POWER;
     if (StartsWith(text, powerPrefix)) {
-        return IsCode(text.substr(powerPrefix.size()), EVENT_POWER_RESUME_AUTOMATIC) ? LineKind::Resume
-                                                                                      : LineKind::PowerOther;
+        // The code as the writer forms it: "018" is no resume.
+        static const std::string resumeCode = std::to_string(EVENT_POWER_RESUME_AUTOMATIC);
+        return text.substr(powerPrefix.size()) == resumeCode ? LineKind::Resume : LineKind::PowerOther;
     }
     if (StartsWith(text, EVENT_PREFIX_SESSION_CHANGE)) return LineKind::SessionChangeOther;
     return LineKind::Unknown;
@@ -160,16 +118,14 @@ bool ParseLine(std::string_view text, LogLine& out, DateCache& cache)
         std::memcmp(p + 19, " - ", 3) != 0)
         return false;
     if (!cache.valid || std::memcmp(cache.text, p, 10) != 0) {
-        int year, month, day;
-        if (!Digits(p, 4, year) || !Digits(p + 5, 2, month) || !Digits(p + 8, 2, day) ||
-            !IsValidDate(year, month, day))
-            return false;
+        if (!ParseDateFields(text.substr(0, 4), text.substr(5, 2), text.substr(8, 2), cache.days)) return false;
         std::memcpy(cache.text, p, 10);
-        cache.days = DaysFromCivil(year, month, day);
         cache.valid = true;
     }
     int hour, minute, second;
-    if (!Digits(p + 11, 2, hour) || !Digits(p + 14, 2, minute) || !Digits(p + 17, 2, second)) return false;
+    if (!ParseDigits(text.substr(11, 2), hour) || !ParseDigits(text.substr(14, 2), minute) ||
+        !ParseDigits(text.substr(17, 2), second))
+        return false;
     if (hour > 23 || minute > 59 || second > 59) return false;
     std::string_view eventText = text.substr(TEXT_OFFSET);
     out.time = cache.days * SECONDS_PER_DAY + hour * 3600 + minute * 60 + second;

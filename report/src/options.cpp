@@ -10,17 +10,6 @@ namespace {
 
 constexpr int64_t MAX_GAP_S = SECONDS_PER_DAY;
 
-bool ParseDigits(const std::string& text, size_t from, size_t count, int& value)
-{
-    if (from + count > text.size()) return false;
-    value = 0;
-    for (size_t i = from; i < from + count; ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
-
 std::string ToLower(std::string text)
 {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -133,19 +122,17 @@ std::string CheckComplete(const Options& o)
 
 bool ParseIsoDate(const std::string& text, int64_t& days)
 {
-    int y, m, d;
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-    if (!ParseDigits(text, 0, 4, y) || !ParseDigits(text, 5, 2, m) || !ParseDigits(text, 8, 2, d)) return false;
-    if (!IsValidDate(y, m, d)) return false;
-    days = DaysFromCivil(y, m, d);
-    return true;
+    std::string_view t = text;
+    return t.size() == 10 && t[4] == '-' && t[7] == '-' &&
+           ParseDateFields(t.substr(0, 4), t.substr(5, 2), t.substr(8, 2), days);
 }
 
 bool ParseClockTime(const std::string& text, int64_t& seconds)
 {
     int h, m;
     if (text.size() != 5 || text[2] != ':') return false;
-    if (!ParseDigits(text, 0, 2, h) || !ParseDigits(text, 3, 2, m) || h > 23 || m > 59) return false;
+    std::string_view t = text;
+    if (!ParseDigits(t.substr(0, 2), h) || !ParseDigits(t.substr(3, 2), m) || h > 23 || m > 59) return false;
     seconds = h * 3600 + m * 60;
     return true;
 }

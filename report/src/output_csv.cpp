@@ -34,13 +34,13 @@ std::string FormatBusinessTime(CivilSeconds t, int64_t day)
     return FormatDuration(t - day * SECONDS_PER_DAY);
 }
 
-std::string JoinFlagNames(uint32_t flags, std::string_view separator)
+std::string JoinFlagNames(uint32_t flags, const char* const* names, std::string_view separator)
 {
     std::string joined;
     for (size_t bit = 0; bit < 5; ++bit) {
         if (!(flags & (1u << bit))) continue;
         if (!joined.empty()) joined += separator;
-        joined += DayFlagNames[bit];
+        joined += names[bit];
     }
     return joined;
 }
@@ -101,7 +101,7 @@ std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmapp
                                                    MakeValidUtf8(row.place), FormatDate(row.day)};
         size_t column = FIRST_FIGURE_COLUMN;
         for (const Figure& figure : RowFigures(row)) fields[column++] = SpellFigure(figure, row.day);
-        fields[column] = JoinFlagNames(row.flags, " ");
+        fields[column] = JoinFlagNames(row.flags, DayFlagNames, " ");
         AppendRecord(text, fields);
     }
     if (encoding == CSV_CP932) return EncodeCp932(text, unmappable);

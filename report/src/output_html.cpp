@@ -83,47 +83,15 @@ std::string EscapeHtml(std::string_view text)
     return out;
 }
 
-static const char* StateClass(State state)
-{
-    switch (state) {
-    case State::Active: return "s-active";
-    case State::Locked: return "s-locked";
-    case State::Suspended: return "s-suspended";
-    case State::Off: return "s-off";
-    }
-    return "s-off";
-}
-
-static const char* StateLabel(State state)
-{
-    switch (state) {
-    case State::Active: return "在席";
-    case State::Locked: return "ロック中";
-    case State::Suspended: return "スリープ";
-    case State::Off: return "オフ";
-    }
-    return "オフ";
-}
-
-static const char* MarkClass(MarkKind kind)
-{
-    switch (kind) {
-    case MarkKind::Start: return "m-start";
-    case MarkKind::Exit: return "m-exit";
-    case MarkKind::AbnormalEnd: return "m-abnormal";
-    }
-    return "m-start";
-}
-
-static const char* MarkLabel(MarkKind kind)
-{
-    switch (kind) {
-    case MarkKind::Start: return "起動";
-    case MarkKind::Exit: return "終了";
-    case MarkKind::AbnormalEnd: return "異常終了（終了の記録がないまま起動）";
-    }
-    return "";
-}
+// Each state's and mark's class on the page and its words, in enum order.
+struct Look {
+    const char* cssClass;
+    const char* label;
+};
+static const Look STATE_LOOKS[] = {
+    {"s-active", "在席"}, {"s-locked", "ロック中"}, {"s-suspended", "スリープ"}, {"s-off", "オフ"}};
+static const Look MARK_LOOKS[] = {
+    {"m-start", "起動"}, {"m-exit", "終了"}, {"m-abnormal", "異常終了（終了の記録がないまま起動）"}};
 
 // "PC001/tanaka_log/20261207.txt:12", or a dash when no line is known.
 static std::string FormatRecordPlace(const DayRow& row, const Record& record)
@@ -186,8 +154,8 @@ static void AppendTicks(std::string& out, CivilSeconds dayStartS)
 static void AppendMark(std::string& out, const DayRow& row, const Mark& mark, CivilSeconds dayBegin)
 {
     std::string x = std::to_string(std::min(std::max(mark.at - dayBegin, (int64_t)0), SECONDS_PER_DAY));
-    out += "<line class=\"" + std::string(MarkClass(mark.kind)) + "\" x1=\"" + x + "\" y1=\"0\" x2=\"" + x +
-           "\" y2=\"" + std::to_string(BAR_HEIGHT) + "\"><title>" + MarkLabel(mark.kind) + " " +
+    out += "<line class=\"" + std::string(MARK_LOOKS[(int)mark.kind].cssClass) + "\" x1=\"" + x + "\" y1=\"0\" x2=\"" + x +
+           "\" y2=\"" + std::to_string(BAR_HEIGHT) + "\"><title>" + MARK_LOOKS[(int)mark.kind].label + " " +
            FormatBusinessTime(mark.at, row.day) + "\n" + EscapeHtml(FormatRecordPlace(row, mark.record)) +
            "</title></line>";
 }
@@ -210,10 +178,10 @@ static void AppendDay(std::string& out, const DayRow& row, CivilSeconds dayStart
         CivilSeconds begin = std::max({interval.begin, row.first, dayBegin});
         CivilSeconds end = std::min({interval.end, row.last, dayBegin + SECONDS_PER_DAY});
         if (end <= begin) continue;
-        out += "<rect class=\"" + std::string(StateClass(interval.state)) + "\" x=\"" +
+        out += "<rect class=\"" + std::string(STATE_LOOKS[(int)interval.state].cssClass) + "\" x=\"" +
                std::to_string(begin - dayBegin) + "\" width=\"" + std::to_string(end - begin) + "\" y=\"" +
                std::to_string(INTERVAL_Y) + "\" height=\"" + std::to_string(INTERVAL_HEIGHT) + "\"><title>" +
-               StateLabel(interval.state) + " " + FormatBusinessTime(begin, row.day) + "–" +
+               STATE_LOOKS[(int)interval.state].label + " " + FormatBusinessTime(begin, row.day) + "–" +
                FormatBusinessTime(end, row.day) + "（" + FormatDuration(end - begin) + "）\n始まり: " +
                EscapeHtml(FormatRecordPlace(row, interval.opened)) + "\n終わり: " +
                EscapeHtml(FormatRecordPlace(row, interval.closed)) + "</title></rect>";
@@ -229,16 +197,6 @@ static void AppendDay(std::string& out, const DayRow& row, CivilSeconds dayStart
     out += "</svg><span class=\"total\">" + FormatDuration(row.activeS) + "</span></div>\n";
 }
 
-static std::string FormatFlagLabels(uint32_t flags)
-{
-    std::string labels;
-    for (size_t bit = 0; bit < 5; ++bit) {
-        if (!(flags & (1u << bit))) continue;
-        if (!labels.empty()) labels += "、";
-        labels += FLAG_LABELS[bit];
-    }
-    return labels;
-}
 
 // The table has the columns of the CSV after source, user and place, which
 // the section's heading gives.
@@ -252,7 +210,7 @@ static void AppendSummaryTable(std::string& out, const DayRow* rows, size_t coun
         const DayRow& row = rows[i];
         out += "<tr><td class=\"date\">" + FormatDayLabel(row.day) + "</td>";
         for (const Figure& figure : RowFigures(row)) out += "<td class=\"num\">" + SpellFigure(figure, row.day) + "</td>";
-        out += "<td>" + FormatFlagLabels(row.flags) + "</td></tr>\n";
+        out += "<td>" + JoinFlagNames(row.flags, FLAG_LABELS, "、") + "</td></tr>\n";
     }
     out += "</tbody></table></div>\n";
 }

@@ -43,16 +43,6 @@ static void AppendMember(std::string& out, size_t column, const std::string& val
     out += value;
 }
 
-static std::string FormatFlagList(uint32_t flags)
-{
-    std::string list = "[";
-    for (size_t bit = 0; bit < 5; ++bit) {
-        if (!(flags & (1u << bit))) continue;
-        if (list.size() > 1) list += ',';
-        list += QuoteJsonString(DayFlagNames[bit]);
-    }
-    return list + "]";
-}
 
 std::string FormatJsonLines(const Report& report)
 {
@@ -65,7 +55,8 @@ std::string FormatJsonLines(const Report& report)
         for (const Figure& figure : RowFigures(row))
             values[column++] = figure.kind == FIGURE_TIME ? QuoteJsonString(FormatIsoTime(figure.value))
                                                           : std::to_string(figure.value);
-        values[column] = FormatFlagList(row.flags);
+        // The flags' words are plain ASCII: quoted as they are.
+        values[column] = row.flags ? "[\"" + JoinFlagNames(row.flags, DayFlagNames, "\",\"") + "\"]" : "[]";
         for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) AppendMember(out, column, values[column]);
         out += "}\n";
     }

@@ -55,5 +55,6 @@ std::string EscapeHtml(std::string_view text);
 // The time as hours:mm:ss counted from midnight of the given date, so that a
 // business day past midnight reads 25:30:00 and one that ends at midnight 24:00:00.
 std::string FormatBusinessTime(CivilSeconds t, int64_t day);
-// The flags' words, in bit order, joined by the separator.
-std::string JoinFlagNames(uint32_t flags, std::string_view separator);
+// The words of the flags set, in bit order (names: one per flag, DayFlagNames
+// or the page's labels), joined by the separator.
+std::string JoinFlagNames(uint32_t flags, const char* const* names, std::string_view separator);

@@ -165,16 +165,7 @@ bool HasDailyFileShape(std::string_view name)
 
 bool ParseDailyFileName(std::string_view name, int64_t& day)
 {
-    if (!HasDailyFileShape(name)) return false;
-    auto number = [&](size_t from, size_t count) {
-        int value = 0;
-        for (size_t i = from; i < from + count; ++i) value = value * 10 + (name[i] - '0');
-        return value;
-    };
-    int year = number(0, 4), month = number(4, 2), dayOfMonth = number(6, 2);
-    if (!IsValidDate(year, month, dayOfMonth)) return false;
-    day = DaysFromCivil(year, month, dayOfMonth);
-    return true;
+    return HasDailyFileShape(name) && ParseDateFields(name.substr(0, 4), name.substr(4, 2), name.substr(6, 2), day);
 }
 
 bool IsLogFolderName(std::string_view name)

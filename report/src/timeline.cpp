@@ -192,17 +192,22 @@ int64_t GapLimit(const SourceTimeline& t, int64_t interval, bool found)
     return found ? 3 * interval : FALLBACK_INTERVAL_S;
 }
 
-// Decides a calendar day's stretches and starts once its gap limit is known.
 void AddToSource(SourceTimeline& t, const CalendarDay& c)
 {
     for (const auto& entry : c.spacings) AddSpacing(t.sourceSpacings, entry.first, entry.second);
     t.sourceSpacingCount += c.spacingCount;
 }
 
-void DecideDay(SourceTimeline& t, int64_t calendarDay, CalendarDay& c, int64_t interval, bool found)
+// The day's own heartbeat, 0 while it has too few session-state lines to tell.
+int64_t OwnInterval(const CalendarDay& c)
 {
-    int64_t gap = GapLimit(t, interval, found);
-    t.intervals[calendarDay] = found ? interval : 0;
+    return c.spacingCount >= MIN_STATE_SPACINGS ? MostCommon(c.spacings) : 0;
+}
+
+// Decides a calendar day's stretches and starts once its gap limit is known.
+void DecideDay(SourceTimeline& t, int64_t calendarDay, CalendarDay& c, int64_t gap)
+{
+    t.intervals[calendarDay] = OwnInterval(c);
     for (const Stretch& s : c.stretches) {
         // A silence inside a suspension is part of the suspension.
         bool silent = s.spacing > gap && s.state != State::Suspended;
@@ -228,8 +233,9 @@ void DecideKnownDays(SourceTimeline& t, int64_t before)
 {
     for (auto it = t.calendar.begin(); it != t.calendar.end() && it->first < before;) {
         CalendarDay& c = it->second;
-        if (c.spacingCount >= MIN_STATE_SPACINGS || t.options.gapS > 0) {
-            DecideDay(t, it->first, c, MostCommon(c.spacings), c.spacingCount >= MIN_STATE_SPACINGS);
+        int64_t own = OwnInterval(c);
+        if (own > 0 || t.options.gapS > 0) {
+            DecideDay(t, it->first, c, GapLimit(t, own, own > 0));
             AddToSource(t, c);
             if (t.cached == &c) t.cached = nullptr;
             it = t.calendar.erase(it);
@@ -462,13 +468,9 @@ std::vector<DayRow> FinishSource(SourceTimeline* timeline)
     bool sourceFound = t.sourceSpacingCount >= MIN_STATE_SPACINGS;
     int64_t sourceInterval = sourceFound ? MostCommon(t.sourceSpacings) : FALLBACK_INTERVAL_S;
     for (auto& entry : t.calendar) {
-        CalendarDay& c = entry.second;
-        bool dayFound = c.spacingCount >= MIN_STATE_SPACINGS;
-        if (dayFound)
-            DecideDay(t, entry.first, c, MostCommon(c.spacings), true);
-        else
-            DecideDay(t, entry.first, c, sourceInterval, sourceFound);
-        if (!dayFound) t.intervals[entry.first] = 0;
+        int64_t own = OwnInterval(entry.second);
+        DecideDay(t, entry.first, entry.second,
+                  own > 0 ? GapLimit(t, own, true) : GapLimit(t, sourceInterval, sourceFound));
     }
     t.calendar.clear();
 
@@ -498,16 +500,13 @@ std::vector<DayRow> FinishSource(SourceTimeline* timeline)
 
 namespace {
 
-// The union's order: active on any PC counts as active, then locked, then suspended, then off.
+// The union's order is the enum's: active on any PC counts as active, then
+// locked, then suspended, then off.
 int Rank(State state)
 {
-    switch (state) {
-    case State::Active: return 0;
-    case State::Locked: return 1;
-    case State::Suspended: return 2;
-    case State::Off: return 3;
-    }
-    return 3;
+    static_assert((int)State::Active < (int)State::Locked && (int)State::Locked < (int)State::Suspended &&
+                  (int)State::Suspended < (int)State::Off, "State is in the union's order");
+    return (int)state;
 }
 
 struct Edge {

@@ -8,6 +8,7 @@
 #include "civil_time.h"
 #include "line_reader.h"
 #include "log/event_texts.h"
+#include "outputs.h"
 #include "timeline.h"
 
 namespace {
@@ -90,10 +91,7 @@ constexpr int64_t M = 60, H = 3600;
 
 std::string Flags(uint32_t flags)
 {
-    std::string words;
-    for (int bit = 0; bit < 5; ++bit)
-        if (flags & (1u << bit)) words += std::string(words.empty() ? "" : " ") + DayFlagNames[bit];
-    return words;
+    return JoinFlagNames(flags, DayFlagNames, " ");
 }
 
 void ExpectSound(const DayRow& row, const std::string& name)
