@@ -31,6 +31,7 @@ from wineplatform import FORWARDED, WINE
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("STILLSENTINEL_BUILD", ROOT / "build")).resolve()
 EXE = BUILD / "StillSentinel.exe"
+REPORT_EXE = BUILD / "StillSentinelReport.exe"
 HELPERS = BUILD / "tests" / "helpers"
 SSTEST = HELPERS / "sstest.exe"
 PROBE_DLL = HELPERS / "probe" / "probe.dll"

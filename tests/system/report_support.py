@@ -4,7 +4,7 @@ import os
 import subprocess
 from pathlib import Path
 
-from conftest import BUILD, ROOT, windows_path
+from conftest import REPORT_EXE, ROOT, windows_path
 from waits import WAIT_SECONDS
 
 LOCK_TEXT = "ワークステーションがロックされました。"
@@ -13,7 +13,7 @@ SUSPEND_TEXT = "システムがサスペンド状態に入りました。"
 RESUME_TEXT = "システムがサスペンドから復帰しました。"
 
 NATIVE = Path(os.environ.get("STILLSENTINEL_REPORT", ROOT / "build-report" / "stillsentinel-report"))
-WINDOWS_EXE = Path(os.environ.get("STILLSENTINEL_REPORT_EXE", BUILD / "StillSentinelReport.exe"))
+WINDOWS_EXE = Path(os.environ.get("STILLSENTINEL_REPORT_EXE", REPORT_EXE))
 
 
 def run_native(*args):

@@ -4,7 +4,7 @@ import shutil
 import pefile
 import pytest
 
-from conftest import BUILD, EXE, EXIT_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
+from conftest import BUILD, EXE, EXIT_TEXT, REPORT_EXE, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
 from log_support import log_texts
 from resources import RT_DIALOG, load_resources, parse_dialogex
 from signing import signed_exe
@@ -23,14 +23,31 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell
 PROTECTED_DLLS = SYSTEM_DLLS
 
 
-@pytest.fixture(scope="module", params=["built", "signed"])
-def pe(request, tmp_path_factory):
-    # Signing must keep every property of the built exe.
-    exe = EXE if request.param == "built" else signed_exe(tmp_path_factory.mktemp("signed"))
+def open_pe(kind, tmp_path_factory):
+    # Signing must keep every property of the built exe; the report's is linked with the same hardening.
+    exe = {"built": EXE, "report": REPORT_EXE}.get(kind) or signed_exe(tmp_path_factory.mktemp("signed"))
     return pefile.PE(str(exe))
 
 
-def test_aslr_high_entropy_and_nx_with_relocations(pe):
+@pytest.fixture(scope="module", params=["built", "signed"])
+def pe(request, tmp_path_factory):
+    return open_pe(request.param, tmp_path_factory)
+
+
+@pytest.fixture(scope="module", params=["built", "signed", "report"])
+def shipped(request, tmp_path_factory):
+    """Each exe of the release."""
+    return open_pe(request.param, tmp_path_factory)
+
+
+def test_report_is_a_static_x64_console_program():
+    report = pefile.PE(str(REPORT_EXE))
+    assert report.FILE_HEADER.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]
+    assert report.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"]
+
+
+def test_aslr_high_entropy_and_nx_with_relocations(shipped):
+    pe = shipped
     flags = pe.OPTIONAL_HEADER.DllCharacteristics
     assert flags & DLLCHAR_DYNAMIC_BASE, "DYNAMICBASE"
     assert flags & DLLCHAR_HIGH_ENTROPY_VA, "HIGH_ENTROPY_VA"
@@ -40,7 +57,8 @@ def test_aslr_high_entropy_and_nx_with_relocations(pe):
     assert reloc.Size > 0, "relocations must be present for ASLR"
 
 
-def test_no_section_is_writable_and_executable_or_shared(pe):
+def test_no_section_is_writable_and_executable_or_shared(shipped):
+    pe = shipped
     for section in pe.sections:
         name = section.Name.rstrip(b"\0").decode()
         c = section.Characteristics
@@ -48,7 +66,8 @@ def test_no_section_is_writable_and_executable_or_shared(pe):
         assert not (c & IMAGE_SCN_MEM_WRITE and c & IMAGE_SCN_MEM_SHARED), f"{name} is shared and writable"
 
 
-def test_imports_only_system_dlls(pe):
+def test_imports_only_system_dlls(shipped):
+    pe = shipped
     dlls = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     assert dlls, "no imports read"
     assert dlls <= SYSTEM_DLLS, sorted(dlls - SYSTEM_DLLS)
@@ -56,7 +75,8 @@ def test_imports_only_system_dlls(pe):
         assert not any(runtime in d for d in dlls), runtime
 
 
-def test_stripped_of_symbols(pe):
+def test_stripped_of_symbols(shipped):
+    pe = shipped
     assert pe.FILE_HEADER.PointerToSymbolTable == 0
     assert pe.FILE_HEADER.NumberOfSymbols == 0
     names = {s.Name.rstrip(b"\0") for s in pe.sections}

@@ -13,11 +13,10 @@ from pathlib import Path
 import pefile
 import pytest
 
-from conftest import BUILD, EXE, ROOT
+from conftest import BUILD, EXE, REPORT_EXE, ROOT
 from signing import PASSWORD, make_signer, package
 
 TOOLCHAIN = ROOT / "cmake" / "mingw-w64-x86_64.cmake"
-REPORT_EXE = BUILD / "StillSentinelReport.exe"
 
 
 def build_exes(source, build_dir):
@@ -40,17 +39,6 @@ def test_two_clean_builds_are_byte_identical(tmp_path):
     for exe, other in zip((EXE, REPORT_EXE), others):
         assert len(other) > 50000
         assert hashlib.sha256(exe.read_bytes()).hexdigest() == hashlib.sha256(other).hexdigest(), exe.name
-
-
-def test_report_exe_is_a_static_x64_console_program():
-    pe = pefile.PE(str(REPORT_EXE))
-    assert pe.FILE_HEADER.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]
-    assert pe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"]
-    # The tray program's hardening: ASLR (64-bit), no executable data.
-    assert pe.OPTIONAL_HEADER.DllCharacteristics & 0x0160 == 0x0160, hex(pe.OPTIONAL_HEADER.DllCharacteristics)
-    # Nothing of the toolchain's runtime as a DLL (libstdc++-6, libwinpthread-1, libgcc_s...).
-    imported = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
-    assert imported and imported <= {"kernel32.dll", "msvcrt.dll", "advapi32.dll", "user32.dll"}, imported
 
 
 def test_exe_is_at_most_320_kib():
