@@ -1,6 +1,8 @@
 """The event-log tests' shared pieces: reading, checking and following daily files."""
 import datetime
 import re
+import shutil
+import subprocess
 import time
 from contextlib import contextmanager
 
@@ -9,10 +11,27 @@ import pytest
 from conftest import BUILD, WM_NULL
 from ini import USER
 from waits import wait_until
+from wineplatform import WINE
 
 LOGWRITER = BUILD / "tests" / "helpers" / "logwriter" / "logwriter.exe"
 BOM = b"\xef\xbb\xbf"
 LINE_RE = re.compile(r"(\d{4})/(\d{2})/(\d{2}) (\d{2}):(\d{2}):(\d{2}) - ([^\r\n]*)")
+
+
+@contextmanager
+def second_writer(wine, folder, *args):
+    """The log writer helper, started from the install folder with args: this user's instance
+    elsewhere, appending through the program's own line writer. Killed if still running at the end."""
+    shutil.copy2(LOGWRITER, folder / LOGWRITER.name)
+    writer = subprocess.Popen([*WINE, str(folder / LOGWRITER.name), *map(str, args)], cwd=str(folder),
+                              env={**wine.env, "WINEDEBUG": "-all"}, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        yield writer
+    finally:
+        if writer.poll() is None:
+            writer.kill()
+            writer.wait(timeout=10)
 
 
 def log_folder(folder, user=USER):

@@ -4,7 +4,6 @@ survives, and lines that stay whole under load from two writers."""
 import datetime
 import math
 import shutil
-import subprocess
 import time
 
 import pytest
@@ -12,11 +11,11 @@ import pytest
 from conftest import (EXIT_TEXT, START_TEXT, WM_CLOSE, WM_ENDSESSION, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE,
                       chattr, immutable, windows_path)
 from ini import USER, write_ini
-from log_support import (BOM, LOGWRITER, LogWatcher, daily_name, decode, lines_in, log_folder, parse_lines,
-                         read_utf8_log, rebuild, responds, returns, same_local_day)
+from log_support import (BOM, LogWatcher, daily_name, decode, lines_in, log_folder, parse_lines, read_utf8_log,
+                         rebuild, responds, returns, same_local_day, second_writer)
 from relay import Own, ok_sequence
 from waits import WAIT_SECONDS, wait_until
-from wineplatform import WINE, session_state_text
+from wineplatform import session_state_text
 
 # Long enough that no session-state report falls into a short run.
 QUIET_INI = {"LogIntervalSec": 3600}
@@ -405,7 +404,6 @@ def test_burst_of_posted_events_gives_one_whole_line_each_in_order(wine, capsys,
 
 def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys, record_property):
     folder = wine.install()
-    shutil.copy2(LOGWRITER, folder / "logwriter.exe")
     event = "StillSentinelTestGo"
     with same_local_day() as today:
         app = wine.launch(folder=folder, ini=QUIET_INI)
@@ -416,11 +414,7 @@ def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys,
         # The writer stands for this user's instance in another logon
         # session: same folder, same user, the program's own line writer. It
         # waits for the event that is set the moment the program resumes.
-        writer = subprocess.Popen([*WINE, str(folder / "logwriter.exe"), str(BURST), WRITER_TAG, "1", event],
-                                  cwd=str(folder), env={**wine.env, "WINEDEBUG": "-all"},
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                  start_new_session=True)
-        try:
+        with second_writer(wine, folder, BURST, WRITER_TAG, 1, event) as writer:
             watcher = LogWatcher(daily)
             watcher.poll()
             started = time.monotonic()
@@ -428,10 +422,6 @@ def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys,
             watcher.follow(lambda lines: app.proc.poll() is not None and writer.poll() is not None,
                            timeout=300, what="both writers to finish")
             out, _ = writer.communicate(timeout=WAIT_SECONDS)
-        finally:
-            if writer.poll() is None:
-                writer.kill()
-                writer.wait(timeout=10)
         assert writer.returncode == 0
         assert app.wait_exit() == 0
 

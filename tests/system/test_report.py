@@ -2,16 +2,16 @@
 run whose lock and sleep the test made itself, the same bytes from the native
 and the Windows build, and a day's file read while it is being written."""
 import os
-import shutil
 import subprocess
 import time
 
 from conftest import EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
 from ini import USER
-from log_support import BOM, LOGWRITER, daily_name, lines_in, log_folder, read_utf8_log, same_local_day
+from log_support import (BOM, daily_name, lines_in, log_folder, read_utf8_log, same_local_day,
+                         second_writer)
 from report_support import LOCK_TEXT, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native, run_windows
 from waits import WAIT_SECONDS, wait_until
-from wineplatform import WINE, session_state_text
+from wineplatform import session_state_text
 
 HEARTBEAT_INI = {"LogIntervalSec": 1}
 # Session-state lines to wait for between two steps, so that each state lasts
@@ -96,19 +96,15 @@ POWER_PREFIX, FIRST_CODE = "電源イベント：", 1000
 
 def test_report_reading_a_day_while_it_is_written_denies_no_line(wine):
     folder = wine.install()
-    shutil.copy2(LOGWRITER, folder / "logwriter.exe")
     with same_local_day() as today:
         app = wine.launch(folder=folder, ini=HEARTBEAT_INI)
         daily = log_folder(folder) / daily_name(today)
         wait_until(lambda: START_TEXT in lines_in(daily), what="the start line")
         # A second writer through the program's own line writer, thousands of
         # lines fast, beside the program's own lines (one per report run).
-        writer = subprocess.Popen([*WINE, str(folder / "logwriter.exe"), str(WRITTEN), WRITER_TAG], cwd=str(folder),
-                                  env={**wine.env, "WINEDEBUG": "-all"}, stdin=subprocess.DEVNULL,
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
         posted, runs = [], []
         deadline = time.monotonic() + 10 * WAIT_SECONDS
-        try:
+        with second_writer(wine, folder, WRITTEN, WRITER_TAG) as writer:
             while writer.poll() is None:
                 assert time.monotonic() < deadline, "the writer did not finish"
                 posted.append(FIRST_CODE + len(posted))
@@ -116,10 +112,6 @@ def test_report_reading_a_day_while_it_is_written_denies_no_line(wine):
                 result = run_windows(wine, "--format", "jsonl", log_folder(folder))
                 runs.append((result.returncode, result.stderr))
             writer.communicate(timeout=WAIT_SECONDS)
-        finally:
-            if writer.poll() is None:
-                writer.kill()
-                writer.wait(timeout=10)
         assert writer.returncode == 0
         assert app.close() == 0
 
