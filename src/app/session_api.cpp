@@ -9,6 +9,18 @@ static void Bind(HMODULE module, const char* name, Fn* slot)
     *slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+// Two functions that only make sense together: both, or neither.
+template <typename First, typename Second>
+static void BindPair(HMODULE module, const char* firstName, First* first, const char* secondName, Second* second)
+{
+    Bind(module, firstName, first);
+    Bind(module, secondName, second);
+    if (!*first || !*second) {
+        *first = NULL;
+        *second = NULL;
+    }
+}
+
 const SessionApi& GetSessionApi()
 {
     if (!ApiLoaded) {
@@ -17,13 +29,8 @@ const SessionApi& GetSessionApi()
         if (module) {
             Bind(module, "WTSRegisterSessionNotification", &Api.registerNotification);
             Bind(module, "WTSUnRegisterSessionNotification", &Api.unregisterNotification);
-            // The query and its release only make sense as a pair.
-            Bind(module, "WTSQuerySessionInformationW", &Api.querySessionInformation);
-            Bind(module, "WTSFreeMemory", &Api.freeMemory);
-            if (!Api.querySessionInformation || !Api.freeMemory) {
-                Api.querySessionInformation = NULL;
-                Api.freeMemory = NULL;
-            }
+            BindPair(module, "WTSQuerySessionInformationW", &Api.querySessionInformation, "WTSFreeMemory",
+                     &Api.freeMemory);
         }
     }
     return Api;
@@ -39,12 +46,8 @@ const PowerNotifyApi& GetPowerNotifyApi()
         // Imported statically, so already loaded: nothing is searched for.
         HMODULE module = GetModuleHandleW(L"user32.dll");
         if (module) {
-            Bind(module, "RegisterSuspendResumeNotification", &PowerApi.registerSuspendResume);
-            Bind(module, "UnregisterSuspendResumeNotification", &PowerApi.unregisterSuspendResume);
-            if (!PowerApi.registerSuspendResume || !PowerApi.unregisterSuspendResume) {
-                PowerApi.registerSuspendResume = NULL;
-                PowerApi.unregisterSuspendResume = NULL;
-            }
+            BindPair(module, "RegisterSuspendResumeNotification", &PowerApi.registerSuspendResume,
+                     "UnregisterSuspendResumeNotification", &PowerApi.unregisterSuspendResume);
         }
     }
     return PowerApi;
