@@ -99,7 +99,9 @@ class Xvfb:
     def __init__(self):
         read_fd, write_fd = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            # -r: no auto-repeat. A real key whose release a loaded machine delays
+            # must not type itself again into the next window.
+            ["Xvfb", "-displayfd", str(write_fd), "-r", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
             pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         data = b""
