@@ -11,32 +11,6 @@ static const wchar_t SETTINGS_SECTION[] = L"StillSentinel";
 static const wchar_t SAVE_FAILED_TEXT[] = L"設定の保存に失敗しました。";
 static const wchar_t APP_CAPTION[] = L"StillSentinel";
 
-AppSettings DefaultSettings()
-{
-    AppSettings s;
-    s.TimerIntervalSec = 10;
-    s.IdleLimitSeconds = 900;
-    s.IdleMoveThreshold = 3;
-    s.LogIntervalSec = 30;
-    return s;
-}
-
-static int32_t ClampValue(int32_t value, int32_t low, int32_t high)
-{
-    if (value < low) return low;
-    if (value > high) return high;
-    return value;
-}
-
-AppSettings ClampedSettings(AppSettings s)
-{
-    s.TimerIntervalSec = ClampValue(s.TimerIntervalSec, 1, 3600);
-    s.IdleLimitSeconds = ClampValue(s.IdleLimitSeconds, 5, 32767);
-    s.IdleMoveThreshold = ClampValue(s.IdleMoveThreshold, 0, 100);
-    s.LogIntervalSec = ClampValue(s.LogIntervalSec, 0, 3600);
-    return s;
-}
-
 void ClampSettings()
 {
     Settings = ClampedSettings(Settings);
@@ -94,23 +68,15 @@ void BuildSettingsPath()
     ComposeSettingsPath(SettingsPath, ARRAYSIZE(SettingsPath), exePath, userName);
 }
 
-static const wchar_t* const SETTING_KEYS[4] = {
-    L"TimerIntervalSec", L"IdleLimitSeconds", L"IdleMoveThreshold", L"LogIntervalSec",
-};
-
-static int32_t* SettingFields[4] = {
-    &Settings.TimerIntervalSec, &Settings.IdleLimitSeconds,
-    &Settings.IdleMoveThreshold, &Settings.LogIntervalSec,
-};
-
 void LoadSettings()
 {
     // Without a path there is nothing to read: the profile functions would
     // resolve an empty name into the Windows folder. Keep the defaults.
     if (SettingsPath[0] == L'\0') return;
-    for (int i = 0; i < 4; ++i) {
-        UINT value = GetPrivateProfileIntW(SETTINGS_SECTION, SETTING_KEYS[i], *SettingFields[i], SettingsPath);
-        *SettingFields[i] = (int32_t)value;  // the top bit set reads as negative
+    for (const SettingRow& row : SETTING_ROWS) {
+        int32_t& field = Settings.*row.field;
+        UINT value = GetPrivateProfileIntW(SETTINGS_SECTION, row.key, field, SettingsPath);
+        field = (int32_t)value;  // the top bit set reads as negative
     }
 }
 
@@ -118,13 +84,13 @@ int SaveSettings()
 {
     ClampSettings();
     int failures = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (const SettingRow& row : SETTING_ROWS) {
         wchar_t text[16];
-        FormatBounded(text, ARRAYSIZE(text), L"%d", *SettingFields[i]);
+        FormatBounded(text, ARRAYSIZE(text), L"%d", Settings.*row.field);
         // A path that could not be formed is a failed write, never a write
         // to whatever file an empty name would resolve to.
         if (SettingsPath[0] == L'\0' ||
-            !WritePrivateProfileStringW(SETTINGS_SECTION, SETTING_KEYS[i], text, SettingsPath)) {
+            !WritePrivateProfileStringW(SETTINGS_SECTION, row.key, text, SettingsPath)) {
             ++failures;
         }
     }

@@ -1,23 +1,14 @@
-// The four user settings, their INI file and the user-name rule that names it.
+// The settings store: the shared record, its INI file and the user-name rule that names it.
 #pragma once
 #include <stddef.h>
-#include <stdint.h>
 
-struct AppSettings {
-    int32_t TimerIntervalSec;   // 1..3600: idle tick period and seconds added per still tick
-    int32_t IdleLimitSeconds;   // 5..32767: still seconds before the lock
-    int32_t IdleMoveThreshold;  // 0..100: pixels per axis that still count as no movement
-    int32_t LogIntervalSec;     // 0..3600: session-state period; 0 switches the log off
-};
+#include "app/settings_table.h"
 
 #define PATH_CHARS 260
 #define USER_NAME_CHARS 257
 
 extern AppSettings Settings;
 extern wchar_t SettingsPath[PATH_CHARS];
-
-AppSettings DefaultSettings();
-AppSettings ClampedSettings(AppSettings s);
 
 // Replaces each of \/:*?"<>| by '_' in place; everything else stays.
 void SanitizeUserName(wchar_t* name);

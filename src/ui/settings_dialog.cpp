@@ -10,19 +10,17 @@
 #include "res/resource.h"
 #include "ui/startup_shortcut.h"
 
-struct SettingsField {
+struct SettingsControls {
     int editId;
     int spinId;
-    int32_t AppSettings::*setting;
-    int32_t low;
-    int32_t high;
 };
 
-static const SettingsField FIELDS[4] = {
-    {IDC_TIMER_INTERVAL, IDC_TIMER_INTERVAL_SPIN, &AppSettings::TimerIntervalSec, 1, 3600},
-    {IDC_IDLE_LIMIT, IDC_IDLE_LIMIT_SPIN, &AppSettings::IdleLimitSeconds, 5, 32767},
-    {IDC_MOVE_THRESHOLD, IDC_MOVE_THRESHOLD_SPIN, &AppSettings::IdleMoveThreshold, 0, 100},
-    {IDC_LOG_INTERVAL, IDC_LOG_INTERVAL_SPIN, &AppSettings::LogIntervalSec, 0, 3600},
+// In the order of SETTING_ROWS, which gives each pair its setting and range.
+static const SettingsControls CONTROLS[SETTING_COUNT] = {
+    {IDC_TIMER_INTERVAL, IDC_TIMER_INTERVAL_SPIN},
+    {IDC_IDLE_LIMIT, IDC_IDLE_LIMIT_SPIN},
+    {IDC_MOVE_THRESHOLD, IDC_MOVE_THRESHOLD_SPIN},
+    {IDC_LOG_INTERVAL, IDC_LOG_INTERVAL_SPIN},
 };
 
 static bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -70,10 +68,11 @@ static bool ReadField(HWND dialog, int editId, uint32_t* value)
 static void InitSettingsDialog(HWND dialog)
 {
     SendMessageW(dialog, WM_SETICON, ICON_BIG, (LPARAM)LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_APP)));
-    for (const SettingsField& f : FIELDS)
-        SendDlgItemMessageW(dialog, f.spinId, UDM_SETRANGE, 0, MAKELPARAM(f.high, f.low));
-    for (const SettingsField& f : FIELDS)
-        SetDlgItemInt(dialog, f.editId, (UINT)(Settings.*f.setting), FALSE);
+    for (int i = 0; i < SETTING_COUNT; ++i)
+        SendDlgItemMessageW(dialog, CONTROLS[i].spinId, UDM_SETRANGE, 0,
+                            MAKELPARAM(SETTING_ROWS[i].high, SETTING_ROWS[i].low));
+    for (int i = 0; i < SETTING_COUNT; ++i)
+        SetDlgItemInt(dialog, CONTROLS[i].editId, (UINT)(Settings.*SETTING_ROWS[i].field), FALSE);
     wchar_t shortcut[PATH_CHARS];
     bool present = GetStartupShortcutPath(shortcut, ARRAYSIZE(shortcut)) && PathFileExistsW(shortcut);
     CheckDlgButton(dialog, IDC_STARTUP, present ? BST_CHECKED : BST_UNCHECKED);
@@ -95,9 +94,9 @@ static void AcceptSettings(HWND dialog)
     HWND owner = GetWindow(dialog, GW_OWNER);
     KillTimer(owner, TIMER_IDLE);
     KillTimer(owner, TIMER_LOG);
-    for (const SettingsField& f : FIELDS) {
+    for (int i = 0; i < SETTING_COUNT; ++i) {
         uint32_t value;
-        if (ReadField(dialog, f.editId, &value)) Settings.*f.setting = (int32_t)value;
+        if (ReadField(dialog, CONTROLS[i].editId, &value)) Settings.*SETTING_ROWS[i].field = (int32_t)value;
     }
     ApplyStartupChoice(dialog);
     SaveSettings();

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <string>
+#include <tuple>
 
 #include "app/settings.h"
 
@@ -11,6 +12,11 @@ AppSettings Of(int32_t interval, int32_t limit, int32_t threshold, int32_t logIn
 {
     AppSettings s = {interval, limit, threshold, logInterval};
     return s;
+}
+
+std::tuple<int32_t, int32_t, int32_t, int32_t> Fields(const AppSettings& s)
+{
+    return {s.TimerIntervalSec, s.IdleLimitSeconds, s.IdleMoveThreshold, s.LogIntervalSec};
 }
 
 // A value as the profile reading returns it: unsigned, stored bit for bit.
@@ -24,7 +30,7 @@ TEST(ClampSettings, EveryBound)
         AppSettings in, out;
     };
     const Row rows[] = {
-        {Of(10, 900, 3, 30), Of(10, 900, 3, 30)},
+        {DefaultSettings(), Of(10, 900, 3, 30)},
         {Of(0, 900, 3, 30), Of(1, 900, 3, 30)},
         {Of(1, 5, 0, 0), Of(1, 5, 0, 0)},
         {Of(3600, 32767, 100, 3600), Of(3600, 32767, 100, 3600)},
@@ -35,37 +41,16 @@ TEST(ClampSettings, EveryBound)
         {Of(10, 900, 3, -1), Of(10, 900, 3, 0)},
         {Of(INT_MAX, INT_MAX, INT_MAX, INT_MAX), Of(3600, 32767, 100, 3600)},
         {Of(INT_MIN, INT_MIN, INT_MIN, INT_MIN), Of(1, 5, 0, 0)},
+        // Readings with the top bit set count as negative: the lower bound, never the upper.
+        {Of(AsRead(0x80000001u), AsRead(3000000000u), AsRead(0xFFFFFFFEu), AsRead(0xFFFFFFFFu)), Of(1, 5, 0, 0)},
     };
+    const AppSettings saved = Settings;
     for (const Row& r : rows) {
-        AppSettings got = ClampedSettings(r.in);
-        EXPECT_EQ(got.TimerIntervalSec, r.out.TimerIntervalSec) << r.in.TimerIntervalSec;
-        EXPECT_EQ(got.IdleLimitSeconds, r.out.IdleLimitSeconds) << r.in.IdleLimitSeconds;
-        EXPECT_EQ(got.IdleMoveThreshold, r.out.IdleMoveThreshold) << r.in.IdleMoveThreshold;
-        EXPECT_EQ(got.LogIntervalSec, r.out.LogIntervalSec) << r.in.LogIntervalSec;
+        EXPECT_EQ(Fields(ClampedSettings(r.in)), Fields(r.out)) << ::testing::PrintToString(Fields(r.in));
+        Settings = r.in;
+        ClampSettings();
+        EXPECT_EQ(Fields(Settings), Fields(r.out)) << "in place, " << ::testing::PrintToString(Fields(r.in));
     }
-}
-
-TEST(ClampSettings, ReadingsWithTheTopBitSetEndAtTheLowerBound)
-{
-    const uint32_t readings[] = {0x80000000u, 0x80000001u, 3000000000u, 0xFFFFFFFEu, 0xFFFFFFFFu};
-    for (uint32_t r : readings) {
-        AppSettings got = ClampedSettings(Of(AsRead(r), AsRead(r), AsRead(r), AsRead(r)));
-        EXPECT_EQ(got.TimerIntervalSec, 1) << r;
-        EXPECT_EQ(got.IdleLimitSeconds, 5) << r;
-        EXPECT_EQ(got.IdleMoveThreshold, 0) << r;
-        EXPECT_EQ(got.LogIntervalSec, 0) << r;
-    }
-}
-
-TEST(ClampSettings, WorksOnTheSharedRecordInPlace)
-{
-    AppSettings saved = Settings;
-    Settings = Of(0, 100000, 101, 3601);
-    ClampSettings();
-    EXPECT_EQ(Settings.TimerIntervalSec, 1);
-    EXPECT_EQ(Settings.IdleLimitSeconds, 32767);
-    EXPECT_EQ(Settings.IdleMoveThreshold, 100);
-    EXPECT_EQ(Settings.LogIntervalSec, 3600);
     Settings = saved;
 }
 
