@@ -18,16 +18,16 @@ const wchar_t* const SessionStateLabels[10] = {EVENT_WIDE_LABEL_LIST(EVENT_STATE
 const wchar_t* ChooseSessionEndText(WPARAM wParam, LPARAM lParam)
 {
     if (wParam == 0) return EVENT_WIDE(EVENT_TEXT_END_CANCELLED);
-    if ((uint32_t)lParam & 0x80000000u) return EVENT_WIDE(EVENT_TEXT_END_LOGOFF);
+    if ((uint32_t)lParam & ENDSESSION_LOGOFF) return EVENT_WIDE(EVENT_TEXT_END_LOGOFF);
     return EVENT_WIDE(EVENT_TEXT_END_SHUTDOWN);
 }
 
 const wchar_t* ChoosePowerEventText(WPARAM wParam, wchar_t* eventText, size_t capacity)
 {
     switch (wParam) {
-    case 4: return EVENT_WIDE(EVENT_TEXT_SUSPEND);
-    case 6: return EVENT_WIDE(EVENT_TEXT_RESUME_CRITICAL);
-    case 7: return EVENT_WIDE(EVENT_TEXT_RESUME);
+    case PBT_APMSUSPEND: return EVENT_WIDE(EVENT_TEXT_SUSPEND);
+    case PBT_APMRESUMECRITICAL: return EVENT_WIDE(EVENT_TEXT_RESUME_CRITICAL);
+    case PBT_APMRESUMESUSPEND: return EVENT_WIDE(EVENT_TEXT_RESUME);
     }
     FormatBounded(eventText, capacity, EVENT_WIDE(EVENT_PREFIX_POWER) L"%u", (unsigned)(uint32_t)wParam);
     return eventText;
@@ -55,10 +55,10 @@ PowerEventMemory RememberPowerEvent(PowerEventMemory memory, WPARAM code)
 const wchar_t* ChooseSessionChangeText(WPARAM wParam, wchar_t* eventText, size_t capacity)
 {
     switch (wParam) {
-    case 5: return EVENT_WIDE(EVENT_TEXT_LOGON);
-    case 6: return EVENT_WIDE(EVENT_TEXT_LOGOFF);
-    case 7: return EVENT_WIDE(EVENT_TEXT_LOCK);
-    case 8: return EVENT_WIDE(EVENT_TEXT_UNLOCK);
+    case WTS_SESSION_LOGON: return EVENT_WIDE(EVENT_TEXT_LOGON);
+    case WTS_SESSION_LOGOFF: return EVENT_WIDE(EVENT_TEXT_LOGOFF);
+    case WTS_SESSION_LOCK: return EVENT_WIDE(EVENT_TEXT_LOCK);
+    case WTS_SESSION_UNLOCK: return EVENT_WIDE(EVENT_TEXT_UNLOCK);
     }
     FormatBounded(eventText, capacity, EVENT_WIDE(EVENT_PREFIX_SESSION_CHANGE) L"%u", (unsigned)(uint32_t)wParam);
     return eventText;
