@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "report_model.h"
-#include "timeline.h"
 
 struct SourceFile {
     int64_t day = 0;      // the name's date, in days since 1970-01-01
