@@ -111,6 +111,10 @@ int Run(const std::vector<std::string>& args)
 
     Discovery discovery = DiscoverSources(options.paths);
     if (!options.outDir.empty()) {
+        std::string logFolder = FindLogFolderHolding(discovery.sources, options.outDir);
+        if (!logFolder.empty())
+            return ReportUsageError("--out " + options.outDir + " is in " + logFolder +
+                                    ", a log folder being read; write the report elsewhere");
         // Before the reading, so that a folder that cannot be made costs no wait.
         if (!MakeFolders(fs::u8path(options.outDir))) {
             WriteStandardError(options.outDir + ": cannot make the output folder\n");

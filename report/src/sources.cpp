@@ -181,3 +181,19 @@ Discovery DiscoverSources(const std::vector<std::string>& paths)
     result.problems = std::move(search.problems);
     return result;
 }
+
+std::string FindLogFolderHolding(const std::vector<Source>& sources, const std::string& path)
+{
+    fs::path inside = FullPath(fs::u8path(path));
+    fs::path previous;
+    for (const Source& source : sources) {
+        for (const SourceFile& file : source.files) {
+            fs::path folder = FullPath(fs::u8path(file.path)).parent_path();
+            if (folder == previous || !IsLogFolderName(ToUtf8(folder.filename()))) continue;
+            previous = folder;
+            if (std::mismatch(folder.begin(), folder.end(), inside.begin(), inside.end()).first == folder.end())
+                return ToUtf8(fs::u8path(file.path).parent_path());
+        }
+    }
+    return {};
+}

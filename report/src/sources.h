@@ -36,6 +36,10 @@ struct Discovery {
 // same order; symbolic links to folders are not followed (they could loop).
 Discovery DiscoverSources(const std::vector<std::string>& paths);
 
+// The log folder, as reached, of a file to be read that path is or lies inside
+// (so that writing there would add to the logs); empty when there is none.
+std::string FindLogFolderHolding(const std::vector<Source>& sources, const std::string& path);
+
 // "20261207.txt" to its date. False for other names and impossible dates.
 bool ParseDailyFileName(std::string_view name, int64_t& day);
 // Eight digits and ".txt", whatever the digits.
