@@ -76,7 +76,7 @@ std::string FormatOutput(const Report& report, OutputFormat format, const Option
     std::string csv = FormatCsv(report, options.csvEncoding, &unmappable);
     if (unmappable != 0)
         WriteStandardError(std::string(PROGRAM) + ": note: " + std::to_string(unmappable) +
-                   " characters have no CP932 form and were written as '?' in the CSV\n");
+                           " characters have no CP932 form and were written as '?' in the CSV\n");
     return csv;
 }
 
@@ -101,7 +101,9 @@ bool WriteReportFiles(const Report& report, const Options& options)
     return written && pageWritten;
 }
 
-int Run(const std::vector<std::string>& args)
+}  // namespace
+
+int RunReport(const std::vector<std::string>& args)
 {
     ParsedOptions parsed = ParseOptions(args);
     if (!parsed.error.empty()) return ReportUsageError(parsed.error);
@@ -138,7 +140,3 @@ int Run(const std::vector<std::string>& args)
     }
     return outcome.allRead && written ? 0 : EXIT_UNREAD;
 }
-
-}  // namespace
-
-int RunReport(const std::vector<std::string>& args) { return Run(args); }
