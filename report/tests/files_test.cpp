@@ -3,29 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 
+#include "test_folder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-class Files : public testing::Test {
+class Files : public TestFolder {
 protected:
-    fs::path root_ = fs::temp_directory_path() / (std::string("files_test_") +
-                                                  testing::UnitTest::GetInstance()->current_test_info()->name());
-    void SetUp() override
-    {
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
     void Make(const char* name, const std::string& bytes) { std::ofstream(root_ / name, std::ios::binary) << bytes; }
-    std::string Path(const char* name) const { return (root_ / name).u8string(); }
-    // What the folder holds, "name=content" (or "name/" for a folder), in byte order.
+    // What the folder holds, "name=content " (a folder "name/ "), in byte order.
     std::string Held() const
     {
         std::string held;
@@ -34,9 +27,8 @@ protected:
         std::sort(names.begin(), names.end());
         for (const fs::path& name : names) {
             std::ifstream in(root_ / name, std::ios::binary);
-            held += fs::is_directory(root_ / name)
-                        ? name.u8string() + "/ "
-                        : name.u8string() + "=" + std::string(std::istreambuf_iterator<char>(in), {}) + " ";
+            held += name.u8string() + (fs::is_directory(root_ / name)
+                                           ? "/ " : "=" + std::string(std::istreambuf_iterator<char>(in), {}) + " ");
         }
         return held;
     }
@@ -63,50 +55,43 @@ TEST_F(Files, ReadWholeWithinTheLimitOrNotAtAll)
     }
 }
 
+// Each row writes r.csv beside old.csv ("old"); no temporary may be left behind.
 TEST_F(Files, ReplacedWholeOrLeftAsItWas)
 {
-    const std::string big(300 * 1024, 'b');  // more than one block in one append
+    const std::string big(300 * 1024, 'b');  // more than a block in one append
+    auto write = [&](std::initializer_list<std::string_view> chunks, bool commit, std::string& reason) {
+        ReplacingFile out;
+        if (!BeginReplacing(out, Path("r.csv"), reason)) return false;
+        for (std::string_view chunk : chunks) AppendReplacing(out, chunk);
+        if (commit) return CommitReplacing(out, reason);
+        AbandonReplacing(out);
+        return false;
+    };
     const struct {
         const char* what;
-        std::function<bool(std::string& reason)> write;
+        std::function<bool(std::string& reason)> act;
         bool written;
         const char* reason;
         std::string held;
     } rows[] = {
-            {"chunks, small and large", [&](std::string& reason) {
-                 ReplacingFile out;
-                 if (!BeginReplacing(out, Path("r.csv"), reason)) return false;
-                 for (std::string_view chunk : {std::string_view("a"), std::string_view(big), std::string_view("c")})
-                     AppendReplacing(out, chunk);
-                 return CommitReplacing(out, reason);
-             }, true, "", "old.csv=old r.csv=a" + big + "c "},
-            {"over a file there already", [&](std::string& reason) {
-                 return WriteFileReplacing(Path("old.csv"), "new", reason);
-             }, true, "", "old.csv=new "},
-            {"abandoned", [&](std::string& reason) {
-                 ReplacingFile out;
-                 if (!BeginReplacing(out, Path("old.csv"), reason)) return false;
-                 AppendReplacing(out, "half");
-                 AbandonReplacing(out);
-                 return false;
-             }, false, "", "old.csv=old "},
-            {"where a folder is", [&](std::string& reason) {
-                 fs::create_directories(root_ / "r.csv");
-                 return WriteFileReplacing(Path("r.csv"), "new", reason);
-             }, false, "is a folder", "old.csv=old r.csv/ "},
-            {"in a folder that is not there", [&](std::string& reason) {
-                 return WriteFileReplacing(Path("missing/r.csv"), "new", reason);
-             }, false, "does not exist", "old.csv=old "},
-        };
+        {"chunks, small and large", [&](std::string& r) { return write({"a", big, "c"}, true, r); }, true, "",
+         "old.csv=old r.csv=a" + big + "c "},
+        {"over a file there already", [&](std::string& r) { return WriteFileReplacing(Path("old.csv"), "new", r); },
+         true, "", "old.csv=new "},
+        {"abandoned", [&](std::string& r) { return write({"half"}, false, r); }, false, "", "old.csv=old "},
+        {"where a folder is", [&](std::string& r) {
+             fs::create_directories(root_ / "r.csv");
+             return write({"new"}, true, r);
+         }, false, "is a folder", "old.csv=old r.csv/ "},
+    };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+        SetUp();
         Make("old.csv", "old");
         std::string reason;
-        EXPECT_EQ(row.write(reason), row.written);
+        EXPECT_EQ(row.act(reason), row.written);
         EXPECT_EQ(reason, row.reason);
-        EXPECT_EQ(Held(), row.held);  // and no temporary left behind
+        EXPECT_EQ(Held(), row.held);
     }
 }
 

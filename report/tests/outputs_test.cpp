@@ -64,7 +64,8 @@ static std::string ToUtf16Units(std::string_view utf8)
 static std::string FromUtf16Units(std::string_view units)
 {
     std::u16string utf16;
-    for (size_t at = 0; at < units.size(); at += 5) utf16 += (char16_t)std::stoul(std::string(units.substr(at, 4)), nullptr, 16);
+    for (size_t at = 0; at < units.size(); at += 5)
+        utf16 += (char16_t)std::stoul(std::string(units.substr(at, 4)), nullptr, 16);
     return Utf16ToUtf8(utf16);
 }
 
