@@ -1,19 +1,15 @@
-// Whole files in and out. The one place that differs between Windows and
-// other systems: paths are UTF-8 everywhere else in the report.
+// A file read whole into memory, within a bound.
 #pragma once
-#include <cstdint>
+#include <cstddef>
 #include <string>
-#include <string_view>
 
-enum class FileError : uint8_t { None, NotFound, Denied, Other };
+#include "file_error.h"
 
-// Reads the whole file. On Windows the file stays open for others to write
-// and delete, so a running StillSentinel keeps appending while it is read.
-FileError ReadWholeFile(const std::string& path, std::string& bytes);
+// More than a daily log ever holds: a day at a 1-second interval with two
+// instances writing is about 12 MB.
+constexpr size_t DAILY_FILE_LIMIT = 64u << 20;
 
-// Writes bytes under a temporary name beside path, then renames it over path:
-// a failure leaves no half-written file. False with a reason on failure.
-bool WriteFileReplacing(const std::string& path, std::string_view bytes, std::string& reason);
-
-// "does not exist", "permission denied", "cannot be read".
-const char* DescribeFileError(FileError error);
+// Reads the whole file, also what a writer adds while it is read, but never more
+// than limit bytes: TooLarge beyond, whether at the open or while reading. bytes
+// is empty on failure; its memory is kept for the next file.
+FileError ReadWholeFile(const std::string& path, size_t limit, std::string& bytes);

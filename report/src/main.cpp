@@ -1,27 +1,18 @@
-// stillsentinel-report: the command line around the report. Arguments and
-// console output are the only platform-specific parts here.
+// stillsentinel-report: the command line around the report.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "file_read.h"
+#include "file_replace.h"
 #include "options.h"
 #include "outputs.h"
+#include "platform.h"
 #include "read_logs.h"
 #include "sources.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -29,34 +20,6 @@ namespace {
 
 constexpr const char* PROGRAM = "stillsentinel-report";
 constexpr int EXIT_UNREAD = 1, EXIT_USAGE = 2;
-
-bool IsTerminal(FILE* stream)
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
-}
-
-// UTF-8 to standard error. A Windows console gets UTF-16, which it shows
-// whatever its code page; a file or pipe gets the UTF-8 bytes.
-void WriteError(const std::string& text)
-{
-#ifdef _WIN32
-    HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    if (GetConsoleMode(console, &mode)) {
-        std::wstring wide(text.size(), L'\0');
-        int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), wide.data(), (int)wide.size());
-        DWORD written = 0;
-        WriteConsoleW(console, wide.data(), (DWORD)n, &written, nullptr);
-        return;
-    }
-#endif
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
-}
 
 bool WriteOut(const std::string& bytes)
 {
@@ -77,18 +40,29 @@ void ShowProgress(ProgressLine& progress, size_t done, size_t total)
     size_t width = text.size();
     if (width < progress.shownWidth) text.append(progress.shownWidth - width, ' ');
     progress.shownWidth = width;
-    WriteError("\r" + text);
+    WriteStandardError("\r" + text);
 }
 
 void ClearProgress(ProgressLine& progress)
 {
-    if (progress.shownWidth != 0) WriteError("\r" + std::string(progress.shownWidth, ' ') + "\r");
+    if (progress.shownWidth != 0) WriteStandardError("\r" + std::string(progress.shownWidth, ' ') + "\r");
     progress.shownWidth = 0;
+}
+
+// The folder and those above it that are missing.
+bool MakeFolders(const fs::path& folder)
+{
+    fs::path parent = folder.parent_path();
+    EntryKind kind = EntryKind::Other;
+    if (FindKind(folder.u8string(), kind) != FileError::None && !parent.empty() && parent != folder &&
+        !MakeFolders(parent))
+        return false;
+    return MakeFolder(folder.u8string()) == FileError::None;
 }
 
 int ReportUsageError(const std::string& message)
 {
-    WriteError(std::string(PROGRAM) + ": " + message + "\nTry '" + PROGRAM + " --help' for more.\n");
+    WriteStandardError(std::string(PROGRAM) + ": " + message + "\nTry '" + PROGRAM + " --help' for more.\n");
     return EXIT_USAGE;
 }
 
@@ -101,8 +75,8 @@ std::string FormatOutput(const Report& report, OutputFormat format, const Option
     size_t unmappable = 0;
     std::string csv = FormatCsv(report, options.csvEncoding, &unmappable);
     if (unmappable != 0)
-        WriteError(std::string(PROGRAM) + ": note: " + std::to_string(unmappable) +
-                   " characters have no CP932 form and were written as '?' in the CSV\n");
+        WriteStandardError(std::string(PROGRAM) + ": note: " + std::to_string(unmappable) +
+                           " characters have no CP932 form and were written as '?' in the CSV\n");
     return csv;
 }
 
@@ -110,7 +84,7 @@ bool WriteReportFile(const std::string& dir, const char* name, const std::string
 {
     std::string path = (fs::u8path(dir) / name).u8string(), reason;
     if (WriteFileReplacing(path, bytes, reason)) return true;
-    WriteError(path + ": " + reason + "\n");
+    WriteStandardError(path + ": " + reason + "\n");
     return false;
 }
 
@@ -127,7 +101,9 @@ bool WriteReportFiles(const Report& report, const Options& options)
     return written && pageWritten;
 }
 
-int Run(const std::vector<std::string>& args)
+}  // namespace
+
+int RunReport(const std::vector<std::string>& args)
 {
     ParsedOptions parsed = ParseOptions(args);
     if (!parsed.error.empty()) return ReportUsageError(parsed.error);
@@ -135,53 +111,32 @@ int Run(const std::vector<std::string>& args)
     if (options.help) return WriteOut(FormatHelp()) ? 0 : EXIT_UNREAD;
     if (options.version) return WriteOut(FormatVersion()) ? 0 : EXIT_UNREAD;
 
-    // Before the reading, so that a folder that cannot be made costs no wait.
+    Discovery discovery = DiscoverSources(options.paths);
     if (!options.outDir.empty()) {
-        std::error_code error;
-        fs::create_directories(fs::u8path(options.outDir), error);
-        if (error || !fs::is_directory(fs::u8path(options.outDir), error)) {
-            WriteError(options.outDir + ": cannot make the output folder\n");
+        std::string logFolder = FindLogFolderHolding(discovery.sources, options.outDir);
+        if (!logFolder.empty())
+            return ReportUsageError("--out " + options.outDir + " is in " + logFolder +
+                                    ", a log folder being read; write the report elsewhere");
+        // Before the reading, so that a folder that cannot be made costs no wait.
+        if (!MakeFolders(fs::u8path(options.outDir))) {
+            WriteStandardError(options.outDir + ": cannot make the output folder\n");
             return EXIT_UNREAD;
         }
     }
 
     ProgressLine progress;
-    progress.enabled = IsTerminal(stderr);
-    ReadOutcome outcome = ReadLogs(DiscoverSources(options.paths), options.timeline, options.mergeUsers,
+    progress.enabled = StandardErrorIsTerminal();
+    ReadOutcome outcome = ReadLogs(std::move(discovery), options.timeline, options.mergeUsers,
                                    [&](size_t done, size_t total) { ShowProgress(progress, done, total); });
     ClearProgress(progress);
     std::string messages;
     for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
-    WriteError(messages);
+    WriteStandardError(messages);
 
     bool written = options.outDir.empty() || WriteReportFiles(outcome.report, options);
     if (options.format != OutputFormat::None && !WriteOut(FormatOutput(outcome.report, options.format, options))) {
-        WriteError(std::string(PROGRAM) + ": cannot write to standard output\n");
+        WriteStandardError(std::string(PROGRAM) + ": cannot write to standard output\n");
         written = false;
     }
     return outcome.allRead && written ? 0 : EXIT_UNREAD;
 }
-
-}  // namespace
-
-#ifdef _WIN32
-// UTF-16 arguments, so that every path reaches the report whole whatever the code page.
-int wmain(int argc, wchar_t** argv)
-{
-    _setmode(_fileno(stdout), _O_BINARY);  // the outputs' CR LF and LF exactly as formatted
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        int length = (int)wcslen(argv[i]);
-        int n = WideCharToMultiByte(CP_UTF8, 0, argv[i], length, nullptr, 0, nullptr, nullptr);
-        std::string arg(n, '\0');
-        WideCharToMultiByte(CP_UTF8, 0, argv[i], length, arg.data(), n, nullptr, nullptr);
-        args.push_back(std::move(arg));
-    }
-    return Run(args);
-}
-#else
-int main(int argc, char** argv)
-{
-    return Run(std::vector<std::string>(argv + 1, argv + argc));
-}
-#endif

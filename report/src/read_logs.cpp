@@ -31,9 +31,10 @@ SourceResult ReadSource(const Source& source, const TimelineOptions& options, st
     std::string bytes;
     for (size_t i = 0; i < source.files.size(); ++i) {
         const SourceFile& file = source.files[i];
-        FileError error = ReadWholeFile(file.path, bytes);
+        FileError error = ReadWholeFile(file.path, DAILY_FILE_LIMIT, bytes);
         if (error != FileError::None) {
-            result.problems.push_back({file.path, Problem{file.display, 0, DescribeFileError(error)}, true});
+            result.problems.push_back(
+                {file.path, Problem{file.display, 0, DescribeFileError(error, FileAction::Read)}, true});
             result.allRead = false;
         } else {
             FileLines lines = ReadLogLines(bytes);

@@ -10,6 +10,11 @@
 // UTC offset, so there is no time zone anywhere in the report.
 using CivilSeconds = int64_t;
 
+// Whose logs a source holds: "PC001/tanaka_log", "tanaka", "PC001".
+struct SourceIdentity {
+    std::string source, user, place;
+};
+
 enum class State : uint8_t { Active, Locked, Suspended, Off };
 
 // Where a line came from: an index into Source::files, and its 1-based line.

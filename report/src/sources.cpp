@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "civil_time.h"
+#include "platform.h"
 
 namespace fs = std::filesystem;
 
@@ -13,11 +14,6 @@ namespace {
 
 constexpr std::string_view LOG_SUFFIX = "_log";
 constexpr std::string_view DAILY_SUFFIX = ".txt";
-
-struct Entry {
-    std::string name;  // UTF-8
-    bool isDirectory = false;
-};
 
 struct Search {
     std::map<std::string, Source> sources;  // byte order of the source name
@@ -32,26 +28,21 @@ std::string JoinPlace(const std::string& place, const std::string& name)
     return place.empty() ? name : place + "/" + name;
 }
 
-// The name the argument itself goes by: "." is the current folder's name.
-std::string FindRootName(const std::string& arg)
+// Absolute, without "." or ".." or a separator at the end.
+fs::path FullPath(const fs::path& path)
 {
     std::error_code ignored;
-    fs::path full = fs::absolute(fs::u8path(arg), ignored).lexically_normal();
-    if (full.filename().empty()) full = full.parent_path();
-    return ToUtf8(full.filename());
+    fs::path full = fs::absolute(path, ignored).lexically_normal();
+    return full.filename().empty() ? full.parent_path() : full;
 }
+
+// The name the argument itself goes by: "." is the current folder's name.
+std::string FindRootName(const std::string& arg) { return ToUtf8(FullPath(fs::u8path(arg)).filename()); }
 
 void AddProblem(Search& search, const std::string& path, const std::string& display, std::string message,
                 bool failed)
 {
     search.problems.push_back({path, Problem{display, 0, std::move(message)}, failed});
-}
-
-std::string DescribeError(const std::error_code& error)
-{
-    if (error == std::errc::no_such_file_or_directory) return "does not exist";
-    if (error == std::errc::permission_denied) return "permission denied";
-    return "cannot be read";
 }
 
 void AddFile(Search& search, const SourceIdentity& identity, int64_t day, std::string path, const std::string& name)
@@ -63,18 +54,12 @@ void AddFile(Search& search, const SourceIdentity& identity, int64_t day, std::s
 }
 
 // A listing in byte order of the UTF-8 names, the same on every platform.
-bool ListFolder(const fs::path& folder, std::vector<Entry>& entries, std::error_code& error)
+FileError ListSorted(const fs::path& folder, std::vector<FolderEntry>& entries)
 {
-    entries.clear();
-    fs::directory_iterator it(folder, error);
-    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-        std::error_code typeError;
-        // Not following links to folders: a link back up would never end.
-        bool isDirectory = it->is_directory(typeError) && !it->is_symlink(typeError);
-        entries.push_back({ToUtf8(it->path().filename()), isDirectory});
-    }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
-    return !error;
+    FileError error = ListFolder(ToUtf8(folder), entries);
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return error;
 }
 
 // relative: the folder's path from the argument, '/'-separated, empty for the argument itself;
@@ -82,26 +67,30 @@ bool ListFolder(const fs::path& folder, std::vector<Entry>& entries, std::error_
 void SearchFolder(Search& search, const fs::path& folder, const std::string& relative, const std::string& place,
                   const std::string& name)
 {
-    std::vector<Entry> entries;
-    std::error_code error;
-    if (!ListFolder(folder, entries, error)) {
-        AddProblem(search, ToUtf8(folder), relative.empty() ? name : relative, "folder " + DescribeError(error), true);
+    std::vector<FolderEntry> entries;
+    FileError error = ListSorted(folder, entries);
+    if (error != FileError::None) {
+        AddProblem(search, ToUtf8(folder), relative.empty() ? name : relative,
+                   DescribeFileError(error, FileAction::List), true);
         return;
     }
     bool isLogFolder = IsLogFolderName(name);
     SourceIdentity identity = isLogFolder ? IdentifySource(place, name) : SourceIdentity{};
-    for (const Entry& entry : entries) {
+    for (const FolderEntry& entry : entries) {
         fs::path path = folder / fs::u8path(entry.name);
-        if (entry.isDirectory) {
-            SearchFolder(search, path, JoinPlace(relative, entry.name), relative, entry.name);
-            continue;
-        }
-        if (!isLogFolder) continue;
         int64_t day = 0;
-        if (ParseDailyFileName(entry.name, day))
+        bool daily = isLogFolder && ParseDailyFileName(entry.name, day);
+        if (daily && entry.kind != EntryKind::File) {
+            // Reading it could wait forever (a pipe) or never end (a device).
+            AddProblem(search, ToUtf8(path), identity.source + "/" + entry.name,
+                       DescribeFileError(FileError::NotAFile, FileAction::Read), true);
+        } else if (entry.kind == EntryKind::Folder) {
+            SearchFolder(search, path, JoinPlace(relative, entry.name), relative, entry.name);
+        } else if (daily) {
             AddFile(search, identity, day, ToUtf8(path), entry.name);
-        else if (HasDailyFileShape(entry.name))
+        } else if (isLogFolder && HasDailyFileShape(entry.name)) {
             AddProblem(search, ToUtf8(path), identity.source + "/" + entry.name, "no such date; file ignored", false);
+        }
     }
 }
 
@@ -114,27 +103,24 @@ void AddDailyFileGiven(Search& search, const std::string& arg)
         AddProblem(search, arg, name, "not a daily log file (YYYYMMDD.txt with a real date)", true);
         return;
     }
-    std::error_code ignored;
-    std::string folder = ToUtf8(fs::absolute(path, ignored).lexically_normal().parent_path().filename());
+    std::string folder = ToUtf8(FullPath(path).parent_path().filename());
     AddFile(search, IdentifySource("", folder), day, arg, name);
 }
 
 void AddArgument(Search& search, const std::string& arg)
 {
-    fs::path path = fs::u8path(arg);
-    std::error_code error;
-    fs::file_status status = fs::status(path, error);
-    if (fs::is_regular_file(status)) {
+    EntryKind kind = EntryKind::Other;
+    FileError error = FindKind(arg, kind);
+    if (error == FileError::None && kind == EntryKind::File) {
         AddDailyFileGiven(search, arg);
-    } else if (fs::is_directory(status)) {
+    } else if (error == FileError::None && kind == EntryKind::Folder) {
         size_t problems = search.problems.size(), files = search.filesFound;
-        SearchFolder(search, path, "", "", FindRootName(arg));
+        SearchFolder(search, fs::u8path(arg), "", "", FindRootName(arg));
         if (search.filesFound == files && search.problems.size() == problems)
             AddProblem(search, arg, FindRootName(arg), "no daily log files (<user>_log/YYYYMMDD.txt) found", false);
     } else {
-        if (!error && fs::exists(status)) error = std::make_error_code(std::errc::invalid_argument);
-        std::string reason = fs::exists(status) ? "is neither a file nor a folder" : DescribeError(error);
-        AddProblem(search, arg, FindRootName(arg), reason, true);
+        if (error == FileError::None) error = FileError::NotAFile;
+        AddProblem(search, arg, FindRootName(arg), DescribeFileError(error, FileAction::Read), true);
     }
 }
 
@@ -146,8 +132,7 @@ void OrderFiles(std::vector<SourceFile>& files)
     std::vector<fs::path> seen;  // the full paths of the current date
     for (SourceFile& file : files) {
         if (!kept.empty() && kept.back().day != file.day) seen.clear();
-        std::error_code ignored;
-        fs::path full = fs::absolute(fs::u8path(file.path), ignored).lexically_normal();
+        fs::path full = FullPath(fs::u8path(file.path));
         if (std::find(seen.begin(), seen.end(), full) != seen.end()) continue;
         seen.push_back(full);
         kept.push_back(std::move(file));
@@ -195,4 +180,20 @@ Discovery DiscoverSources(const std::vector<std::string>& paths)
     }
     result.problems = std::move(search.problems);
     return result;
+}
+
+std::string FindLogFolderHolding(const std::vector<Source>& sources, const std::string& path)
+{
+    fs::path inside = FullPath(fs::u8path(path));
+    fs::path previous;
+    for (const Source& source : sources) {
+        for (const SourceFile& file : source.files) {
+            fs::path folder = FullPath(fs::u8path(file.path)).parent_path();
+            if (folder == previous || !IsLogFolderName(ToUtf8(folder.filename()))) continue;
+            previous = folder;
+            if (std::mismatch(folder.begin(), folder.end(), inside.begin(), inside.end()).first == folder.end())
+                return ToUtf8(fs::u8path(file.path).parent_path());
+        }
+    }
+    return {};
 }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "report_model.h"
-#include "timeline.h"
 
 struct SourceFile {
     int64_t day = 0;      // the name's date, in days since 1970-01-01
@@ -36,6 +35,10 @@ struct Discovery {
 // Directory listings are read in byte order so that every platform finds the
 // same order; symbolic links to folders are not followed (they could loop).
 Discovery DiscoverSources(const std::vector<std::string>& paths);
+
+// The log folder, as reached, of a file to be read that path is or lies inside
+// (so that writing there would add to the logs); empty when there is none.
+std::string FindLogFolderHolding(const std::vector<Source>& sources, const std::string& path);
 
 // "20261207.txt" to its date. False for other names and impossible dates.
 bool ParseDailyFileName(std::string_view name, int64_t& day);

@@ -18,10 +18,6 @@ struct TimelineOptions {
     bool keepInactiveDays = false;
 };
 
-struct SourceIdentity {
-    std::string source, user, place;
-};
-
 struct SourceTimeline;  // the state of one source's stream
 
 // Feed a source's files in date order (copies of one date one after the other),

@@ -82,3 +82,37 @@ std::string MakeValidUtf8(std::string_view utf8)
     }
     return out;
 }
+
+std::u16string Utf8ToUtf16(std::string_view utf8)
+{
+    std::u16string out;
+    out.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        uint32_t codePoint = ReadCodePoint(utf8, &pos);
+        if (codePoint == MALFORMED_UTF8) codePoint = REPLACEMENT_CHARACTER;
+        if (codePoint < 0x10000) {
+            out += (char16_t)codePoint;
+        } else {
+            out += (char16_t)(0xD800 + ((codePoint - 0x10000) >> 10));
+            out += (char16_t)(0xDC00 + ((codePoint - 0x10000) & 0x3FF));
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16)
+{
+    auto isHigh = [](uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; };
+    auto isLow = [](uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
+    std::string out;
+    out.reserve(utf16.size());
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        uint32_t unit = utf16[i];
+        if (isHigh(unit) && i + 1 < utf16.size() && isLow(utf16[i + 1]))
+            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (utf16[++i] - 0xDC00u));
+        else
+            AppendUtf8(out, isHigh(unit) || isLow(unit) ? REPLACEMENT_CHARACTER : unit);
+    }
+    return out;
+}

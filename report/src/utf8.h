@@ -19,3 +19,8 @@ std::string MakeValidUtf8(std::string_view utf8);
 
 // Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string& out, uint32_t codePoint);
+
+// UTF-16 (Windows' paths, arguments and console) to and from UTF-8; a malformed
+// sequence or a lone surrogate becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);

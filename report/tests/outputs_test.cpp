@@ -8,6 +8,7 @@
 #include "civil_time.h"
 #include "cp932.h"
 #include "outputs.h"
+#include "utf8.h"
 
 static const int64_t DEC_7 = DaysFromCivil(2026, 12, 7);
 
@@ -52,6 +53,22 @@ TEST(Cp932, EncodesEveryKindOfCharacterAndCountsTheUnmappable)
     }
 }
 
+// UTF-8 to UTF-16 units in hex ("0061 3042"), and back from them.
+static std::string ToUtf16Units(std::string_view utf8)
+{
+    std::string units;
+    char hex[6];
+    for (char16_t unit : Utf8ToUtf16(utf8)) units += (snprintf(hex, sizeof hex, " %04X", (unsigned)unit), hex);
+    return units.substr(1);
+}
+static std::string FromUtf16Units(std::string_view units)
+{
+    std::u16string utf16;
+    for (size_t at = 0; at < units.size(); at += 5)
+        utf16 += (char16_t)std::stoul(std::string(units.substr(at, 4)), nullptr, 16);
+    return Utf16ToUtf8(utf16);
+}
+
 // Each row: input, expected output, the function under test.
 TEST(Outputs, TextPieces)
 {
@@ -67,6 +84,11 @@ TEST(Outputs, TextPieces)
         {MakeValidUtf8, "\xE3\x81" "a", R + "a"},              // cut off: one replacement
         {MakeValidUtf8, "\xF0\x9F\x98", R},
         {MakeValidUtf8, "\x80\xBF", R + R},                    // stray continuations
+        // UTF-16, for Windows: a pair for a code point past U+FFFF, U+FFFD for what is malformed.
+        {ToUtf16Units, "a\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80", "0061 3042 FFFF D83D DE00"},
+        {ToUtf16Units, "\xED\xA0\x80" "a", "FFFD FFFD FFFD 0061"},
+        {FromUtf16Units, "0061 3042 FFFF D83D DE00", "a\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80"},
+        {FromUtf16Units, "D83D 0061 DE00 DBFF DFFF", R + "a" + R + "\xF4\x8F\xBF\xBF"},  // lone halves
         {QuoteJsonString, "plain/path", "\"plain/path\""},
         {QuoteJsonString, "say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
         {QuoteJsonString, "\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},

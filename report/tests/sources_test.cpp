@@ -5,17 +5,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "test_folder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-class Sources : public testing::Test {
+class Sources : public TestFolder {
 protected:
-    fs::path root_ = fs::temp_directory_path() / (std::string("sources_test_") +
-                                                  testing::UnitTest::GetInstance()->current_test_info()->name());
-    void SetUp() override { fs::remove_all(root_); }
-    void TearDown() override { fs::remove_all(root_); }
-
     // Makes the files, each path relative to the test's folder.
     void Make(std::initializer_list<const char*> files)
     {
@@ -24,7 +21,6 @@ protected:
             std::ofstream(root_ / fs::u8path(f)) << "x\n";
         }
     }
-    std::string Path(const char* relative) const { return (root_ / fs::u8path(relative)).u8string(); }
 };
 
 // Each source as "source|user|place: its files' display names in reading order".

@@ -4,12 +4,16 @@ and the Windows build, and a day's file read while it is being written."""
 import os
 import subprocess
 import time
+from pathlib import Path
 
-from conftest import EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
+import pytest
+
+from conftest import EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, windows_path
 from ini import USER
 from log_support import (BOM, daily_name, lines_in, log_folder, read_utf8_log, same_local_day,
                          second_writer)
-from report_support import LOCK_TEXT, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native, run_windows
+from report_support import (LOCK_TEXT, NATIVE, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native,
+                            run_windows)
 from waits import WAIT_SECONDS, wait_until
 from wineplatform import session_state_text
 
@@ -24,6 +28,7 @@ STEPS = [(WM_WTSSESSION_CHANGE, 7, LOCK_TEXT), (WM_WTSSESSION_CHANGE, 8, UNLOCK_
 DURATIONS = [("locked_s", LOCK_TEXT, UNLOCK_TEXT), ("suspended_s", SUSPEND_TEXT, RESUME_TEXT),
              ("span_s", START_TEXT, EXIT_TEXT)]
 FORMATS = ("csv", "jsonl", "html")
+FILES = tuple(f"report.{fmt}" for fmt in FORMATS)  # what --out writes
 COUNTS = {"starts": 1, "exits": 1, "locks": 1, "unlocks": 1, "suspends": 1, "resumes": 1, "bad_lines": 0}
 
 
@@ -66,7 +71,7 @@ def test_report_gives_the_figures_of_a_logged_run_and_both_builds_the_same_bytes
         for what, result in runs.items():
             assert result.returncode == 0, f"{build} {what}: {result.stderr.decode(errors='replace')}"
         outputs[build] = {fmt: runs[fmt].stdout for fmt in FORMATS} | {
-            name: (out / name).read_bytes() for name in (f"report.{fmt}" for fmt in FORMATS)}
+            name: (out / name).read_bytes() for name in FILES}
     for name, native in outputs["native"].items():
         assert native, f"{name}: empty"
         assert native == outputs["windows"][name], f"{name} differs between the builds"
@@ -130,14 +135,20 @@ def test_report_reading_a_day_while_it_is_written_denies_no_line(wine):
     assert [code for code, _ in runs] == [0] * len(runs), [err.decode(errors="replace") for code, err in runs if code]
 
 
-def test_report_script_builds_afresh_and_reports_as_the_native_build(tmp_path):
-    """The README's third command, from nothing built, on a small collection."""
-    logs = tmp_path / "collected" / "PC001" / f"{USER}_log"
+def make_collection(root, user=USER):
+    """A small collection, root/PC001/<user>_log: two days, locked all night between them (read with --gap 86400)."""
+    logs = root / "PC001" / f"{user}_log"
     logs.mkdir(parents=True)
     (logs / "20261207.txt").write_bytes(BOM + f"2026/12/07 09:00:00 - {START_TEXT}\r\n"
                                         f"2026/12/07 10:00:00 - {LOCK_TEXT}\r\n".encode())
     (logs / "20261208.txt").write_bytes(BOM + f"2026/12/08 08:00:00 - {UNLOCK_TEXT}\r\n"
                                         f"2026/12/08 09:00:00 - {EXIT_TEXT}\r\n".encode())
+    return logs
+
+
+def test_report_script_builds_afresh_and_reports_as_the_native_build(tmp_path):
+    """The README's third command, from nothing built, on a small collection."""
+    make_collection(tmp_path / "collected")
     env = {**os.environ, "STILLSENTINEL_REPORT_BUILD": str(tmp_path / "build")}
     script = subprocess.run(["bash", str(ROOT / "scripts" / "report.sh"), "--format", "jsonl", "--gap", "86400",
                              tmp_path / "collected"], env=env, stdin=subprocess.DEVNULL, capture_output=True,
@@ -153,3 +164,113 @@ def test_report_script_builds_afresh_and_reports_as_the_native_build(tmp_path):
     assert [(r["source"], r["date"], r["first"], r["locked_s"]) for r in jsonl_rows(script.stdout)] == [
         (f"PC001/{USER}_log", "2026-12-07", "2026-12-07T09:00:00", 0),
         (f"PC001/{USER}_log", "2026-12-08", "2026-12-08T08:00:00", 0)]
+
+
+# Named like daily files, none of them one: (what, made at the name, the words that name it).
+NOT_A_FILE, TOO_LARGE = "not a file", "larger than 64 MiB"
+TRAPS = [
+    ("a pipe", os.mkfifo, NOT_A_FILE),
+    ("a link to a pipe", lambda path: os.mkfifo(path.with_suffix(".p")) or path.symlink_to(path.with_suffix(".p")),
+     NOT_A_FILE),
+    ("a link to /dev/zero", lambda path: path.symlink_to("/dev/zero"), NOT_A_FILE),
+    ("a folder", Path.mkdir, NOT_A_FILE),
+    ("a broken link", lambda path: path.symlink_to(path.with_name("gone")), NOT_A_FILE),
+    ("a file past 64 MiB", lambda path: path.touch() or os.truncate(path, 64 * 2**20 + 1), TOO_LARGE),
+]
+
+
+def test_report_names_and_skips_what_is_not_a_daily_file_and_reports_the_rest(tmp_path):
+    make_collection(tmp_path / "collected")
+    clean = run_native("--format", "jsonl", "--gap", "86400", tmp_path / "collected")
+    assert clean.returncode == 0 and clean.stdout
+    traps = tmp_path / "collected" / "PC002" / "traps_log"
+    traps.mkdir(parents=True)
+    paths = [traps / f"202612{n:02d}.txt" for n in range(1, len(TRAPS) + 1)]
+    for path, (_, make, _) in zip(paths, TRAPS):
+        make(path)
+    # Opening a pipe or reading /dev/zero would never end: the run's time limit ends the test then.
+    result = run_native("--format", "jsonl", "--gap", "86400", tmp_path / "collected")
+    assert (result.returncode, result.stdout) == (1, clean.stdout)
+    lines = result.stderr.decode().splitlines()
+    assert len(lines) == len(TRAPS), lines
+    for path, (what, _, words) in zip(paths, TRAPS):
+        assert [line.startswith(f"{path}: {words}") for line in lines if line.startswith(f"{path}:")] == [True], what
+
+
+@pytest.mark.parametrize("out, code, words, written", [
+    ("collected", 0, "", FILES),  # the collection's root: beside the PCs' folders, not among the logs
+    (f"collected/PC001/{USER}_log", 2, "a log folder being read", ()),
+    (f"collected/PC001/{USER}_log/new", 2, "a log folder being read", ()),
+    ("taken", 1, "report.csv: is a folder", ("report.html", "report.jsonl")),  # the others are still written
+])
+def test_report_out_is_never_among_the_logs_and_names_a_folder_in_its_way(tmp_path, out, code, words, written):
+    make_collection(tmp_path / "collected")
+    (tmp_path / "taken" / "report.csv").mkdir(parents=True)
+    result = run_native("--out", tmp_path / out, "--gap", "86400", tmp_path / "collected")
+    assert result.returncode == code, result.stderr.decode()
+    assert words in result.stderr.decode()
+    # Nothing else written anywhere, and no temporary left behind.
+    made = sorted(str(p.relative_to(tmp_path)) for p in tmp_path.rglob("report*") if not p.is_dir())
+    assert made == sorted(str(Path(out, name)) for name in written)
+
+
+ROUNDS = 20
+
+
+def test_two_reports_on_one_out_each_put_whole_files_of_their_own(tmp_path):
+    roots = [tmp_path / user for user in (USER, "suzuki")]
+    for root in roots:
+        make_collection(root, root.name)
+    # Each run's own files, as --format gives them.
+    own = [{f"report.{fmt}": run_native("--format", fmt, "--gap", "86400", root).stdout for fmt in FORMATS}
+           for root in roots]
+    assert own[0] != own[1]
+    out = tmp_path / "out"
+    for _ in range(ROUNDS):
+        runs = [subprocess.Popen([str(NATIVE), "--out", str(out), "--gap", "86400", str(root)],
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                for root in roots]
+        results = [(run.wait(timeout=WAIT_SECONDS), run.stderr.read().decode()) for run in runs]
+        assert results == [(0, ""), (0, "")]
+        for name in FILES:
+            assert (out / name).read_bytes() in (own[0][name], own[1][name]), f"{name} is neither run's whole file"
+    assert sorted(p.name for p in out.iterdir()) == sorted(FILES)
+
+
+def make_past_path_max(parent):
+    """A folder below parent whose path is longer than the host allows (4096 bytes), so that no one can list
+    it, not even root; the folders above it 3,900 bytes long, so that Wine, which reaches them through its
+    prefix's dosdevices (a hundred bytes more), lists them. Made a step at a time; returns its path."""
+    names, length = [], len(os.fsencode(parent))
+    while length < 3900:
+        names.append("x" * min(250, 3900 - length))
+        length += len(names[-1]) + 1
+    names.append("y" * 255)
+    folder = os.open(parent, os.O_RDONLY)
+    try:
+        for name in names:
+            os.mkdir(name, dir_fd=folder)
+            below = os.open(name, os.O_RDONLY, dir_fd=folder)
+            os.close(folder)
+            folder = below
+    finally:
+        os.close(folder)
+    return parent.joinpath(*names)
+
+
+def test_windows_build_reads_past_max_path_as_the_native_build_and_names_a_folder_it_cannot_list(wine, tmp_path):
+    # More than 300 characters of Japanese folder names before the logs; the report written beside them.
+    deep = wine.tmp.joinpath(*(f"長い日本語のフォルダー名前{n:02d}" for n in range(1, 25)))
+    logs = make_collection(deep / "collected")
+    assert len(windows_path(logs / "20261207.txt")) > 300
+    windows = run_windows(wine, "--out", deep / "出力", "--gap", "86400", deep / "collected")
+    native = run_native("--out", tmp_path / "native", "--gap", "86400", deep / "collected")
+    assert (windows.returncode, native.returncode) == (0, 0), windows.stderr.decode(errors="replace")
+    for name in FILES:
+        assert (deep / "出力" / name).read_bytes() == (tmp_path / "native" / name).read_bytes() != b"", name
+
+    unlistable = make_past_path_max(deep / "collected")
+    windows = run_windows(wine, "--format", "jsonl", "--gap", "86400", deep / "collected")
+    assert (windows.returncode, windows.stdout) == (1, (tmp_path / "native" / "report.jsonl").read_bytes())
+    # Wine adds a line of its own about the name's length.
+    assert f"{windows_path(unlistable)}: folder cannot be listed" in windows.stderr.decode().splitlines()

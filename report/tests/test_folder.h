@@ -1,0 +1,21 @@
+// A folder of the test's own under the system's temporary folder, made empty
+// before the test and removed after it.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+class TestFolder : public testing::Test {
+protected:
+    std::filesystem::path root_ =
+        std::filesystem::temp_directory_path() /
+        (std::string("report_test_") + testing::UnitTest::GetInstance()->current_test_info()->name());
+    void SetUp() override
+    {
+        std::filesystem::remove_all(root_);
+        std::filesystem::create_directories(root_);
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+    std::string Path(const char* relative) const { return (root_ / std::filesystem::u8path(relative)).u8string(); }
+};
