@@ -12,7 +12,7 @@ static const int INTERVAL_Y = 4;
 static const int INTERVAL_HEIGHT = 16;
 static const int64_t LABEL_EVERY_S = 3 * 3600;
 
-static const char* const FLAG_LABELS[5] = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "不正な行"};
+static FlagNames FLAG_LABELS = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "不正な行"};
 static const char* const WEEKDAYS[7] = {"日", "月", "火", "水", "木", "金", "土"};
 
 // No request leaves the page: the style is inline and the fonts are the
@@ -94,10 +94,10 @@ static const Look MARK_LOOKS[] = {
     {"m-start", "起動"}, {"m-exit", "終了"}, {"m-abnormal", "異常終了（終了の記録がないまま起動）"}};
 
 // "PC001/tanaka_log/20261207.txt:12", or a dash when no line is known.
-static std::string FormatRecordPlace(const DayRow& row, const Record& record)
+static std::string FormatLinePlace(const DayRow& row, const LineRef& ref)
 {
-    if (record.line == 0 || !row.files || record.file >= row.files->size()) return "—";
-    return (*row.files)[record.file] + ":" + std::to_string(record.line);
+    if (ref.line == 0 || !row.files || ref.file >= row.files->size()) return "—";
+    return (*row.files)[ref.file] + ":" + std::to_string(ref.line);
 }
 
 // A share of the day as a percentage with three decimals, for CSS positions.
@@ -156,7 +156,7 @@ static void AppendMark(std::string& out, const DayRow& row, const Mark& mark, Ci
     std::string x = std::to_string(std::min(std::max(mark.at - dayBegin, (int64_t)0), SECONDS_PER_DAY));
     out += "<line class=\"" + std::string(MARK_LOOKS[(int)mark.kind].cssClass) + "\" x1=\"" + x + "\" y1=\"0\" x2=\"" + x +
            "\" y2=\"" + std::to_string(BAR_HEIGHT) + "\"><title>" + MARK_LOOKS[(int)mark.kind].label + " " +
-           FormatBusinessTime(mark.at, row.day) + "\n" + EscapeHtml(FormatRecordPlace(row, mark.record)) +
+           FormatBusinessTime(mark.at, row.day) + "\n" + EscapeHtml(FormatLinePlace(row, mark.where)) +
            "</title></line>";
 }
 
@@ -183,8 +183,8 @@ static void AppendDay(std::string& out, const DayRow& row, CivilSeconds dayStart
                std::to_string(INTERVAL_Y) + "\" height=\"" + std::to_string(INTERVAL_HEIGHT) + "\"><title>" +
                STATE_LOOKS[(int)interval.state].label + " " + FormatBusinessTime(begin, row.day) + "–" +
                FormatBusinessTime(end, row.day) + "（" + FormatDuration(end - begin) + "）\n始まり: " +
-               EscapeHtml(FormatRecordPlace(row, interval.opened)) + "\n終わり: " +
-               EscapeHtml(FormatRecordPlace(row, interval.closed)) + "</title></rect>";
+               EscapeHtml(FormatLinePlace(row, interval.opened)) + "\n終わり: " +
+               EscapeHtml(FormatLinePlace(row, interval.closed)) + "</title></rect>";
     }
     AppendTicks(out, dayStartS);
     // Abnormal ends go last, so that the start at the same second does not hide them.

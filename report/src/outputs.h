@@ -57,4 +57,5 @@ std::string EscapeHtml(std::string_view text);
 std::string FormatBusinessTime(CivilSeconds t, int64_t day);
 // The words of the flags set, in bit order (names: one per flag, DayFlagNames
 // or the page's labels), joined by the separator.
-std::string JoinFlagNames(uint32_t flags, const char* const* names, std::string_view separator);
+using FlagNames = const char* const[DAY_FLAG_COUNT];
+std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator);

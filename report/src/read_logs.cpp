@@ -11,6 +11,7 @@
 
 #include "file_read.h"
 #include "line_reader.h"
+#include "users_union.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ SourceResult ReadSource(const Source& source, const TimelineOptions& options, st
     SourceResult result;
     auto names = std::make_shared<std::vector<std::string>>();
     for (const SourceFile& file : source.files) names->push_back(file.display);
-    SourceTimeline* timeline = StartSource(source.identity, options, names);
+    SourceTimeline timeline = StartSource(source.identity, options, names);
     std::string bytes;
     for (size_t i = 0; i < source.files.size(); ++i) {
         const SourceFile& file = source.files[i];
@@ -114,7 +115,7 @@ ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool m
         std::move(result.problems.begin(), result.problems.end(), std::back_inserter(outcome.problems));
         outcome.allRead = outcome.allRead && result.allRead;
     }
-    outcome.report.rows = mergeUsers ? MergeUsers(rows, options) : std::move(rows);
+    outcome.report.rows = mergeUsers ? MergeUsers(rows) : std::move(rows);
     outcome.report.dayStartS = options.dayStartS;
     for (const InputProblem& p : outcome.problems) outcome.report.problems.push_back(p.problem);
     return outcome;

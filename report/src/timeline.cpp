@@ -1,12 +1,10 @@
 #include "timeline.h"
 
 #include <algorithm>
-#include <deque>
-#include <map>
-#include <unordered_set>
 #include <utility>
 
 #include "civil_time.h"
+#include "day_figures.h"
 
 namespace {
 
@@ -18,32 +16,6 @@ constexpr int64_t MIN_STATE_SPACINGS = 10;
 // Identical lines are copies of one line only when close in time; older ones
 // are forgotten so that memory does not grow with the days read.
 constexpr int64_t DUPLICATE_WINDOW_S = 2 * SECONDS_PER_DAY;
-
-// Consecutive lines in one state and at one spacing (a run of heartbeats),
-// before the gap limit is known: either every spacing in it is a silence or none is.
-struct Stretch {
-    CivilSeconds begin, end;
-    int64_t spacing;
-    State state;
-    Record opened, closed;
-};
-
-// A start line whose flag waits for the gap limit of the silence before it.
-struct PendingStart {
-    CivilSeconds at;
-    int64_t silenceS;
-    Record record;
-};
-
-// Spacings of consecutive session-state lines, as (spacing, count).
-using Spacings = std::vector<std::pair<int64_t, int64_t>>;
-
-struct CalendarDay {
-    Spacings spacings;
-    int64_t spacingCount = 0;
-    std::vector<Stretch> stretches;     // begun on this day, not yet decided
-    std::vector<PendingStart> starts;   // whose silence began on this day
-};
 
 void AddSpacing(Spacings& spacings, int64_t spacing, int64_t count)
 {
@@ -73,46 +45,6 @@ int64_t MostCommon(const Spacings& spacings)
     }
     return best;
 }
-
-}  // namespace
-
-struct SourceTimeline {
-    SourceIdentity identity;
-    TimelineOptions options;
-    std::shared_ptr<const std::vector<std::string>> files;
-
-    // The stream so far.
-    bool any = false;
-    CivilSeconds latest = 0;        // the latest time seen, what later lines are clamped to
-    Record previous;
-    State state = State::Active;
-    State beforeSuspend = State::Active;
-    bool endedByExit = false;       // since the last start
-    bool endedBySession = false;
-    bool anyStateLine = false;
-    bool hasLastStateLine = false;
-    CivilSeconds lastStateLine = 0;
-
-    // Lines as they came, in time order, for finding copies; the few that
-    // came back in time are kept apart.
-    std::vector<std::pair<CivilSeconds, uint64_t>> recent;
-    size_t recentHead = 0;
-    std::unordered_set<uint64_t> backInTime;
-    std::deque<std::pair<CivilSeconds, uint64_t>> backInTimeOrder;
-
-    std::map<int64_t, CalendarDay> calendar;  // open calendar days
-    int64_t cachedDay = 0;
-    CalendarDay* cached = nullptr;            // calendar[cachedDay]: most lines fall on it
-    std::map<int64_t, int64_t> intervals;     // per decided calendar day; 0 when its lines do not tell
-    Spacings sourceSpacings;
-    int64_t sourceSpacingCount = 0;
-
-    std::map<int64_t, DayRow> days;           // by report day
-    int64_t cachedRowDay = 0;
-    DayRow* cachedRow = nullptr;              // days[cachedRowDay]
-};
-
-namespace {
 
 int64_t ReportDay(const SourceTimeline& t, CivilSeconds at)
 {
@@ -160,19 +92,6 @@ bool SeenBefore(SourceTimeline& t, const LogLine& line)
     return false;
 }
 
-void AppendInterval(std::vector<Interval>& intervals, const Interval& piece)
-{
-    if (!intervals.empty()) {
-        Interval& last = intervals.back();
-        if (last.end == piece.begin && last.state == piece.state) {
-            last.end = piece.end;
-            last.closed = piece.closed;
-            return;
-        }
-    }
-    intervals.push_back(piece);
-}
-
 // Places a decided stretch on its report days, split at each day start.
 void PlaceStretch(SourceTimeline& t, const Stretch& s, State state)
 {
@@ -217,7 +136,7 @@ void DecideDay(SourceTimeline& t, int64_t calendarDay, CalendarDay& c, int64_t g
         DayRow& row = Day(t, ReportDay(t, start.at));
         if (start.silenceS > gap) {
             row.flags |= FLAG_ABNORMAL_END;
-            row.marks.push_back(Mark{start.at, MarkKind::AbnormalEnd, start.record});
+            row.marks.push_back(Mark{start.at, MarkKind::AbnormalEnd, start.where});
         } else {
             row.flags |= FLAG_TWO_INSTANCES;
         }
@@ -256,7 +175,7 @@ CalendarDay& Calendar(SourceTimeline& t, CivilSeconds at)
     return *t.cached;
 }
 
-void AddStretch(SourceTimeline& t, CivilSeconds at, Record record)
+void AddStretch(SourceTimeline& t, CivilSeconds at, LineRef ref)
 {
     std::vector<Stretch>& stretches = Calendar(t, t.latest).stretches;
     int64_t spacing = at - t.latest;
@@ -264,23 +183,23 @@ void AddStretch(SourceTimeline& t, CivilSeconds at, Record record)
         Stretch& last = stretches.back();
         if (last.end == t.latest && last.state == t.state && last.spacing == spacing) {
             last.end = at;
-            last.closed = record;
+            last.closed = ref;
             return;
         }
     }
-    stretches.push_back(Stretch{t.latest, at, spacing, t.state, t.previous, record});
+    stretches.push_back(Stretch{t.latest, at, spacing, t.state, t.previous, ref});
 }
 
-void CountLine(SourceTimeline& t, const LogLine& line, CivilSeconds at, Record record)
+void CountLine(SourceTimeline& t, const LogLine& line, CivilSeconds at, LineRef ref)
 {
     switch (line.kind) {
     case LineKind::Start:
         ++Day(t, ReportDay(t, at)).starts;
-        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Start, record});
+        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Start, ref});
         break;
     case LineKind::Exit:
         ++Day(t, ReportDay(t, at)).exits;
-        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Exit, record});
+        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Exit, ref});
         break;
     case LineKind::Lock: ++Day(t, ReportDay(t, at)).locks; break;
     case LineKind::Unlock: ++Day(t, ReportDay(t, at)).unlocks; break;
@@ -333,12 +252,12 @@ void ApplyLine(SourceTimeline& t, const LogLine& line, CivilSeconds at)
     }
 }
 
-void TrackEnds(SourceTimeline& t, const LogLine& line, CivilSeconds at, CivilSeconds silenceFrom, Record record)
+void TrackEnds(SourceTimeline& t, const LogLine& line, CivilSeconds at, CivilSeconds silenceFrom, LineRef ref)
 {
     switch (line.kind) {
     case LineKind::Start:
         if (t.any && !t.endedByExit && !t.endedBySession)
-            Calendar(t, silenceFrom).starts.push_back(PendingStart{at, at - silenceFrom, record});
+            Calendar(t, silenceFrom).starts.push_back(PendingStart{at, at - silenceFrom, ref});
         t.endedByExit = t.endedBySession = false;
         break;
     case LineKind::Exit: t.endedByExit = true; break;
@@ -368,7 +287,7 @@ void TrackHeartbeat(SourceTimeline& t, const LogLine& line, CivilSeconds at)
 bool FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
 {
     if (SeenBefore(t, line)) return true;
-    Record record{fileIndex, line.line};
+    LineRef ref{fileIndex, line.line};
     CivilSeconds at = line.time;
     bool inOrder = true;
     if (t.any && line.time < t.latest) {
@@ -378,44 +297,17 @@ bool FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
         }
         at = t.latest;  // figures are on the time actually covered
     }
-    if (t.any && at > t.latest) AddStretch(t, at, record);
-    TrackEnds(t, line, at, t.latest, record);
+    if (t.any && at > t.latest) AddStretch(t, at, ref);
+    TrackEnds(t, line, at, t.latest, ref);
     // Every session-state line of the days before this one has been seen.
     if (t.any) DecideKnownDays(t, FloorDiv(at, SECONDS_PER_DAY));
     TrackHeartbeat(t, line, at);
-    CountLine(t, line, at, record);
+    CountLine(t, line, at, ref);
     ApplyLine(t, line, at);
     t.any = true;
     t.latest = at;
-    t.previous = record;
+    t.previous = ref;
     return inOrder;
-}
-
-// first, last and the sums over [first, last); time no interval covers is off.
-void ComputeFigures(DayRow& row)
-{
-    bool found = false;
-    for (const Interval& i : row.intervals) {
-        if (i.state != State::Active || i.end <= i.begin) continue;
-        if (!found) row.first = i.begin;
-        row.last = i.end;
-        found = true;
-    }
-    if (!found) return;
-    row.spanS = row.last - row.first;
-    int64_t covered = 0;
-    for (const Interval& i : row.intervals) {
-        CivilSeconds begin = std::max(i.begin, row.first), end = std::min(i.end, row.last);
-        if (end <= begin) continue;
-        covered += end - begin;
-        switch (i.state) {
-        case State::Active: row.activeS += end - begin; break;
-        case State::Locked: row.lockedS += end - begin; break;
-        case State::Suspended: row.suspendedS += end - begin; break;
-        case State::Off: row.offS += end - begin; break;
-        }
-    }
-    row.offS += row.spanS - covered;
 }
 
 bool InRange(const TimelineOptions& options, int64_t day)
@@ -435,19 +327,18 @@ void SortIntervals(std::vector<Interval>& intervals)
 
 }  // namespace
 
-SourceTimeline* StartSource(const SourceIdentity& identity, const TimelineOptions& options,
-                            std::shared_ptr<const std::vector<std::string>> files)
+SourceTimeline StartSource(const SourceIdentity& identity, const TimelineOptions& options,
+                           std::shared_ptr<const std::vector<std::string>> files)
 {
-    SourceTimeline* t = new SourceTimeline;
-    t->identity = identity;
-    t->options = options;
-    t->files = std::move(files);
+    SourceTimeline t;
+    t.identity = identity;
+    t.options = options;
+    t.files = std::move(files);
     return t;
 }
 
-std::vector<uint32_t> FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileIndex, int64_t fileDay)
+std::vector<uint32_t> FeedFile(SourceTimeline& t, const FileLines& file, uint32_t fileIndex, int64_t fileDay)
 {
-    SourceTimeline& t = *timeline;
     // Damage counts on the day of the file it is in.
     if (!file.badLines.empty() || file.tornLine) {
         DayRow& row = Day(t, fileDay);
@@ -461,9 +352,8 @@ std::vector<uint32_t> FeedFile(SourceTimeline* timeline, const FileLines& file, 
     return backInTime;
 }
 
-std::vector<DayRow> FinishSource(SourceTimeline* timeline)
+std::vector<DayRow> FinishSource(SourceTimeline& t)
 {
-    SourceTimeline& t = *timeline;
     for (const auto& entry : t.calendar) AddToSource(t, entry.second);
     bool sourceFound = t.sourceSpacingCount >= MIN_STATE_SPACINGS;
     int64_t sourceInterval = sourceFound ? MostCommon(t.sourceSpacings) : FALLBACK_INTERVAL_S;
@@ -490,127 +380,8 @@ std::vector<DayRow> FinishSource(SourceTimeline* timeline)
         auto known = t.intervals.find(entry.first);
         int64_t dayInterval = known != t.intervals.end() ? known->second : 0;
         row.heartbeatS = !t.anyStateLine ? 0 : dayInterval > 0 ? dayInterval : sourceInterval;
-        std::sort(row.marks.begin(), row.marks.end(),
-                  [](const Mark& a, const Mark& b) { return a.at < b.at; });
+        SortMarks(row.marks);
         rows.push_back(std::move(row));
     }
-    delete timeline;
     return rows;
-}
-
-namespace {
-
-// The union's order is the enum's: active on any PC counts as active, then
-// locked, then suspended, then off.
-int Rank(State state)
-{
-    static_assert((int)State::Active < (int)State::Locked && (int)State::Locked < (int)State::Suspended &&
-                  (int)State::Suspended < (int)State::Off, "State is in the union's order");
-    return (int)state;
-}
-
-struct Edge {
-    CivilSeconds at;
-    int delta;
-    const Interval* interval;
-    uint32_t fileOffset;
-};
-
-// The union of several sources' intervals of one day, records renumbered into
-// the merged list of files.
-std::vector<Interval> UniteIntervals(const std::vector<std::pair<const DayRow*, uint32_t>>& parts)
-{
-    std::vector<Edge> edges;
-    for (const auto& part : parts) {
-        for (const Interval& i : part.first->intervals) {
-            edges.push_back(Edge{i.begin, +1, &i, part.second});
-            edges.push_back(Edge{i.end, -1, &i, part.second});
-        }
-    }
-    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.at < b.at; });
-    std::vector<std::pair<const Interval*, uint32_t>> open;
-    std::vector<Interval> united;
-    for (size_t e = 0; e < edges.size();) {
-        CivilSeconds at = edges[e].at;
-        for (; e < edges.size() && edges[e].at == at; ++e) {
-            if (edges[e].delta > 0) {
-                open.emplace_back(edges[e].interval, edges[e].fileOffset);
-            } else {
-                for (size_t k = 0; k < open.size(); ++k) {
-                    if (open[k].first == edges[e].interval) {
-                        open.erase(open.begin() + (long)k);
-                        break;
-                    }
-                }
-            }
-        }
-        if (open.empty() || e == edges.size()) continue;
-        const std::pair<const Interval*, uint32_t>* best = &open[0];
-        for (const auto& candidate : open)
-            if (Rank(candidate.first->state) < Rank(best->first->state)) best = &candidate;
-        Interval piece = *best->first;
-        piece.begin = at;
-        piece.end = edges[e].at;
-        piece.opened.file += best->second;
-        piece.closed.file += best->second;
-        if (piece.end > piece.begin) AppendInterval(united, piece);
-    }
-    return united;
-}
-
-Mark Renumbered(Mark mark, uint32_t offset)
-{
-    mark.record.file += offset;
-    return mark;
-}
-
-}  // namespace
-
-std::vector<DayRow> MergeUsers(const std::vector<DayRow>& rows, const TimelineOptions& options)
-{
-    (void)options;
-    std::map<std::pair<std::string, int64_t>, std::vector<const DayRow*>> groups;
-    for (const DayRow& row : rows) groups[{row.user, row.day}].push_back(&row);
-
-    // One list of files per user, each source's files appended once.
-    std::map<std::string, std::shared_ptr<std::vector<std::string>>> userFiles;
-    std::map<std::pair<std::string, const std::vector<std::string>*>, uint32_t> offsets;
-    for (const DayRow& row : rows) {
-        auto& files = userFiles[row.user];
-        if (!files) files = std::make_shared<std::vector<std::string>>();
-        auto key = std::make_pair(row.user, row.files.get());
-        if (offsets.count(key) || !row.files) continue;
-        offsets[key] = (uint32_t)files->size();
-        files->insert(files->end(), row.files->begin(), row.files->end());
-    }
-
-    std::vector<DayRow> merged;
-    for (const auto& group : groups) {
-        DayRow out;
-        out.source = out.user = group.first.first;
-        out.day = group.first.second;
-        out.files = userFiles[out.user];
-        std::vector<std::pair<const DayRow*, uint32_t>> parts;
-        for (const DayRow* row : group.second) {
-            uint32_t offset = row->files ? offsets[{row->user, row->files.get()}] : 0;
-            parts.emplace_back(row, offset);
-            out.starts += row->starts;
-            out.exits += row->exits;
-            out.locks += row->locks;
-            out.unlocks += row->unlocks;
-            out.suspends += row->suspends;
-            out.resumes += row->resumes;
-            out.badLines += row->badLines;
-            out.flags |= row->flags;
-            if (row->heartbeatS > 0 && (out.heartbeatS == 0 || row->heartbeatS < out.heartbeatS))
-                out.heartbeatS = row->heartbeatS;
-            for (const Mark& mark : row->marks) out.marks.push_back(Renumbered(mark, offset));
-        }
-        out.intervals = UniteIntervals(parts);
-        ComputeFigures(out);
-        if (out.activeS == 0) continue;
-        std::sort(out.marks.begin(), out.marks.end(), [](const Mark& a, const Mark& b) { return a.at < b.at; });
-        merged.push_back(std::move(out));
-    }
-    return merged;
 }

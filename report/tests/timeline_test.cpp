@@ -57,7 +57,7 @@ std::vector<std::pair<int64_t, std::string>> Files(const std::string& script)
 std::vector<DayRow> RunSource(const std::string& script, TimelineOptions options, const std::string& place = "PC1")
 {
     auto names = std::make_shared<std::vector<std::string>>();
-    SourceTimeline* t = StartSource({place + "/u_log", "u", place}, options, names);
+    SourceTimeline t = StartSource({place + "/u_log", "u", place}, options, names);
     uint32_t index = 0;
     for (const auto& file : Files(script)) {
         names->push_back(place + "/" + std::to_string(index));
@@ -272,7 +272,7 @@ TEST(Timeline, GapLimitFromTheHeartbeat)
 TEST(Timeline, DamageCountsOnTheFilesDay)
 {
     auto names = std::make_shared<std::vector<std::string>>(std::vector<std::string>{"a", "b"});
-    SourceTimeline* t = StartSource({"u_log", "u", ""}, Gap(H), names);
+    SourceTimeline t = StartSource({"u_log", "u", ""}, Gap(H), names);
     FeedFile(t, ReadLogLines("2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\nbad\r\n2026/12/07 10:00:00 - x\r\n"), 0,
              DaysFromCivil(2026, 12, 7));
     std::vector<uint32_t> backInTime = FeedFile(
@@ -285,31 +285,4 @@ TEST(Timeline, DamageCountsOnTheFilesDay)
     EXPECT_EQ(Flags(days[0].flags), "bad_lines");
     EXPECT_EQ(Flags(days[1].flags), "clock_jump torn_line");
     EXPECT_EQ(days[1].last, At(8, 9, 30));  // the unfinished line is left out
-}
-
-TEST(Timeline, UsersMergedAreAUnionNeverASum)
-{
-    TimelineOptions options = Gap(4 * H);
-    options.keepInactiveDays = true;
-    // PC1 active 9-12 and then gone; PC2 active 10-11, locked 11-14, active 14-15.
-    std::vector<DayRow> rows = RunSource("07 09:00 start; 07 12:00 exit", options, "PC1");
-    std::vector<DayRow> two = RunSource(
-        "07 10:00 start; 07 11:00 lock; 07 13:00 state; 07 14:00 start; 07 15:00 state", options, "PC2");
-    rows.insert(rows.end(), two.begin(), two.end());
-    std::vector<DayRow> merged = MergeUsers(rows, options);
-    ASSERT_EQ(merged.size(), 1u);
-    const DayRow& d = merged[0];
-    EXPECT_EQ(d.source, "u");
-    EXPECT_EQ(d.place, "");
-    EXPECT_EQ(d.first, At(7, 9, 0));
-    EXPECT_EQ(d.last, At(7, 15, 0));
-    EXPECT_EQ(d.activeS, 4 * H);  // 9-12 and 14-15, the overlap once
-    EXPECT_EQ(d.lockedS, 2 * H);  // PC1 is gone, PC2 locked
-    EXPECT_EQ(d.offS, 0);
-    EXPECT_EQ(d.starts, 3);
-    EXPECT_EQ(Flags(d.flags), "two_instances");
-    ExpectSound(d, "merged");
-    // Records name files of both sources.
-    ASSERT_TRUE(d.files);
-    EXPECT_EQ(d.files->size(), 2u);
 }
