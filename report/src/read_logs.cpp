@@ -37,7 +37,7 @@ SourceResult ReadSource(const Source& source, const TimelineOptions& options, st
             result.problems.push_back({file.path, Problem{file.display, 0, DescribeFileError(error)}, true});
             result.allRead = false;
         } else {
-            FileLines lines = ReadLogLines(bytes);
+            FileLines lines = ReadLogLines(bytes, file.day);
             for (InputProblem& p : DescribeDamage(file, lines)) result.problems.push_back(std::move(p));
             for (uint32_t line : FeedFile(timeline, lines, static_cast<uint32_t>(i), file.day)) {
                 result.problems.push_back({file.path, Problem{file.display, line,
@@ -58,11 +58,15 @@ std::vector<InputProblem> DescribeDamage(const SourceFile& file, const FileLines
     auto add = [&](uint32_t line, std::string message) {
         problems.push_back({file.path, Problem{file.display, line, std::move(message)}, false});
     };
-    size_t shown = std::min(lines.badLines.size(), BAD_LINES_SHOWN);
-    for (size_t i = 0; i < shown; ++i)
-        add(lines.badLines[i], "not a log line (YYYY/MM/DD HH:MM:SS - text); not counted");
-    if (lines.badLines.size() > shown)
-        add(lines.badLines[shown], std::to_string(lines.badLines.size() - shown) + " more lines that are not log lines");
+    auto addFew = [&](const std::vector<uint32_t>& numbers, const char* message, const char* more) {
+        size_t shown = std::min(numbers.size(), BAD_LINES_SHOWN);
+        for (size_t i = 0; i < shown; ++i) add(numbers[i], message);
+        if (numbers.size() > shown) add(numbers[shown], std::to_string(numbers.size() - shown) + more);
+    };
+    addFew(lines.badLines, "not a log line (YYYY/MM/DD HH:MM:SS - text); not counted",
+           " more lines that are not log lines");
+    addFew(lines.farDated, "dated more than a day away from the file's date; not counted",
+           " more lines dated more than a day away from the file's date");
     if (lines.tornLine != 0) add(lines.tornLine, "the last line is unfinished (no line end); not counted");
     return problems;
 }

@@ -28,6 +28,14 @@ struct Interval {
     LineRef closed;  // the line that ended it
 };
 
+// A silence of whole report days without a line, off or asleep, kept as one
+// record however long it was: its piece of day d is `first` moved on by
+// d - firstDay days.
+struct QuietDays {
+    int64_t firstDay = 0, lastDay = 0;
+    Interval first;
+};
+
 enum class MarkKind : uint8_t { Start, Exit, AbnormalEnd };
 
 struct Mark {
@@ -66,6 +74,9 @@ struct DayRow {
     // Display names of the files that LineRef::file indexes ("PC001/tanaka_log/20261207.txt"),
     // shared by the rows of one source (and of one user when merged).
     std::shared_ptr<const std::vector<std::string>> files;
+    // The source's silences of whole days, in time order, for a user's union
+    // (empty unless the days are to be merged).
+    std::shared_ptr<const std::vector<QuietDays>> quietDays;
 };
 
 // Something met in the input that a person should know about.

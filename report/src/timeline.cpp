@@ -14,8 +14,10 @@ constexpr int64_t JITTER_S = 2;
 constexpr int64_t FALLBACK_INTERVAL_S = 600;
 constexpr int64_t MIN_STATE_SPACINGS = 10;
 // Identical lines are copies of one line only when close in time; older ones
-// are forgotten so that memory does not grow with the days read.
-constexpr int64_t DUPLICATE_WINDOW_S = 2 * SECONDS_PER_DAY;
+// are forgotten so that memory does not grow with the days read. A file's lines
+// lie within a day of its date and the files come in date order, so a copy is
+// never three days older than the latest line.
+constexpr int64_t DUPLICATE_WINDOW_S = 3 * SECONDS_PER_DAY;
 
 void AddSpacing(Spacings& spacings, int64_t spacing, int64_t count)
 {
@@ -49,6 +51,11 @@ int64_t MostCommon(const Spacings& spacings)
 int64_t ReportDay(const SourceTimeline& t, CivilSeconds at)
 {
     return FloorDiv(at - t.options.dayStartS, SECONDS_PER_DAY);
+}
+
+CivilSeconds DayBegin(const SourceTimeline& t, int64_t day)
+{
+    return day * SECONDS_PER_DAY + t.options.dayStartS;
 }
 
 DayRow& Day(SourceTimeline& t, int64_t day)
@@ -92,23 +99,31 @@ bool SeenBefore(SourceTimeline& t, const LogLine& line)
     return false;
 }
 
-// Places a decided stretch on its report days, split at each day start.
+// Places a decided stretch on its report days, split at each day start. The
+// whole days inside a silence (off or asleep) get no row: a user's union finds
+// them in one record, so nothing grows with how long the silence was.
 void PlaceStretch(SourceTimeline& t, const Stretch& s, State state)
 {
-    CivilSeconds begin = s.begin;
-    while (begin < s.end) {
-        int64_t day = ReportDay(t, begin);
-        CivilSeconds dayEnd = (day + 1) * SECONDS_PER_DAY + t.options.dayStartS;
-        CivilSeconds end = std::min(s.end, dayEnd);
+    int64_t firstDay = ReportDay(t, s.begin), lastDay = ReportDay(t, s.end - 1);
+    bool quiet = state == State::Off || state == State::Suspended;
+    for (int64_t day = firstDay; day <= lastDay; ++day) {
+        if (quiet && day == firstDay + 1 && day < lastDay) {
+            if (t.options.keepInactiveDays)
+                t.quietDays.push_back(QuietDays{day, lastDay - 1,
+                                                Interval{DayBegin(t, day), DayBegin(t, day + 1), state, s.opened, s.closed}});
+            day = lastDay - 1;
+            continue;
+        }
+        CivilSeconds begin = std::max(s.begin, DayBegin(t, day)), end = std::min(s.end, DayBegin(t, day + 1));
         AppendInterval(Day(t, day).intervals, Interval{begin, end, state, s.opened, s.closed});
-        begin = end;
     }
 }
 
+// A silence of more than a day is off (or asleep) whatever the heartbeat.
 int64_t GapLimit(const SourceTimeline& t, int64_t interval, bool found)
 {
-    if (t.options.gapS > 0) return t.options.gapS;
-    return found ? 3 * interval : FALLBACK_INTERVAL_S;
+    if (t.options.gapS > 0) return std::min(t.options.gapS, SECONDS_PER_DAY);
+    return found ? std::min(3 * interval, SECONDS_PER_DAY) : FALLBACK_INTERVAL_S;
 }
 
 void AddToSource(SourceTimeline& t, const CalendarDay& c)
@@ -128,9 +143,16 @@ void DecideDay(SourceTimeline& t, int64_t calendarDay, CalendarDay& c, int64_t g
 {
     t.intervals[calendarDay] = OwnInterval(c);
     for (const Stretch& s : c.stretches) {
+        State state = s.state;
+        if (state == State::Suspended) {
+            // The timer does not fire asleep: two session-state lines within the
+            // gap limit show the PC awake from the first of them on.
+            if (s.heartbeats && s.spacing <= gap) t.wokenEpisode = s.episode;
+            if (t.wokenEpisode == s.episode) state = s.awake;
+        }
         // A silence inside a suspension is part of the suspension.
-        bool silent = s.spacing > gap && s.state != State::Suspended;
-        PlaceStretch(t, s, silent ? State::Off : s.state);
+        bool silent = s.spacing > gap && state != State::Suspended;
+        PlaceStretch(t, s, silent ? State::Off : state);
     }
     for (const PendingStart& start : c.starts) {
         DayRow& row = Day(t, ReportDay(t, start.at));
@@ -146,21 +168,19 @@ void DecideDay(SourceTimeline& t, int64_t calendarDay, CalendarDay& c, int64_t g
     c.starts.clear();
 }
 
-// Calendar days before `before` whose own lines tell their interval are
-// decided now; the others wait for the source's interval at its end.
+// Calendar days before `before` are decided now while their own lines tell
+// their interval; from the first that does not, they wait for the source's
+// interval at its end. In order, as the end of a suspension carries on.
 void DecideKnownDays(SourceTimeline& t, int64_t before)
 {
-    for (auto it = t.calendar.begin(); it != t.calendar.end() && it->first < before;) {
-        CalendarDay& c = it->second;
+    while (!t.calendar.empty() && t.calendar.begin()->first < before) {
+        CalendarDay& c = t.calendar.begin()->second;
         int64_t own = OwnInterval(c);
-        if (own > 0 || t.options.gapS > 0) {
-            DecideDay(t, it->first, c, GapLimit(t, own, own > 0));
-            AddToSource(t, c);
-            if (t.cached == &c) t.cached = nullptr;
-            it = t.calendar.erase(it);
-        } else {
-            ++it;
-        }
+        if (own == 0 && t.options.gapS == 0) return;
+        DecideDay(t, t.calendar.begin()->first, c, GapLimit(t, own, own > 0));
+        AddToSource(t, c);
+        if (t.cached == &c) t.cached = nullptr;
+        t.calendar.erase(t.calendar.begin());
     }
 }
 
@@ -175,19 +195,23 @@ CalendarDay& Calendar(SourceTimeline& t, CivilSeconds at)
     return *t.cached;
 }
 
-void AddStretch(SourceTimeline& t, CivilSeconds at, LineRef ref)
+void AddStretch(SourceTimeline& t, CivilSeconds at, LineRef ref, bool stateLine)
 {
     std::vector<Stretch>& stretches = Calendar(t, t.latest).stretches;
     int64_t spacing = at - t.latest;
+    bool suspended = t.state == State::Suspended;
+    State awake = suspended ? t.beforeSuspend : t.state;
+    bool heartbeats = suspended && t.previousWasState && stateLine;  // only a suspension asks
     if (!stretches.empty()) {
         Stretch& last = stretches.back();
-        if (last.end == t.latest && last.state == t.state && last.spacing == spacing) {
+        if (last.end == t.latest && last.state == t.state && last.spacing == spacing && last.awake == awake &&
+            last.heartbeats == heartbeats && last.episode == t.episode) {
             last.end = at;
             last.closed = ref;
             return;
         }
     }
-    stretches.push_back(Stretch{t.latest, at, spacing, t.state, t.previous, ref});
+    stretches.push_back(Stretch{t.latest, at, spacing, t.state, awake, heartbeats, t.episode, t.previous, ref});
 }
 
 void CountLine(SourceTimeline& t, const LogLine& line, CivilSeconds at, LineRef ref)
@@ -226,6 +250,7 @@ void ApplyLine(SourceTimeline& t, const LogLine& line, CivilSeconds at)
             t.beforeSuspend = t.state == State::Locked ? State::Locked : State::Active;
             t.state = State::Suspended;
         }
+        ++t.episode;  // a new sleep, which only later session-state lines can show ended
         break;
     case LineKind::Resume:
         // A wake-up is counted once, however many resume codes announce it.
@@ -297,7 +322,7 @@ bool FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
         }
         at = t.latest;  // figures are on the time actually covered
     }
-    if (t.any && at > t.latest) AddStretch(t, at, ref);
+    if (t.any && at > t.latest) AddStretch(t, at, ref, line.kind == LineKind::SessionState);
     TrackEnds(t, line, at, t.latest, ref);
     // Every session-state line of the days before this one has been seen.
     if (t.any) DecideKnownDays(t, FloorDiv(at, SECONDS_PER_DAY));
@@ -307,6 +332,7 @@ bool FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
     t.any = true;
     t.latest = at;
     t.previous = ref;
+    t.previousWasState = line.kind == LineKind::SessionState;
     return inOrder;
 }
 
@@ -339,11 +365,13 @@ SourceTimeline StartSource(const SourceIdentity& identity, const TimelineOptions
 
 std::vector<uint32_t> FeedFile(SourceTimeline& t, const FileLines& file, uint32_t fileIndex, int64_t fileDay)
 {
-    // Damage counts on the day of the file it is in.
-    if (!file.badLines.empty() || file.tornLine) {
+    // Damage counts on the day of the file it is in; a line dated far away is
+    // as unusable as one without the layout.
+    size_t unusable = file.badLines.size() + file.farDated.size();
+    if (unusable != 0 || file.tornLine) {
         DayRow& row = Day(t, fileDay);
-        row.badLines += (int64_t)file.badLines.size();
-        if (!file.badLines.empty()) row.flags |= FLAG_BAD_LINES;
+        row.badLines += (int64_t)unusable;
+        if (unusable != 0) row.flags |= FLAG_BAD_LINES;
         if (file.tornLine) row.flags |= FLAG_TORN_LINE;
     }
     std::vector<uint32_t> backInTime;
@@ -364,6 +392,8 @@ std::vector<DayRow> FinishSource(SourceTimeline& t)
     }
     t.calendar.clear();
 
+    std::shared_ptr<const std::vector<QuietDays>> quietDays;
+    if (!t.quietDays.empty()) quietDays = std::make_shared<const std::vector<QuietDays>>(std::move(t.quietDays));
     std::vector<DayRow> rows;
     for (auto& entry : t.days) {
         DayRow& row = entry.second;
@@ -377,6 +407,7 @@ std::vector<DayRow> FinishSource(SourceTimeline& t)
         row.place = t.identity.place;
         row.day = entry.first;
         row.files = t.files;
+        row.quietDays = quietDays;
         auto known = t.intervals.find(entry.first);
         int64_t dayInterval = known != t.intervals.end() ? known->second : 0;
         row.heartbeatS = !t.anyStateLine ? 0 : dayInterval > 0 ? dayInterval : sourceInterval;

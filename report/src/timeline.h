@@ -18,7 +18,8 @@ struct TimelineOptions {
     int64_t gapS = 0;            // 0: three heartbeats, found in the data
     bool hasFrom = false, hasTo = false;
     int64_t fromDay = 0, toDay = 0;  // days since 1970-01-01, inclusive
-    // Keeps the days without an active second, for MergeUsers (which drops them itself).
+    // Keeps the days without an active second and the silences of whole days,
+    // for MergeUsers (which drops the days without an active second itself).
     bool keepInactiveDays = false;
 };
 
@@ -34,6 +35,12 @@ struct Stretch {
     CivilSeconds begin, end;
     int64_t spacing;
     State state;
+    // While suspended: the state if the PC turns out to be awake, whether every
+    // spacing runs from one session-state line to the next, and which suspend
+    // line the suspension began at.
+    State awake;
+    bool heartbeats;
+    uint32_t episode;
     LineRef opened, closed;
 };
 
@@ -66,6 +73,9 @@ struct SourceTimeline {
     LineRef previous;
     State state = State::Active;
     State beforeSuspend = State::Active;
+    uint32_t episode = 0;           // suspend lines so far
+    uint32_t wokenEpisode = 0;      // the suspension that session-state lines ended, as decided so far
+    bool previousWasState = false;  // the line before was a session-state line
     bool endedByExit = false;       // since the last start
     bool endedBySession = false;
     bool anyStateLine = false;
@@ -79,7 +89,7 @@ struct SourceTimeline {
     std::unordered_set<uint64_t> backInTime;
     std::deque<std::pair<CivilSeconds, uint64_t>> backInTimeOrder;
 
-    std::map<int64_t, CalendarDay> calendar;  // open calendar days
+    std::map<int64_t, CalendarDay> calendar;  // open calendar days, decided in order
     int64_t cachedDay = 0;
     CalendarDay* cached = nullptr;            // calendar[cachedDay]: most lines fall on it
     std::map<int64_t, int64_t> intervals;     // per decided calendar day; 0 when its lines do not tell
@@ -87,6 +97,7 @@ struct SourceTimeline {
     int64_t sourceSpacingCount = 0;
 
     std::map<int64_t, DayRow> days;           // by report day
+    std::vector<QuietDays> quietDays;         // with keepInactiveDays
     int64_t cachedRowDay = 0;
     DayRow* cachedRow = nullptr;              // days[cachedRowDay]
 };

@@ -1,11 +1,13 @@
 #include "users_union.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "civil_time.h"
 #include "day_figures.h"
 
 namespace {
@@ -19,6 +21,13 @@ int Rank(State state)
     return (int)state;
 }
 
+// Some of one source's intervals, and where its files begin in the merged list.
+struct Part {
+    const Interval* intervals;
+    size_t count;
+    uint32_t fileOffset;
+};
+
 struct Edge {
     CivilSeconds at;
     int delta;
@@ -28,13 +37,13 @@ struct Edge {
 
 // The union of several sources' intervals of one day, line references
 // renumbered into the merged list of files.
-std::vector<Interval> UniteIntervals(const std::vector<std::pair<const DayRow*, uint32_t>>& parts)
+std::vector<Interval> UniteIntervals(const std::vector<Part>& parts)
 {
     std::vector<Edge> edges;
-    for (const auto& part : parts) {
-        for (const Interval& i : part.first->intervals) {
-            edges.push_back(Edge{i.begin, +1, &i, part.second});
-            edges.push_back(Edge{i.end, -1, &i, part.second});
+    for (const Part& part : parts) {
+        for (const Interval* i = part.intervals; i != part.intervals + part.count; ++i) {
+            edges.push_back(Edge{i->begin, +1, i, part.fileOffset});
+            edges.push_back(Edge{i->end, -1, i, part.fileOffset});
         }
     }
     std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.at < b.at; });
@@ -68,6 +77,19 @@ std::vector<Interval> UniteIntervals(const std::vector<std::pair<const DayRow*, 
     return united;
 }
 
+// A source's silence on the given day, when one covers it whole.
+bool QuietOn(const std::vector<QuietDays>& quietDays, int64_t day, Interval& piece)
+{
+    auto after = std::upper_bound(quietDays.begin(), quietDays.end(), day,
+                                  [](int64_t d, const QuietDays& q) { return d < q.firstDay; });
+    if (after == quietDays.begin() || std::prev(after)->lastDay < day) return false;
+    const QuietDays& quiet = *std::prev(after);
+    piece = quiet.first;
+    piece.begin += (day - quiet.firstDay) * SECONDS_PER_DAY;
+    piece.end += (day - quiet.firstDay) * SECONDS_PER_DAY;
+    return true;
+}
+
 Mark Renumbered(Mark mark, uint32_t offset)
 {
     mark.where.file += offset;
@@ -81,15 +103,18 @@ std::vector<DayRow> MergeUsers(const std::vector<DayRow>& rows)
     std::map<std::pair<std::string, int64_t>, std::vector<const DayRow*>> groups;
     for (const DayRow& row : rows) groups[{row.user, row.day}].push_back(&row);
 
-    // One list of files per user, each source's files appended once.
+    // One list of files per user, each source's files appended once, and the
+    // sources' silences of whole days, which have no rows.
     std::map<std::string, std::shared_ptr<std::vector<std::string>>> userFiles;
     std::map<std::pair<std::string, const std::vector<std::string>*>, uint32_t> offsets;
+    std::map<std::string, std::vector<std::pair<const std::vector<QuietDays>*, uint32_t>>> userQuietDays;
     for (const DayRow& row : rows) {
         auto& files = userFiles[row.user];
         if (!files) files = std::make_shared<std::vector<std::string>>();
         auto key = std::make_pair(row.user, row.files.get());
         if (offsets.count(key) || !row.files) continue;
         offsets[key] = (uint32_t)files->size();
+        if (row.quietDays) userQuietDays[row.user].emplace_back(row.quietDays.get(), offsets[key]);
         files->insert(files->end(), row.files->begin(), row.files->end());
     }
 
@@ -99,10 +124,10 @@ std::vector<DayRow> MergeUsers(const std::vector<DayRow>& rows)
         out.source = out.user = group.first.first;
         out.day = group.first.second;
         out.files = userFiles[out.user];
-        std::vector<std::pair<const DayRow*, uint32_t>> parts;
+        std::vector<Part> parts;
         for (const DayRow* row : group.second) {
             uint32_t offset = row->files ? offsets[{row->user, row->files.get()}] : 0;
-            parts.emplace_back(row, offset);
+            parts.push_back(Part{row->intervals.data(), row->intervals.size(), offset});
             out.starts += row->starts;
             out.exits += row->exits;
             out.locks += row->locks;
@@ -115,6 +140,10 @@ std::vector<DayRow> MergeUsers(const std::vector<DayRow>& rows)
                 out.heartbeatS = row->heartbeatS;
             for (const Mark& mark : row->marks) out.marks.push_back(Renumbered(mark, offset));
         }
+        const auto& quietSources = userQuietDays[out.user];
+        std::vector<Interval> quiet(quietSources.size());
+        for (size_t i = 0; i < quietSources.size(); ++i)
+            if (QuietOn(*quietSources[i].first, out.day, quiet[i])) parts.push_back(Part{&quiet[i], 1, quietSources[i].second});
         out.intervals = UniteIntervals(parts);
         ComputeFigures(out);
         if (out.activeS == 0) continue;

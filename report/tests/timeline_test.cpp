@@ -30,7 +30,8 @@ const std::map<std::string, std::string> TEXTS = {
 };
 
 // "07 09:00 start; 07 10:00 lock" as the lines of December 2026's daily files:
-// day of the month, time (HH:MM or HH:MM:SS), event. A "--" ends one file.
+// day of the month (or a whole date, 2027/01/06), time (HH:MM or HH:MM:SS),
+// event. A "--" ends one file; a file is dated by its first line.
 std::vector<std::pair<int64_t, std::string>> Files(const std::string& script)
 {
     std::vector<std::pair<int64_t, std::string>> files;
@@ -47,9 +48,10 @@ std::vector<std::pair<int64_t, std::string>> Files(const std::string& script)
         }
         parts >> time >> name;
         if (time.size() == 5) time += ":00";
-        if (newFile) files.emplace_back(DaysFromCivil(2026, 12, std::stoi(day)), "");
+        std::string date = day.size() == 2 ? "2026/12/" + day : day;
+        if (newFile) files.emplace_back(DaysFromCivil(std::stoi(date), std::stoi(date.substr(5)), std::stoi(date.substr(8))), "");
         newFile = false;
-        files.back().second += "2026/12/" + day + " " + time + " - " + TEXTS.at(name) + "\r\n";
+        files.back().second += date + " " + time + " - " + TEXTS.at(name) + "\r\n";
     }
     return files;
 }
@@ -61,7 +63,7 @@ std::vector<DayRow> RunSource(const std::string& script, TimelineOptions options
     uint32_t index = 0;
     for (const auto& file : Files(script)) {
         names->push_back(place + "/" + std::to_string(index));
-        FeedFile(t, ReadLogLines(file.second), index++, file.first);
+        FeedFile(t, ReadLogLines(file.second, file.first), index++, file.first);
     }
     return FinishSource(t);
 }
@@ -132,6 +134,22 @@ TEST(Timeline, StatesOfOneDay)
         {"a silence inside a suspension is suspended",
          "07 09:00 start; 07 10:00 suspend; 07 14:00 resume; 07 15:00 state", Gap(H), At(7, 9, 0), At(7, 15, 0),
          2 * H, 0, 4 * H, 0, 1, ""},
+        {"no resume, but two heartbeats within the limit: awake from the first",
+         "07 09:00 start; 07 10:00 suspend; 07 11:00 state; 07 11:10 state; 07 12:00 state", Gap(H), At(7, 9, 0),
+         At(7, 12, 0), 2 * H, 0, H, 0, 0, ""},
+        {"heartbeats end a suspension and the lock before it goes on",
+         "07 09:00 start; 07 09:30 lock; 07 10:00 suspend; 07 11:00 state; 07 11:10 state; 07 12:00 unlock; "
+         "07 13:00 state",
+         Gap(2 * H), At(7, 9, 0), At(7, 13, 0), 90 * M, 90 * M, H, 0, 0, ""},
+        {"heartbeats, then a late resume: one wake-up",
+         "07 09:00 start; 07 10:00 suspend; 07 11:00 state; 07 11:10 state; 07 11:30 resume; 07 12:00 state",
+         Gap(H), At(7, 9, 0), At(7, 12, 0), 2 * H, 0, H, 0, 1, ""},
+        {"one heartbeat just after the suspend, then silence: asleep to the resume",
+         "07 09:00 start; 07 10:00 suspend; 07 10:00:05 state; 07 14:00 resume; 07 15:00 state", Gap(H),
+         At(7, 9, 0), At(7, 15, 0), 2 * H, 0, 4 * H, 0, 1, ""},
+        {"one heartbeat just after the suspend, silence, then heartbeats: asleep to the second",
+         "07 09:00 start; 07 10:00 suspend; 07 10:00:05 state; 07 14:00 state; 07 14:10 state; 07 15:00 state",
+         Gap(H), At(7, 9, 0), At(7, 15, 0), 2 * H, 0, 4 * H, 0, 0, ""},
         {"off after an exit until the next line; a start after an exit is normal",
          "07 09:00 start; 07 10:00 exit; 07 10:30 start; 07 11:00 state", Gap(2 * H), At(7, 9, 0), At(7, 11, 0),
          90 * M, 0, 0, 30 * M, 0, ""},
@@ -208,6 +226,9 @@ TEST(Timeline, DaysAndTheirBoundaries)
         {"--from and --to keep their days whole, the stream before them still read",
          "06 22:00 start; 06 23:00 lock; -- ; 07 09:00 unlock; 07 10:00 state; -- ; 08 09:00 state; 08 10:00 state",
          Range(Gap(12 * H), 7, 7), {{7, At(7, 9, 0), At(7, 10, 0), H, 0, 0}}},
+        {"asleep over midnight, no resume, heartbeats in the morning",
+         "07 09:00 start; 07 22:00 suspend; -- ; 08 08:00 state; 08 08:10 state; 08 09:00 state", Gap(14 * H),
+         {{7, At(7, 9, 0), At(7, 22, 0), 13 * H, 0, 0}, {8, At(8, 8, 0), At(8, 9, 0), H, 0, 0}}},
         {"a day without an active second has no row",
          "07 09:00 start; 07 10:00 lock; -- ; 08 09:00 state; -- ; 09 09:00 unlock; 09 10:00 state", Gap(2 * H),
          {{7, At(7, 9, 0), At(7, 10, 0), H, 0, 0}, {9, At(9, 9, 0), At(9, 10, 0), H, 0, 0}}},
@@ -227,6 +248,74 @@ TEST(Timeline, DaysAndTheirBoundaries)
             ExpectSound(days[i], r.name);
         }
     }
+}
+
+// A line dated more than a day away from its file is not used, and costs a bad
+// line on its file's day; a copy of an old line within the day window counts
+// once. Each row: (date, active, locked, bad lines, flags) for every day.
+TEST(Timeline, LinesDatedFarFromTheirFile)
+{
+    struct Day {
+        int64_t date;
+        int64_t active, locked, bad;
+        std::string flags;
+    };
+    struct Row {
+        const char* name;
+        std::string script;
+        std::vector<Day> days;
+    };
+    const int64_t dec7 = DaysFromCivil(2026, 12, 7);
+    const std::string day7 = "07 09:00 start; 07 10:00 lock; 07 11:00 unlock; 07 12:00 exit; -- ; ";
+    const Day seventh = {dec7, 2 * H, H, 0, ""};
+    const Row rows[] = {
+        {"two days later", "07 09:00 start; 09 10:00 lock; 07 11:00 state", {{dec7, 2 * H, 0, 1, "bad_lines"}}},
+        {"a hundred years later", "07 09:00 start; 2126/12/07 10:00 lock; 07 11:00 state",
+         {{dec7, 2 * H, 0, 1, "bad_lines"}}},
+        {"thirty years earlier", "07 09:00 start; 1996/12/07 10:00 lock; 07 11:00 state",
+         {{dec7, 2 * H, 0, 1, "bad_lines"}}},
+        {"an old copy a day later counts once", day7 + "08 09:00 start; 07 10:00 lock; 08 10:00 state",
+         {seventh, {dec7 + 1, H, 0, 0, ""}}},
+        {"an old copy in a file a day later, past a line of the next day, counts once",
+         day7 + "08 09:00 start; 09 11:00 state; 09 11:30 state; 07 10:00 lock; 09 12:00 state", {seventh, {dec7 + 2, H, 0, 0, ""}}},
+        {"an old copy three days later is not applied", day7 + "10 09:00 start; 07 10:00 lock; 10 10:00 state",
+         {seventh, {dec7 + 3, H, 0, 1, "bad_lines"}}},
+        {"an old copy thirty days later is not applied",
+         day7 + "2027/01/06 09:00 start; 07 10:00 lock; 2027/01/06 10:00 state",
+         {seventh, {dec7 + 30, H, 0, 1, "bad_lines"}}},
+    };
+    for (const Row& r : rows) {
+        std::vector<DayRow> days = RunSource(r.script, Gap(2 * H));
+        ASSERT_EQ(days.size(), r.days.size()) << r.name;
+        for (size_t i = 0; i < days.size(); ++i) {
+            const Day& e = r.days[i];
+            EXPECT_EQ(days[i].day, e.date) << r.name << " " << i;
+            EXPECT_EQ(days[i].activeS, e.active) << r.name << " " << i;
+            EXPECT_EQ(days[i].lockedS, e.locked) << r.name << " " << i;
+            EXPECT_EQ(days[i].badLines, e.bad) << r.name << " " << i;
+            EXPECT_EQ(Flags(days[i].flags), e.flags) << r.name << " " << i;
+        }
+    }
+}
+
+// A silence of a hundred years: the days at its ends and nothing between, and
+// for a user's union one record of the whole days.
+TEST(Timeline, ALongSilenceCostsOnlyItsEnds)
+{
+    const std::string script = "07 09:00 start; 07 10:00 exit; -- ; 2126/12/07 09:00 start; 2126/12/07 10:00 exit";
+    EXPECT_EQ(RunSource(script, Gap(H)).size(), 2u);
+    TimelineOptions merging = Gap(H);
+    merging.keepInactiveDays = true;
+    std::vector<DayRow> days = RunSource(script, merging);
+    ASSERT_EQ(days.size(), 2u);
+    ASSERT_TRUE(days[0].quietDays);
+    ASSERT_EQ(days[0].quietDays->size(), 1u);
+    const QuietDays& quiet = days[0].quietDays->front();
+    EXPECT_EQ(quiet.firstDay, DaysFromCivil(2026, 12, 8));
+    EXPECT_EQ(quiet.lastDay, DaysFromCivil(2126, 12, 6));
+    EXPECT_EQ(quiet.first.begin, At(8, 0, 0));
+    EXPECT_EQ(quiet.first.end, At(9, 0, 0));
+    EXPECT_EQ(quiet.first.state, State::Off);
 }
 
 // The gap limit from the data: three of the most common spacings of the
@@ -273,10 +362,12 @@ TEST(Timeline, DamageCountsOnTheFilesDay)
 {
     auto names = std::make_shared<std::vector<std::string>>(std::vector<std::string>{"a", "b"});
     SourceTimeline t = StartSource({"u_log", "u", ""}, Gap(H), names);
-    FeedFile(t, ReadLogLines("2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\nbad\r\n2026/12/07 10:00:00 - x\r\n"), 0,
-             DaysFromCivil(2026, 12, 7));
+    FeedFile(t, ReadLogLines("2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\nbad\r\n2026/12/07 10:00:00 - x\r\n",
+                          DaysFromCivil(2026, 12, 7)),
+             0, DaysFromCivil(2026, 12, 7));
     std::vector<uint32_t> backInTime = FeedFile(
-        t, ReadLogLines("2026/12/08 09:00:00 - x\r\n2026/12/08 09:30:00 - x\r\n2026/12/08 09:10:00 - y\r\n2026/12/08 09:31"),
+        t, ReadLogLines("2026/12/08 09:00:00 - x\r\n2026/12/08 09:30:00 - x\r\n2026/12/08 09:10:00 - y\r\n2026/12/08 09:31",
+                        DaysFromCivil(2026, 12, 8)),
         1, DaysFromCivil(2026, 12, 8));
     EXPECT_EQ(backInTime, std::vector<uint32_t>{3});  // named, so that a person can look
     std::vector<DayRow> days = FinishSource(t);

@@ -35,6 +35,17 @@ DayRow SourceDay(const std::string& source, const std::string& user,
     return row;
 }
 
+// A source asleep from the day before through the two days after, its whole
+// days kept as one record on its last row.
+DayRow AsleepThroughTheDay(const std::string& source)
+{
+    DayRow row = SourceDay(source, "u", {});
+    row.day = DEC_7 - 1;
+    row.quietDays = std::make_shared<const std::vector<QuietDays>>(
+        std::vector<QuietDays>{{DEC_7, DEC_7 + 2, Interval{At(0), At(24), State::Suspended, {0, 1}, {0, 2}}}});
+    return row;
+}
+
 }  // namespace
 
 // Each case: the sources' days, then the user's one row (or none): first, last, the four sums.
@@ -58,6 +69,9 @@ TEST(UsersUnion, AUnionNeverASum)
          1, At(9), At(14), 3 * H, H, H, 0},
         {"a gap no source covers is off", {SourceDay("PC1/u_log", "u", {{9, 10, A}}), SourceDay("PC2/u_log", "u", {{11, 12, A}})},
          1, At(9), At(12), 2 * H, 0, 0, H},
+        {"a PC asleep for whole days is asleep in the other's gaps",
+         {AsleepThroughTheDay("PC1/u_log"), SourceDay("PC2/u_log", "u", {{9, 10, A}, {11, 12, A}})}, 1, At(9), At(12),
+         2 * H, 0, H, 0},
         {"no active second on any PC: no row",
          {SourceDay("PC1/u_log", "u", {{9, 10, L}}), SourceDay("PC2/u_log", "u", {{9, 12, S}})}, 0, 0, 0, 0, 0, 0, 0},
     };
