@@ -21,18 +21,17 @@ std::string QuoteCsvField(std::string_view text)
     return quoted + "\"";
 }
 
-static void AppendRecord(std::string& out, const std::string* fields)
+static void AppendRecord(OutputSink& out, const std::string* fields)
 {
     for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) {
-        if (column > 0) out += ',';
+        if (column > 0) out += ",";
         out += QuoteCsvField(fields[column]);
     }
     out += "\r\n";
 }
 
-std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable)
+static void AppendRecords(const Report& report, OutputSink& text)
 {
-    std::string text;
     std::string headings[REPORT_COLUMN_COUNT];
     for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) headings[column] = ReportColumns[column].heading;
     AppendRecord(text, headings);
@@ -44,7 +43,34 @@ std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmapp
         fields[column] = JoinFlagNames(row.flags, DayFlagNames, " ");
         AppendRecord(text, fields);
     }
-    if (encoding == CSV_CP932) return EncodeCp932(text, unmappable);
-    if (unmappable) *unmappable = 0;
-    return UTF8_BYTE_ORDER_MARK + text;
+}
+
+bool WriteCsv(const Report& report, CsvEncoding encoding, OutputSink& sink, size_t* unmappable)
+{
+    size_t unmapped = 0;
+    if (encoding == CSV_CP932) {
+        // The pieces end between characters, so each can be encoded on its own.
+        OutputSink text;
+        text.write = [&](std::string_view piece) {
+            size_t count = 0;
+            sink += EncodeCp932(piece, &count);
+            unmapped += count;
+            return !sink.failed;
+        };
+        AppendRecords(report, text);
+        FlushSink(text);
+    } else {
+        sink += UTF8_BYTE_ORDER_MARK;
+        AppendRecords(report, sink);
+    }
+    if (unmappable) *unmappable = unmapped;
+    return FlushSink(sink);
+}
+
+std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable)
+{
+    std::string whole;
+    OutputSink sink = StringSink(whole);
+    WriteCsv(report, encoding, sink, unmappable);
+    return whole;
 }

@@ -351,6 +351,22 @@ void SortIntervals(std::vector<Interval>& intervals)
     intervals.swap(merged);
 }
 
+// Only [first, last) is counted and drawn; the rest of the day is kept only for
+// a user's union.
+void KeepCounted(DayRow& row)
+{
+    auto counted = [&](const Interval& i) { return i.end > row.first && i.begin < row.last; };
+    std::vector<Interval> kept;
+    kept.reserve((size_t)std::count_if(row.intervals.begin(), row.intervals.end(), counted));
+    for (Interval i : row.intervals) {
+        if (!counted(i)) continue;
+        i.begin = std::max(i.begin, row.first);
+        i.end = std::min(i.end, row.last);
+        kept.push_back(i);
+    }
+    row.intervals.swap(kept);
+}
+
 }  // namespace
 
 SourceTimeline StartSource(const SourceIdentity& identity, const TimelineOptions& options,
@@ -395,13 +411,17 @@ std::vector<DayRow> FinishSource(SourceTimeline& t)
     std::shared_ptr<const std::vector<QuietDays>> quietDays;
     if (!t.quietDays.empty()) quietDays = std::make_shared<const std::vector<QuietDays>>(std::move(t.quietDays));
     std::vector<DayRow> rows;
+    rows.reserve(t.days.size());
     for (auto& entry : t.days) {
         DayRow& row = entry.second;
         if (!InRange(t.options, entry.first)) continue;
         SortIntervals(row.intervals);
         ComputeFigures(row);
         // A day without an active second has no row, but may still count in a user's union.
-        if (row.activeS == 0 && !t.options.keepInactiveDays) continue;
+        if (!t.options.keepInactiveDays) {
+            if (row.activeS == 0) continue;
+            KeepCounted(row);
+        }
         row.source = t.identity.source;
         row.user = t.identity.user;
         row.place = t.identity.place;
