@@ -186,13 +186,17 @@ TEST(Timeline, StatesOfOneDay)
     }
 }
 
-// Several days per case: (date, first, last, active, locked, off) for each row.
+// Several days per case: (date, first, last, active, locked, off, and when not
+// none, bad lines and flags) for each row. A date past the 31st runs on into
+// the next months and years.
 TEST(Timeline, DaysAndTheirBoundaries)
 {
     struct Day {
         int date;
         CivilSeconds first, last;
         int64_t active, locked, off;
+        int64_t bad = 0;
+        std::string flags = "";
     };
     struct Row {
         const char* name;
@@ -200,6 +204,8 @@ TEST(Timeline, DaysAndTheirBoundaries)
         TimelineOptions options;
         std::vector<Day> days;
     };
+    const std::string DAY_7 = "07 09:00 start; 07 10:00 lock; 07 11:00 unlock; 07 12:00 exit; -- ; ";
+    const Day SEVENTH = {7, At(7, 9, 0), At(7, 12, 0), 2 * H, H, 0};
     const Row rows[] = {
         {"a lock across midnight and files", "07 09:00 start; 07 23:00 lock; -- ; 08 08:00 unlock; 08 09:00 state",
          Gap(15 * H), {{7, At(7, 9, 0), At(7, 23, 0), 14 * H, 0, 0}, {8, At(8, 8, 0), At(8, 9, 0), H, 0, 0}}},
@@ -217,6 +223,24 @@ TEST(Timeline, DaysAndTheirBoundaries)
         {"asleep over midnight, no resume, heartbeats in the morning",
          "07 09:00 start; 07 22:00 suspend; -- ; 08 08:00 state; 08 08:10 state; 08 09:00 state", Gap(14 * H),
          {{7, At(7, 9, 0), At(7, 22, 0), 13 * H, 0, 0}, {8, At(8, 8, 0), At(8, 9, 0), H, 0, 0}}},
+        // A line dated more than a day from its file is not used, but counted bad
+        // on the file's day; an old copy within the day window counts once.
+        {"a line two days off its file's date", "07 09:00 start; 09 10:00 lock; 07 11:00 state", Gap(2 * H),
+         {{7, At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 1, "bad_lines"}}},
+        {"a line a hundred years off", "07 09:00 start; 2126/12/07 10:00 lock; 07 11:00 state", Gap(2 * H),
+         {{7, At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 1, "bad_lines"}}},
+        {"a line thirty years back", "07 09:00 start; 1996/12/07 10:00 lock; 07 11:00 state", Gap(2 * H),
+         {{7, At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 1, "bad_lines"}}},
+        {"an old copy a day later counts once", DAY_7 + "08 09:00 start; 07 10:00 lock; 08 10:00 state", Gap(2 * H),
+         {SEVENTH, {8, At(8, 9, 0), At(8, 10, 0), H, 0, 0}}},
+        {"an old copy in a file a day later, past a line of the next day, counts once",
+         DAY_7 + "08 09:00 start; 09 11:00 state; 09 11:30 state; 07 10:00 lock; 09 12:00 state", Gap(2 * H),
+         {SEVENTH, {9, At(9, 11, 0), At(9, 12, 0), H, 0, 0}}},
+        {"an old copy three days later is not applied", DAY_7 + "10 09:00 start; 07 10:00 lock; 10 10:00 state",
+         Gap(2 * H), {SEVENTH, {10, At(10, 9, 0), At(10, 10, 0), H, 0, 0, 1, "bad_lines"}}},
+        {"an old copy thirty days later is not applied",
+         DAY_7 + "2027/01/06 09:00 start; 07 10:00 lock; 2027/01/06 10:00 state", Gap(2 * H),
+         {SEVENTH, {37, At(37, 9, 0), At(37, 10, 0), H, 0, 0, 1, "bad_lines"}}},
         {"a day without an active second has no row",
          "07 09:00 start; 07 10:00 lock; -- ; 08 09:00 state; -- ; 09 09:00 unlock; 09 10:00 state", Gap(2 * H),
          {{7, At(7, 9, 0), At(7, 10, 0), H, 0, 0}, {9, At(9, 9, 0), At(9, 10, 0), H, 0, 0}}},
@@ -226,62 +250,12 @@ TEST(Timeline, DaysAndTheirBoundaries)
         ASSERT_EQ(days.size(), r.days.size()) << r.name;
         for (size_t i = 0; i < days.size(); ++i) {
             const Day& e = r.days[i];
-            EXPECT_EQ(days[i].day, DaysFromCivil(2026, 12, e.date)) << r.name << " " << i;
-            EXPECT_EQ(days[i].first, e.first) << r.name << " " << i;
-            EXPECT_EQ(days[i].last, e.last) << r.name << " " << i;
-            EXPECT_EQ(days[i].activeS, e.active) << r.name << " " << i;
-            EXPECT_EQ(days[i].lockedS, e.locked) << r.name << " " << i;
-            EXPECT_EQ(days[i].offS, e.off) << r.name << " " << i;
-            EXPECT_EQ(days[i].flags, 0u) << r.name << " " << i;
-            ExpectSound(days[i], r.name);
-        }
-    }
-}
-
-// A line dated more than a day away from its file is not used, and costs a bad
-// line on its file's day; a copy of an old line within the day window counts
-// once. Each row: (date, active, locked, bad lines, flags) for every day.
-TEST(Timeline, LinesDatedFarFromTheirFile)
-{
-    struct Day {
-        int64_t date;
-        int64_t active, locked, bad;
-        std::string flags;
-    };
-    struct Row {
-        const char* name;
-        std::string script;
-        std::vector<Day> days;
-    };
-    const int64_t dec7 = DaysFromCivil(2026, 12, 7);
-    const std::string day7 = "07 09:00 start; 07 10:00 lock; 07 11:00 unlock; 07 12:00 exit; -- ; ";
-    const Day seventh = {dec7, 2 * H, H, 0, ""};
-    const Row rows[] = {
-        {"two days later", "07 09:00 start; 09 10:00 lock; 07 11:00 state", {{dec7, 2 * H, 0, 1, "bad_lines"}}},
-        {"a hundred years later", "07 09:00 start; 2126/12/07 10:00 lock; 07 11:00 state",
-         {{dec7, 2 * H, 0, 1, "bad_lines"}}},
-        {"thirty years earlier", "07 09:00 start; 1996/12/07 10:00 lock; 07 11:00 state",
-         {{dec7, 2 * H, 0, 1, "bad_lines"}}},
-        {"an old copy a day later counts once", day7 + "08 09:00 start; 07 10:00 lock; 08 10:00 state",
-         {seventh, {dec7 + 1, H, 0, 0, ""}}},
-        {"an old copy in a file a day later, past a line of the next day, counts once",
-         day7 + "08 09:00 start; 09 11:00 state; 09 11:30 state; 07 10:00 lock; 09 12:00 state", {seventh, {dec7 + 2, H, 0, 0, ""}}},
-        {"an old copy three days later is not applied", day7 + "10 09:00 start; 07 10:00 lock; 10 10:00 state",
-         {seventh, {dec7 + 3, H, 0, 1, "bad_lines"}}},
-        {"an old copy thirty days later is not applied",
-         day7 + "2027/01/06 09:00 start; 07 10:00 lock; 2027/01/06 10:00 state",
-         {seventh, {dec7 + 30, H, 0, 1, "bad_lines"}}},
-    };
-    for (const Row& r : rows) {
-        std::vector<DayRow> days = RunSource(r.script, Gap(2 * H));
-        ASSERT_EQ(days.size(), r.days.size()) << r.name;
-        for (size_t i = 0; i < days.size(); ++i) {
-            const Day& e = r.days[i];
-            EXPECT_EQ(days[i].day, e.date) << r.name << " " << i;
-            EXPECT_EQ(days[i].activeS, e.active) << r.name << " " << i;
-            EXPECT_EQ(days[i].lockedS, e.locked) << r.name << " " << i;
-            EXPECT_EQ(days[i].badLines, e.bad) << r.name << " " << i;
-            EXPECT_EQ(Flags(days[i].flags), e.flags) << r.name << " " << i;
+            std::string name = r.name + std::string(" ") + std::to_string(i);
+            EXPECT_EQ(days[i].day, DaysFromCivil(2026, 12, e.date)) << name;
+            // None of these days is asleep between its first and last active second.
+            ExpectFigures(days[i], {e.first, e.last, e.active, e.locked, 0, e.off}, name);
+            EXPECT_EQ(days[i].badLines, e.bad) << name;
+            EXPECT_EQ(Flags(days[i].flags), e.flags) << name;
         }
     }
 }
