@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The native log report on a synthetic year, beside `wc -l` on the same files.
+"""The native log report on a synthetic year and month, beside `wc -l` on the same files.
 
 The year: 20 sources (PC01/user01_log ... PC20/user20_log), the weekdays of
 2025 (261 days), each an office day at a 10 s heartbeat: a start at about
@@ -9,10 +9,15 @@ written once into DATA (kept for later runs), with a second collection of
 the first half of the days as hard links, to show that memory does not grow
 with the number of days.
 
+The month: 1,000 sources over the first 30 weekdays of the year (30,000 files,
+5.5 GiB), each file a hard link to the same date's file of one of the year's
+sources, written once into MONTH_DATA: the rows of many sources at once.
+
 Each command runs --runs times in turn, warm cache; the median wall time and
 the largest peak resident memory are printed, with the ratio to `wc -l`.
 A measurement, not a test: nothing here fails on a slow machine.
-Usage: python3 bench/report_bench.py [--data /var/tmp/stillsentinel-report-year] [--runs 5] [--sources 20]
+Usage: python3 bench/report_bench.py [--data /var/tmp/stillsentinel-report-year]
+       [--month-data /var/tmp/stillsentinel-report-month] [--runs 5] [--sources 20] [--month-sources 1000]
 """
 import argparse
 import datetime
@@ -36,6 +41,8 @@ STATE_TEXT = "セッション状態: " + SESSION_STATE_LABELS[0]
 YEAR = 2025
 TEMPLATE_DATE = b"2025/01/01"
 READY = "{} sources, the weekdays of 2025, a 10 s heartbeat"
+MONTH_READY = "{} sources, the first 30 weekdays of 2025, links into {}"
+MONTH_DAYS = 30
 
 
 def office_day(first_minute):
@@ -86,6 +93,24 @@ def make_year(data, sources):
     print(f"wrote the year in {time.monotonic() - began:.0f} s")
 
 
+def make_month(month, data, sources, year_sources):
+    """MONTH/PCnnnn/usernnnn_log: the first weekdays of the year, hard links to the year's files, once."""
+    ready = MONTH_READY.format(sources, data)
+    if (month / "ready").is_file() and (month / "ready").read_text() == ready:
+        return
+    shutil.rmtree(month, ignore_errors=True)
+    began = time.monotonic()
+    for n in range(1, sources + 1):
+        year = (n - 1) % year_sources + 1
+        source = data / "full" / f"PC{year:02d}" / f"user{year:02d}_log"
+        log = month / f"PC{n:04d}" / f"user{n:04d}_log"
+        log.mkdir(parents=True)
+        for day in weekdays()[:MONTH_DAYS]:
+            os.link(source / f"{day:%Y%m%d}.txt", log / f"{day:%Y%m%d}.txt")
+    (month / "ready").write_text(ready)
+    print(f"linked the month in {time.monotonic() - began:.0f} s")
+
+
 def measure(command, cwd=None):
     """(wall seconds, CPU seconds, peak resident KiB) of one run. Peak memory
     comes from /usr/bin/time, a small parent: a child forked from Python would
@@ -106,15 +131,17 @@ def main():
     parser.add_argument("--data", type=Path, default=Path("/var/tmp/stillsentinel-report-year"))
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--sources", type=int, default=20)
+    parser.add_argument("--month-data", type=Path, default=Path("/var/tmp/stillsentinel-report-month"))
+    parser.add_argument("--month-sources", type=int, default=1000)
     args = parser.parse_args()
     if not NATIVE.is_file():
         sys.exit(f"build the native report first ({NATIVE} is missing)")
     make_year(args.data, args.sources)
+    make_month(args.month_data, args.data, args.month_sources, args.sources)
 
     results = {}
     with tempfile.TemporaryDirectory(prefix="report-bench-") as out:
-        for part in ("full", "half"):
-            root = args.data / part
+        for part, root in (("full", args.data / "full"), ("half", args.data / "half"), ("month", args.month_data)):
             files = sorted(str(p.relative_to(root)) for p in root.glob("*/*_log/*.txt"))
             size = sum((root / f).stat().st_size for f in files)
             commands = {

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++
+  clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   googletest
   wine wine64

@@ -142,7 +142,7 @@ bool ParseLogLine(std::string_view text, LogLine& out)
     return ParseLine(text, out, cache);
 }
 
-FileLines ReadLogLines(std::string_view bytes)
+FileLines ReadLogLines(std::string_view bytes, int64_t fileDay)
 {
     std::string converted;
     if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
@@ -169,10 +169,12 @@ FileLines ReadLogLines(std::string_view bytes)
         size_t stop = (end > start && bytes[end - 1] == '\r') ? end - 1 : end;
         LogLine line;
         line.line = number;
-        if (ParseLine(bytes.substr(start, stop - start), line, cache))
-            file.lines.push_back(line);
-        else
+        if (!ParseLine(bytes.substr(start, stop - start), line, cache))
             file.badLines.push_back(number);
+        else if (cache.days < fileDay - 1 || cache.days > fileDay + 1)
+            file.farDated.push_back(number);
+        else
+            file.lines.push_back(line);
         start = end + 1;
     }
     return file;

@@ -35,12 +35,16 @@ struct LogLine {
 struct FileLines {
     std::vector<LogLine> lines;       // the whole, well-formed lines, in file order
     std::vector<uint32_t> badLines;   // line numbers of lines without the layout
+    // Line numbers of lines dated more than a day away from the file's date: a
+    // corrupt year or an old line copied in, never used.
+    std::vector<uint32_t> farDated;
     uint32_t tornLine = 0;            // the unfinished last line's number, 0 when none
 };
 
 // Decodes one daily file (UTF-8 with or without a mark, or UTF-16LE after FF FE;
-// CR LF or LF) and parses every line of it.
-FileLines ReadLogLines(std::string_view bytes);
+// CR LF or LF) and parses every line of it. fileDay: the file name's date, in
+// days since 1970-01-01.
+FileLines ReadLogLines(std::string_view bytes, int64_t fileDay);
 
 // Parses "YYYY/MM/DD HH:MM:SS - text" (UTF-8, no line end). False when the line
 // lacks that layout or names a date or time that does not exist.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "file_replace.h"
+#include "output_sink.h"
 #include "options.h"
 #include "outputs.h"
 #include "platform.h"
@@ -66,39 +67,56 @@ int ReportUsageError(const std::string& message)
     return EXIT_USAGE;
 }
 
-// One output, formatted when it is its turn and freed once written, so that
-// at most the page and one other are in memory.
-std::string FormatOutput(const Report& report, OutputFormat format, const Options& options)
+// One output, written into the sink piece by piece as it is formatted, so that
+// no output is held whole.
+bool WriteOutput(const Report& report, OutputFormat format, const Options& options, OutputSink& sink)
 {
-    if (format == OutputFormat::Html) return FormatHtml(report);
-    if (format == OutputFormat::JsonLines) return FormatJsonLines(report);
+    if (format == OutputFormat::Html) return WriteHtml(report, sink);
+    if (format == OutputFormat::JsonLines) return WriteJsonLines(report, sink);
     size_t unmappable = 0;
-    std::string csv = FormatCsv(report, options.csvEncoding, &unmappable);
+    bool written = WriteCsv(report, options.csvEncoding, sink, &unmappable);
     if (unmappable != 0)
         WriteStandardError(std::string(PROGRAM) + ": note: " + std::to_string(unmappable) +
                            " characters have no CP932 form and were written as '?' in the CSV\n");
-    return csv;
+    return written;
 }
 
-bool WriteReportFile(const std::string& dir, const char* name, const std::string& bytes)
+bool WriteReportFile(const Report& report, OutputFormat format, const Options& options, const char* name)
 {
-    std::string path = (fs::u8path(dir) / name).u8string(), reason;
-    if (WriteFileReplacing(path, bytes, reason)) return true;
-    WriteStandardError(path + ": " + reason + "\n");
-    return false;
+    std::string path = (fs::u8path(options.outDir) / name).u8string(), reason;
+    ReplacingFile file;
+    bool written = BeginReplacing(file, path, reason);
+    if (written) {
+        OutputSink sink;
+        sink.write = [&](std::string_view piece) {
+            AppendReplacing(file, piece);
+            return file.error == FileError::None;
+        };
+        WriteOutput(report, format, options, sink);
+        written = CommitReplacing(file, reason);
+    }
+    if (!written) WriteStandardError(path + ": " + reason + "\n");
+    return written;
 }
 
 // The three files; the page, the costly one, on a thread of its own.
 bool WriteReportFiles(const Report& report, const Options& options)
 {
     bool pageWritten = false;
-    std::thread page([&] {
-        pageWritten = WriteReportFile(options.outDir, "report.html", FormatHtml(report));
-    });
-    bool written = WriteReportFile(options.outDir, "report.csv", FormatOutput(report, OutputFormat::Csv, options));
-    written = WriteReportFile(options.outDir, "report.jsonl", FormatJsonLines(report)) && written;
+    std::thread page([&] { pageWritten = WriteReportFile(report, OutputFormat::Html, options, "report.html"); });
+    bool written = WriteReportFile(report, OutputFormat::Csv, options, "report.csv");
+    written = WriteReportFile(report, OutputFormat::JsonLines, options, "report.jsonl") && written;
     page.join();
     return written && pageWritten;
+}
+
+bool WriteStandardOutput(const Report& report, const Options& options)
+{
+    OutputSink sink;
+    sink.write = [](std::string_view piece) {
+        return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
+    };
+    return WriteOutput(report, options.format, options, sink) && std::fflush(stdout) == 0;
 }
 
 }  // namespace
@@ -134,7 +152,7 @@ int RunReport(const std::vector<std::string>& args)
     WriteStandardError(messages);
 
     bool written = options.outDir.empty() || WriteReportFiles(outcome.report, options);
-    if (options.format != OutputFormat::None && !WriteOut(FormatOutput(outcome.report, options.format, options))) {
+    if (options.format != OutputFormat::None && !WriteStandardOutput(outcome.report, options)) {
         WriteStandardError(std::string(PROGRAM) + ": cannot write to standard output\n");
         written = false;
     }

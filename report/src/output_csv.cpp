@@ -4,46 +4,7 @@
 #include "cp932.h"
 #include "outputs.h"
 
-const ReportColumn ReportColumns[REPORT_COLUMN_COUNT] = {
-    {"source", "ソース"},
-    {"user", "ユーザー"},
-    {"place", "場所"},
-    {"date", "日付"},
-    {"first", "開始時刻"},
-    {"last", "終了時刻"},
-    {"span_s", "経過時間"},
-    {"active_s", "在席時間"},
-    {"locked_s", "ロック時間"},
-    {"suspended_s", "スリープ時間"},
-    {"off_s", "オフ時間"},
-    {"starts", "起動回数"},
-    {"exits", "終了回数"},
-    {"locks", "ロック回数"},
-    {"unlocks", "ロック解除回数"},
-    {"suspends", "スリープ回数"},
-    {"resumes", "復帰回数"},
-    {"bad_lines", "不正行数"},
-    {"heartbeat_s", "記録間隔（秒）"},
-    {"flags", "フラグ"},
-};
-
 static const char UTF8_BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
-
-std::string FormatBusinessTime(CivilSeconds t, int64_t day)
-{
-    return FormatDuration(t - day * SECONDS_PER_DAY);
-}
-
-std::string JoinFlagNames(uint32_t flags, const char* const* names, std::string_view separator)
-{
-    std::string joined;
-    for (size_t bit = 0; bit < 5; ++bit) {
-        if (!(flags & (1u << bit))) continue;
-        if (!joined.empty()) joined += separator;
-        joined += names[bit];
-    }
-    return joined;
-}
 
 std::string QuoteCsvField(std::string_view text)
 {
@@ -60,39 +21,17 @@ std::string QuoteCsvField(std::string_view text)
     return quoted + "\"";
 }
 
-std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row)
-{
-    return {{
-        {FIGURE_TIME, row.first},        {FIGURE_TIME, row.last},          {FIGURE_DURATION, row.spanS},
-        {FIGURE_DURATION, row.activeS},  {FIGURE_DURATION, row.lockedS},   {FIGURE_DURATION, row.suspendedS},
-        {FIGURE_DURATION, row.offS},     {FIGURE_COUNT, row.starts},       {FIGURE_COUNT, row.exits},
-        {FIGURE_COUNT, row.locks},       {FIGURE_COUNT, row.unlocks},      {FIGURE_COUNT, row.suspends},
-        {FIGURE_COUNT, row.resumes},     {FIGURE_COUNT, row.badLines},     {FIGURE_COUNT, row.heartbeatS},
-    }};
-}
-
-std::string SpellFigure(const Figure& figure, int64_t day)
-{
-    switch (figure.kind) {
-    case FIGURE_TIME: return FormatBusinessTime(figure.value, day);
-    case FIGURE_DURATION: return FormatDuration(figure.value);
-    case FIGURE_COUNT: break;
-    }
-    return std::to_string(figure.value);
-}
-
-static void AppendRecord(std::string& out, const std::string* fields)
+static void AppendRecord(OutputSink& out, const std::string* fields)
 {
     for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) {
-        if (column > 0) out += ',';
+        if (column > 0) out += ",";
         out += QuoteCsvField(fields[column]);
     }
     out += "\r\n";
 }
 
-std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable)
+static void AppendRecords(const Report& report, OutputSink& text)
 {
-    std::string text;
     std::string headings[REPORT_COLUMN_COUNT];
     for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) headings[column] = ReportColumns[column].heading;
     AppendRecord(text, headings);
@@ -104,7 +43,34 @@ std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmapp
         fields[column] = JoinFlagNames(row.flags, DayFlagNames, " ");
         AppendRecord(text, fields);
     }
-    if (encoding == CSV_CP932) return EncodeCp932(text, unmappable);
-    if (unmappable) *unmappable = 0;
-    return UTF8_BYTE_ORDER_MARK + text;
+}
+
+bool WriteCsv(const Report& report, CsvEncoding encoding, OutputSink& sink, size_t* unmappable)
+{
+    size_t unmapped = 0;
+    if (encoding == CSV_CP932) {
+        // The pieces end between characters, so each can be encoded on its own.
+        OutputSink text;
+        text.write = [&](std::string_view piece) {
+            size_t count = 0;
+            sink += EncodeCp932(piece, &count);
+            unmapped += count;
+            return !sink.failed;
+        };
+        AppendRecords(report, text);
+        FlushSink(text);
+    } else {
+        sink += UTF8_BYTE_ORDER_MARK;
+        AppendRecords(report, sink);
+    }
+    if (unmappable) *unmappable = unmapped;
+    return FlushSink(sink);
+}
+
+std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable)
+{
+    std::string whole;
+    OutputSink sink = StringSink(whole);
+    WriteCsv(report, encoding, sink, unmappable);
+    return whole;
 }

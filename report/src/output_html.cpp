@@ -12,7 +12,7 @@ static const int INTERVAL_Y = 4;
 static const int INTERVAL_HEIGHT = 16;
 static const int64_t LABEL_EVERY_S = 3 * 3600;
 
-static const char* const FLAG_LABELS[5] = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "不正な行"};
+static FlagNames FLAG_LABELS = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "不正な行"};
 static const char* const WEEKDAYS[7] = {"日", "月", "火", "水", "木", "金", "土"};
 
 // No request leaves the page: the style is inline and the fonts are the
@@ -94,10 +94,10 @@ static const Look MARK_LOOKS[] = {
     {"m-start", "起動"}, {"m-exit", "終了"}, {"m-abnormal", "異常終了（終了の記録がないまま起動）"}};
 
 // "PC001/tanaka_log/20261207.txt:12", or a dash when no line is known.
-static std::string FormatRecordPlace(const DayRow& row, const Record& record)
+static std::string FormatLinePlace(const DayRow& row, const LineRef& ref)
 {
-    if (record.line == 0 || !row.files || record.file >= row.files->size()) return "—";
-    return (*row.files)[record.file] + ":" + std::to_string(record.line);
+    if (ref.line == 0 || !row.files || ref.file >= row.files->size()) return "—";
+    return (*row.files)[ref.file] + ":" + std::to_string(ref.line);
 }
 
 // A share of the day as a percentage with three decimals, for CSS positions.
@@ -114,7 +114,7 @@ static std::string FormatDayLabel(int64_t day)
     return FormatDate(day) + "（" + WEEKDAYS[(weekday + 4) % 7] + "）";
 }
 
-static void AppendLegend(std::string& out)
+static void AppendLegend(OutputSink& out)
 {
     out += "<section class=\"legend\"><h2>凡例</h2><ul>\n";
     out += "<li><span class=\"key key-active\"></span>在席（ロックされていない）</li>\n";
@@ -129,7 +129,7 @@ static void AppendLegend(std::string& out)
 }
 
 // Hour labels over the bars, counted like the table's times.
-static void AppendAxis(std::string& out, CivilSeconds dayStartS)
+static void AppendAxis(OutputSink& out, CivilSeconds dayStartS)
 {
     out += "<div class=\"axis\" aria-hidden=\"true\"><span></span><div class=\"hours\">";
     int64_t firstLabel = (LABEL_EVERY_S - dayStartS % LABEL_EVERY_S) % LABEL_EVERY_S;
@@ -141,7 +141,7 @@ static void AppendAxis(std::string& out, CivilSeconds dayStartS)
 }
 
 // One path for all the hour ticks keeps a year's page small.
-static void AppendTicks(std::string& out, CivilSeconds dayStartS)
+static void AppendTicks(OutputSink& out, CivilSeconds dayStartS)
 {
     out += "<path class=\"ticks\" d=\"";
     for (int64_t x = (3600 - dayStartS % 3600) % 3600; x < SECONDS_PER_DAY; x += 3600) {
@@ -151,16 +151,16 @@ static void AppendTicks(std::string& out, CivilSeconds dayStartS)
     out += "\"/>";
 }
 
-static void AppendMark(std::string& out, const DayRow& row, const Mark& mark, CivilSeconds dayBegin)
+static void AppendMark(OutputSink& out, const DayRow& row, const Mark& mark, CivilSeconds dayBegin)
 {
     std::string x = std::to_string(std::min(std::max(mark.at - dayBegin, (int64_t)0), SECONDS_PER_DAY));
     out += "<line class=\"" + std::string(MARK_LOOKS[(int)mark.kind].cssClass) + "\" x1=\"" + x + "\" y1=\"0\" x2=\"" + x +
            "\" y2=\"" + std::to_string(BAR_HEIGHT) + "\"><title>" + MARK_LOOKS[(int)mark.kind].label + " " +
-           FormatBusinessTime(mark.at, row.day) + "\n" + EscapeHtml(FormatRecordPlace(row, mark.record)) +
+           FormatBusinessTime(mark.at, row.day) + "\n" + EscapeHtml(FormatLinePlace(row, mark.where)) +
            "</title></line>";
 }
 
-static void AppendDay(std::string& out, const DayRow& row, CivilSeconds dayStartS)
+static void AppendDay(OutputSink& out, const DayRow& row, CivilSeconds dayStartS)
 {
     CivilSeconds dayBegin = row.day * SECONDS_PER_DAY + dayStartS;
     std::string source = EscapeHtml(row.source);
@@ -183,8 +183,8 @@ static void AppendDay(std::string& out, const DayRow& row, CivilSeconds dayStart
                std::to_string(INTERVAL_Y) + "\" height=\"" + std::to_string(INTERVAL_HEIGHT) + "\"><title>" +
                STATE_LOOKS[(int)interval.state].label + " " + FormatBusinessTime(begin, row.day) + "–" +
                FormatBusinessTime(end, row.day) + "（" + FormatDuration(end - begin) + "）\n始まり: " +
-               EscapeHtml(FormatRecordPlace(row, interval.opened)) + "\n終わり: " +
-               EscapeHtml(FormatRecordPlace(row, interval.closed)) + "</title></rect>";
+               EscapeHtml(FormatLinePlace(row, interval.opened)) + "\n終わり: " +
+               EscapeHtml(FormatLinePlace(row, interval.closed)) + "</title></rect>";
     }
     AppendTicks(out, dayStartS);
     // Abnormal ends go last, so that the start at the same second does not hide them.
@@ -200,7 +200,7 @@ static void AppendDay(std::string& out, const DayRow& row, CivilSeconds dayStart
 
 // The table has the columns of the CSV after source, user and place, which
 // the section's heading gives.
-static void AppendSummaryTable(std::string& out, const DayRow* rows, size_t count)
+static void AppendSummaryTable(OutputSink& out, const DayRow* rows, size_t count)
 {
     out += "<div class=\"wide\"><table class=\"summary\"><thead><tr>";
     for (size_t column = 3; column < REPORT_COLUMN_COUNT; ++column)
@@ -215,7 +215,7 @@ static void AppendSummaryTable(std::string& out, const DayRow* rows, size_t coun
     out += "</tbody></table></div>\n";
 }
 
-static void AppendSource(std::string& out, const DayRow* rows, size_t count, CivilSeconds dayStartS)
+static void AppendSource(OutputSink& out, const DayRow* rows, size_t count, CivilSeconds dayStartS)
 {
     const DayRow& first = rows[0];
     out += "<section class=\"source\"><h2>" + EscapeHtml(first.source) + "</h2>\n<p class=\"meta\">ユーザー " +
@@ -229,7 +229,7 @@ static void AppendSource(std::string& out, const DayRow* rows, size_t count, Civ
     out += "</section>\n";
 }
 
-static void AppendProblems(std::string& out, const std::vector<Problem>& problems)
+static void AppendProblems(OutputSink& out, const std::vector<Problem>& problems)
 {
     out += "<section class=\"problems\" id=\"problems\"><h2>入力の問題（" + std::to_string(problems.size()) +
            " 件）</h2>\n";
@@ -246,12 +246,8 @@ static void AppendProblems(std::string& out, const std::vector<Problem>& problem
     out += "</tbody></table></div></section>\n";
 }
 
-std::string FormatHtml(const Report& report)
+bool WriteHtml(const Report& report, OutputSink& out)
 {
-    std::string out;
-    // About what a day takes (its bar and its table row), so that a year's page
-    // is not copied from buffer to doubled buffer on its way.
-    out.reserve(16384 + report.rows.size() * 2560);
     out += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>在席の記録</title>\n<style>";
@@ -287,5 +283,16 @@ std::string FormatHtml(const Report& report)
     }
     AppendProblems(out, report.problems);
     out += "</body>\n</html>\n";
-    return out;
+    return FlushSink(out);
+}
+
+std::string FormatHtml(const Report& report)
+{
+    std::string whole;
+    // About what a day takes (its bar and its table row), so that a year's page
+    // is not copied from buffer to doubled buffer on its way.
+    whole.reserve(16384 + report.rows.size() * 2560);
+    OutputSink sink = StringSink(whole);
+    WriteHtml(report, sink);
+    return whole;
 }

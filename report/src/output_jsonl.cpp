@@ -35,7 +35,7 @@ std::string QuoteJsonString(std::string_view text)
     return out;
 }
 
-static void AppendMember(std::string& out, size_t column, const std::string& value)
+static void AppendMember(OutputSink& out, size_t column, const std::string& value)
 {
     out += column == 0 ? "{\"" : ",\"";
     out += ReportColumns[column].key;
@@ -43,10 +43,8 @@ static void AppendMember(std::string& out, size_t column, const std::string& val
     out += value;
 }
 
-
-std::string FormatJsonLines(const Report& report)
+bool WriteJsonLines(const Report& report, OutputSink& out)
 {
-    std::string out;
     for (const DayRow& row : report.rows) {
         std::string values[REPORT_COLUMN_COUNT] = {QuoteJsonString(row.source), QuoteJsonString(row.user),
                                                    QuoteJsonString(row.place), QuoteJsonString(FormatDate(row.day))};
@@ -60,5 +58,13 @@ std::string FormatJsonLines(const Report& report)
         for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) AppendMember(out, column, values[column]);
         out += "}\n";
     }
-    return out;
+    return FlushSink(out);
+}
+
+std::string FormatJsonLines(const Report& report)
+{
+    std::string whole;
+    OutputSink sink = StringSink(whole);
+    WriteJsonLines(report, sink);
+    return whole;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "output_sink.h"
 #include "report_model.h"
 
 enum CsvEncoding { CSV_UTF8, CSV_CP932 };
@@ -32,16 +33,22 @@ std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row);
 // As a person reads it (CSV and the page): times of the business day, h:mm:ss, numbers.
 std::string SpellFigure(const Figure& figure, int64_t day);
 
+// Each format is written into a sink as it is formatted, and flushed; false if
+// the sink could not take all of it. Format* give the same bytes whole.
+
 // One object per row, LF after each; UTF-8 without a byte-order mark.
+bool WriteJsonLines(const Report& report, OutputSink& sink);
 std::string FormatJsonLines(const Report& report);
 
 // RFC 4180 with CR LF, Japanese headings. CSV_UTF8 starts with a byte-order
 // mark (Japanese Excel reads a file without one as CP932). With CSV_CP932,
 // *unmappable (when given) receives how many characters became '?'.
+bool WriteCsv(const Report& report, CsvEncoding encoding, OutputSink& sink, size_t* unmappable);
 std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable);
 
 // One self-contained page: a timeline bar per source and day, the figures, the
 // problems met in the input.
+bool WriteHtml(const Report& report, OutputSink& sink);
 std::string FormatHtml(const Report& report);
 
 // The pieces, for the formats and their tests.
@@ -57,4 +64,5 @@ std::string EscapeHtml(std::string_view text);
 std::string FormatBusinessTime(CivilSeconds t, int64_t day);
 // The words of the flags set, in bit order (names: one per flag, DayFlagNames
 // or the page's labels), joined by the separator.
-std::string JoinFlagNames(uint32_t flags, const char* const* names, std::string_view separator);
+using FlagNames = const char* const[DAY_FLAG_COUNT];
+std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator);

@@ -11,6 +11,7 @@
 
 #include "file_read.h"
 #include "line_reader.h"
+#include "users_union.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ SourceResult ReadSource(const Source& source, const TimelineOptions& options, st
     SourceResult result;
     auto names = std::make_shared<std::vector<std::string>>();
     for (const SourceFile& file : source.files) names->push_back(file.display);
-    SourceTimeline* timeline = StartSource(source.identity, options, names);
+    SourceTimeline timeline = StartSource(source.identity, options, names);
     std::string bytes;
     for (size_t i = 0; i < source.files.size(); ++i) {
         const SourceFile& file = source.files[i];
@@ -37,7 +38,7 @@ SourceResult ReadSource(const Source& source, const TimelineOptions& options, st
                 {file.path, Problem{file.display, 0, DescribeFileError(error, FileAction::Read)}, true});
             result.allRead = false;
         } else {
-            FileLines lines = ReadLogLines(bytes);
+            FileLines lines = ReadLogLines(bytes, file.day);
             for (InputProblem& p : DescribeDamage(file, lines)) result.problems.push_back(std::move(p));
             for (uint32_t line : FeedFile(timeline, lines, static_cast<uint32_t>(i), file.day)) {
                 result.problems.push_back({file.path, Problem{file.display, line,
@@ -58,11 +59,15 @@ std::vector<InputProblem> DescribeDamage(const SourceFile& file, const FileLines
     auto add = [&](uint32_t line, std::string message) {
         problems.push_back({file.path, Problem{file.display, line, std::move(message)}, false});
     };
-    size_t shown = std::min(lines.badLines.size(), BAD_LINES_SHOWN);
-    for (size_t i = 0; i < shown; ++i)
-        add(lines.badLines[i], "not a log line (YYYY/MM/DD HH:MM:SS - text); not counted");
-    if (lines.badLines.size() > shown)
-        add(lines.badLines[shown], std::to_string(lines.badLines.size() - shown) + " more lines that are not log lines");
+    auto addFew = [&](const std::vector<uint32_t>& numbers, const char* message, const char* more) {
+        size_t shown = std::min(numbers.size(), BAD_LINES_SHOWN);
+        for (size_t i = 0; i < shown; ++i) add(numbers[i], message);
+        if (numbers.size() > shown) add(numbers[shown], std::to_string(numbers.size() - shown) + more);
+    };
+    addFew(lines.badLines, "not a log line (YYYY/MM/DD HH:MM:SS - text); not counted",
+           " more lines that are not log lines");
+    addFew(lines.farDated, "dated more than a day away from the file's date; not counted",
+           " more lines dated more than a day away from the file's date");
     if (lines.tornLine != 0) add(lines.tornLine, "the last line is unfinished (no line end); not counted");
     return problems;
 }
@@ -109,13 +114,17 @@ ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool m
     ReadOutcome outcome;
     outcome.problems = std::move(discovery.problems);
     for (const InputProblem& p : outcome.problems) outcome.allRead = outcome.allRead && !p.failed;
+    size_t rowCount = 0;
+    for (const SourceResult& result : results) rowCount += result.rows.size();
     std::vector<DayRow> rows;
+    rows.reserve(rowCount);  // the rows are most of the memory: moved once, each source's freed
     for (SourceResult& result : results) {
         std::move(result.rows.begin(), result.rows.end(), std::back_inserter(rows));
+        std::vector<DayRow>().swap(result.rows);
         std::move(result.problems.begin(), result.problems.end(), std::back_inserter(outcome.problems));
         outcome.allRead = outcome.allRead && result.allRead;
     }
-    outcome.report.rows = mergeUsers ? MergeUsers(rows, options) : std::move(rows);
+    outcome.report.rows = mergeUsers ? MergeUsers(rows) : std::move(rows);
     outcome.report.dayStartS = options.dayStartS;
     for (const InputProblem& p : outcome.problems) outcome.report.problems.push_back(p.problem);
     return outcome;

@@ -1,6 +1,7 @@
 // The report's data: what the reader finds in the daily logs and the per-day
 // figures computed from them. Plain records, no platform types.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,7 +19,7 @@ struct SourceIdentity {
 enum class State : uint8_t { Active, Locked, Suspended, Off };
 
 // Where a line came from: an index into Source::files, and its 1-based line.
-struct Record {
+struct LineRef {
     uint32_t file = 0;
     uint32_t line = 0;
 };
@@ -28,8 +29,16 @@ struct Interval {
     CivilSeconds begin = 0;
     CivilSeconds end = 0;
     State state = State::Active;
-    Record opened;  // the line that began it
-    Record closed;  // the line that ended it
+    LineRef opened;  // the line that began it
+    LineRef closed;  // the line that ended it
+};
+
+// A silence of whole report days without a line, off or asleep, kept as one
+// record however long it was: its piece of day d is `first` moved on by
+// d - firstDay days.
+struct QuietDays {
+    int64_t firstDay = 0, lastDay = 0;
+    Interval first;
 };
 
 enum class MarkKind : uint8_t { Start, Exit, AbnormalEnd };
@@ -37,7 +46,7 @@ enum class MarkKind : uint8_t { Start, Exit, AbnormalEnd };
 struct Mark {
     CivilSeconds at = 0;
     MarkKind kind = MarkKind::Start;
-    Record record;
+    LineRef where;
 };
 
 enum DayFlag : uint32_t {
@@ -47,8 +56,9 @@ enum DayFlag : uint32_t {
     FLAG_TORN_LINE = 1u << 3,
     FLAG_BAD_LINES = 1u << 4,
 };
+constexpr size_t DAY_FLAG_COUNT = 5;
 // The flags' words, in bit order, as they appear in every output.
-extern const char* const DayFlagNames[5];
+extern const char* const DayFlagNames[DAY_FLAG_COUNT];
 
 struct DayRow {
     std::string source;  // place/user_log, '/'-separated; the user alone when merged
@@ -66,9 +76,12 @@ struct DayRow {
     std::vector<Interval> intervals;
     // Starts, exits and abnormal ends on that day (also outside first..last).
     std::vector<Mark> marks;
-    // Display names of the files that Record::file indexes ("PC001/tanaka_log/20261207.txt"),
+    // Display names of the files that LineRef::file indexes ("PC001/tanaka_log/20261207.txt"),
     // shared by the rows of one source (and of one user when merged).
     std::shared_ptr<const std::vector<std::string>> files;
+    // The source's silences of whole days, in time order, for a user's union
+    // (empty unless the days are to be merged).
+    std::shared_ptr<const std::vector<QuietDays>> quietDays;
 };
 
 // Something met in the input that a person should know about.

@@ -1,12 +1,10 @@
 #include "timeline.h"
 
 #include <algorithm>
-#include <deque>
-#include <map>
-#include <unordered_set>
 #include <utility>
 
 #include "civil_time.h"
+#include "day_figures.h"
 
 namespace {
 
@@ -16,34 +14,10 @@ constexpr int64_t JITTER_S = 2;
 constexpr int64_t FALLBACK_INTERVAL_S = 600;
 constexpr int64_t MIN_STATE_SPACINGS = 10;
 // Identical lines are copies of one line only when close in time; older ones
-// are forgotten so that memory does not grow with the days read.
-constexpr int64_t DUPLICATE_WINDOW_S = 2 * SECONDS_PER_DAY;
-
-// Consecutive lines in one state and at one spacing (a run of heartbeats),
-// before the gap limit is known: either every spacing in it is a silence or none is.
-struct Stretch {
-    CivilSeconds begin, end;
-    int64_t spacing;
-    State state;
-    Record opened, closed;
-};
-
-// A start line whose flag waits for the gap limit of the silence before it.
-struct PendingStart {
-    CivilSeconds at;
-    int64_t silenceS;
-    Record record;
-};
-
-// Spacings of consecutive session-state lines, as (spacing, count).
-using Spacings = std::vector<std::pair<int64_t, int64_t>>;
-
-struct CalendarDay {
-    Spacings spacings;
-    int64_t spacingCount = 0;
-    std::vector<Stretch> stretches;     // begun on this day, not yet decided
-    std::vector<PendingStart> starts;   // whose silence began on this day
-};
+// are forgotten so that memory does not grow with the days read. A file's lines
+// lie within a day of its date and the files come in date order, so a copy is
+// never three days older than the latest line.
+constexpr int64_t DUPLICATE_WINDOW_S = 3 * SECONDS_PER_DAY;
 
 void AddSpacing(Spacings& spacings, int64_t spacing, int64_t count)
 {
@@ -74,49 +48,14 @@ int64_t MostCommon(const Spacings& spacings)
     return best;
 }
 
-}  // namespace
-
-struct SourceTimeline {
-    SourceIdentity identity;
-    TimelineOptions options;
-    std::shared_ptr<const std::vector<std::string>> files;
-
-    // The stream so far.
-    bool any = false;
-    CivilSeconds latest = 0;        // the latest time seen, what later lines are clamped to
-    Record previous;
-    State state = State::Active;
-    State beforeSuspend = State::Active;
-    bool endedByExit = false;       // since the last start
-    bool endedBySession = false;
-    bool anyStateLine = false;
-    bool hasLastStateLine = false;
-    CivilSeconds lastStateLine = 0;
-
-    // Lines as they came, in time order, for finding copies; the few that
-    // came back in time are kept apart.
-    std::vector<std::pair<CivilSeconds, uint64_t>> recent;
-    size_t recentHead = 0;
-    std::unordered_set<uint64_t> backInTime;
-    std::deque<std::pair<CivilSeconds, uint64_t>> backInTimeOrder;
-
-    std::map<int64_t, CalendarDay> calendar;  // open calendar days
-    int64_t cachedDay = 0;
-    CalendarDay* cached = nullptr;            // calendar[cachedDay]: most lines fall on it
-    std::map<int64_t, int64_t> intervals;     // per decided calendar day; 0 when its lines do not tell
-    Spacings sourceSpacings;
-    int64_t sourceSpacingCount = 0;
-
-    std::map<int64_t, DayRow> days;           // by report day
-    int64_t cachedRowDay = 0;
-    DayRow* cachedRow = nullptr;              // days[cachedRowDay]
-};
-
-namespace {
-
 int64_t ReportDay(const SourceTimeline& t, CivilSeconds at)
 {
     return FloorDiv(at - t.options.dayStartS, SECONDS_PER_DAY);
+}
+
+CivilSeconds DayBegin(const SourceTimeline& t, int64_t day)
+{
+    return day * SECONDS_PER_DAY + t.options.dayStartS;
 }
 
 DayRow& Day(SourceTimeline& t, int64_t day)
@@ -160,36 +99,31 @@ bool SeenBefore(SourceTimeline& t, const LogLine& line)
     return false;
 }
 
-void AppendInterval(std::vector<Interval>& intervals, const Interval& piece)
-{
-    if (!intervals.empty()) {
-        Interval& last = intervals.back();
-        if (last.end == piece.begin && last.state == piece.state) {
-            last.end = piece.end;
-            last.closed = piece.closed;
-            return;
-        }
-    }
-    intervals.push_back(piece);
-}
-
-// Places a decided stretch on its report days, split at each day start.
+// Places a decided stretch on its report days, split at each day start. The
+// whole days inside a silence (off or asleep) get no row: a user's union finds
+// them in one record, so nothing grows with how long the silence was.
 void PlaceStretch(SourceTimeline& t, const Stretch& s, State state)
 {
-    CivilSeconds begin = s.begin;
-    while (begin < s.end) {
-        int64_t day = ReportDay(t, begin);
-        CivilSeconds dayEnd = (day + 1) * SECONDS_PER_DAY + t.options.dayStartS;
-        CivilSeconds end = std::min(s.end, dayEnd);
+    int64_t firstDay = ReportDay(t, s.begin), lastDay = ReportDay(t, s.end - 1);
+    bool quiet = state == State::Off || state == State::Suspended;
+    for (int64_t day = firstDay; day <= lastDay; ++day) {
+        if (quiet && day == firstDay + 1 && day < lastDay) {
+            if (t.options.keepInactiveDays)
+                t.quietDays.push_back(QuietDays{day, lastDay - 1,
+                                                Interval{DayBegin(t, day), DayBegin(t, day + 1), state, s.opened, s.closed}});
+            day = lastDay - 1;
+            continue;
+        }
+        CivilSeconds begin = std::max(s.begin, DayBegin(t, day)), end = std::min(s.end, DayBegin(t, day + 1));
         AppendInterval(Day(t, day).intervals, Interval{begin, end, state, s.opened, s.closed});
-        begin = end;
     }
 }
 
+// A silence of more than a day is off (or asleep) whatever the heartbeat.
 int64_t GapLimit(const SourceTimeline& t, int64_t interval, bool found)
 {
-    if (t.options.gapS > 0) return t.options.gapS;
-    return found ? 3 * interval : FALLBACK_INTERVAL_S;
+    if (t.options.gapS > 0) return std::min(t.options.gapS, SECONDS_PER_DAY);
+    return found ? std::min(3 * interval, SECONDS_PER_DAY) : FALLBACK_INTERVAL_S;
 }
 
 void AddToSource(SourceTimeline& t, const CalendarDay& c)
@@ -209,15 +143,22 @@ void DecideDay(SourceTimeline& t, int64_t calendarDay, CalendarDay& c, int64_t g
 {
     t.intervals[calendarDay] = OwnInterval(c);
     for (const Stretch& s : c.stretches) {
+        State state = s.state;
+        if (state == State::Suspended) {
+            // The timer does not fire asleep: two session-state lines within the
+            // gap limit show the PC awake from the first of them on.
+            if (s.heartbeats && s.spacing <= gap) t.wokenEpisode = s.episode;
+            if (t.wokenEpisode == s.episode) state = s.awake;
+        }
         // A silence inside a suspension is part of the suspension.
-        bool silent = s.spacing > gap && s.state != State::Suspended;
-        PlaceStretch(t, s, silent ? State::Off : s.state);
+        bool silent = s.spacing > gap && state != State::Suspended;
+        PlaceStretch(t, s, silent ? State::Off : state);
     }
     for (const PendingStart& start : c.starts) {
         DayRow& row = Day(t, ReportDay(t, start.at));
         if (start.silenceS > gap) {
             row.flags |= FLAG_ABNORMAL_END;
-            row.marks.push_back(Mark{start.at, MarkKind::AbnormalEnd, start.record});
+            row.marks.push_back(Mark{start.at, MarkKind::AbnormalEnd, start.where});
         } else {
             row.flags |= FLAG_TWO_INSTANCES;
         }
@@ -227,21 +168,19 @@ void DecideDay(SourceTimeline& t, int64_t calendarDay, CalendarDay& c, int64_t g
     c.starts.clear();
 }
 
-// Calendar days before `before` whose own lines tell their interval are
-// decided now; the others wait for the source's interval at its end.
+// Calendar days before `before` are decided now while their own lines tell
+// their interval; from the first that does not, they wait for the source's
+// interval at its end. In order, as the end of a suspension carries on.
 void DecideKnownDays(SourceTimeline& t, int64_t before)
 {
-    for (auto it = t.calendar.begin(); it != t.calendar.end() && it->first < before;) {
-        CalendarDay& c = it->second;
+    while (!t.calendar.empty() && t.calendar.begin()->first < before) {
+        CalendarDay& c = t.calendar.begin()->second;
         int64_t own = OwnInterval(c);
-        if (own > 0 || t.options.gapS > 0) {
-            DecideDay(t, it->first, c, GapLimit(t, own, own > 0));
-            AddToSource(t, c);
-            if (t.cached == &c) t.cached = nullptr;
-            it = t.calendar.erase(it);
-        } else {
-            ++it;
-        }
+        if (own == 0 && t.options.gapS == 0) return;
+        DecideDay(t, t.calendar.begin()->first, c, GapLimit(t, own, own > 0));
+        AddToSource(t, c);
+        if (t.cached == &c) t.cached = nullptr;
+        t.calendar.erase(t.calendar.begin());
     }
 }
 
@@ -256,31 +195,35 @@ CalendarDay& Calendar(SourceTimeline& t, CivilSeconds at)
     return *t.cached;
 }
 
-void AddStretch(SourceTimeline& t, CivilSeconds at, Record record)
+void AddStretch(SourceTimeline& t, CivilSeconds at, LineRef ref, bool stateLine)
 {
     std::vector<Stretch>& stretches = Calendar(t, t.latest).stretches;
     int64_t spacing = at - t.latest;
+    bool suspended = t.state == State::Suspended;
+    State awake = suspended ? t.beforeSuspend : t.state;
+    bool heartbeats = suspended && t.previousWasState && stateLine;  // only a suspension asks
     if (!stretches.empty()) {
         Stretch& last = stretches.back();
-        if (last.end == t.latest && last.state == t.state && last.spacing == spacing) {
+        if (last.end == t.latest && last.state == t.state && last.spacing == spacing && last.awake == awake &&
+            last.heartbeats == heartbeats && last.episode == t.episode) {
             last.end = at;
-            last.closed = record;
+            last.closed = ref;
             return;
         }
     }
-    stretches.push_back(Stretch{t.latest, at, spacing, t.state, t.previous, record});
+    stretches.push_back(Stretch{t.latest, at, spacing, t.state, awake, heartbeats, t.episode, t.previous, ref});
 }
 
-void CountLine(SourceTimeline& t, const LogLine& line, CivilSeconds at, Record record)
+void CountLine(SourceTimeline& t, const LogLine& line, CivilSeconds at, LineRef ref)
 {
     switch (line.kind) {
     case LineKind::Start:
         ++Day(t, ReportDay(t, at)).starts;
-        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Start, record});
+        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Start, ref});
         break;
     case LineKind::Exit:
         ++Day(t, ReportDay(t, at)).exits;
-        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Exit, record});
+        Day(t, ReportDay(t, at)).marks.push_back(Mark{at, MarkKind::Exit, ref});
         break;
     case LineKind::Lock: ++Day(t, ReportDay(t, at)).locks; break;
     case LineKind::Unlock: ++Day(t, ReportDay(t, at)).unlocks; break;
@@ -307,6 +250,7 @@ void ApplyLine(SourceTimeline& t, const LogLine& line, CivilSeconds at)
             t.beforeSuspend = t.state == State::Locked ? State::Locked : State::Active;
             t.state = State::Suspended;
         }
+        ++t.episode;  // a new sleep, which only later session-state lines can show ended
         break;
     case LineKind::Resume:
         // A wake-up is counted once, however many resume codes announce it.
@@ -333,12 +277,12 @@ void ApplyLine(SourceTimeline& t, const LogLine& line, CivilSeconds at)
     }
 }
 
-void TrackEnds(SourceTimeline& t, const LogLine& line, CivilSeconds at, CivilSeconds silenceFrom, Record record)
+void TrackEnds(SourceTimeline& t, const LogLine& line, CivilSeconds at, CivilSeconds silenceFrom, LineRef ref)
 {
     switch (line.kind) {
     case LineKind::Start:
         if (t.any && !t.endedByExit && !t.endedBySession)
-            Calendar(t, silenceFrom).starts.push_back(PendingStart{at, at - silenceFrom, record});
+            Calendar(t, silenceFrom).starts.push_back(PendingStart{at, at - silenceFrom, ref});
         t.endedByExit = t.endedBySession = false;
         break;
     case LineKind::Exit: t.endedByExit = true; break;
@@ -368,7 +312,7 @@ void TrackHeartbeat(SourceTimeline& t, const LogLine& line, CivilSeconds at)
 bool FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
 {
     if (SeenBefore(t, line)) return true;
-    Record record{fileIndex, line.line};
+    LineRef ref{fileIndex, line.line};
     CivilSeconds at = line.time;
     bool inOrder = true;
     if (t.any && line.time < t.latest) {
@@ -378,44 +322,18 @@ bool FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
         }
         at = t.latest;  // figures are on the time actually covered
     }
-    if (t.any && at > t.latest) AddStretch(t, at, record);
-    TrackEnds(t, line, at, t.latest, record);
+    if (t.any && at > t.latest) AddStretch(t, at, ref, line.kind == LineKind::SessionState);
+    TrackEnds(t, line, at, t.latest, ref);
     // Every session-state line of the days before this one has been seen.
     if (t.any) DecideKnownDays(t, FloorDiv(at, SECONDS_PER_DAY));
     TrackHeartbeat(t, line, at);
-    CountLine(t, line, at, record);
+    CountLine(t, line, at, ref);
     ApplyLine(t, line, at);
     t.any = true;
     t.latest = at;
-    t.previous = record;
+    t.previous = ref;
+    t.previousWasState = line.kind == LineKind::SessionState;
     return inOrder;
-}
-
-// first, last and the sums over [first, last); time no interval covers is off.
-void ComputeFigures(DayRow& row)
-{
-    bool found = false;
-    for (const Interval& i : row.intervals) {
-        if (i.state != State::Active || i.end <= i.begin) continue;
-        if (!found) row.first = i.begin;
-        row.last = i.end;
-        found = true;
-    }
-    if (!found) return;
-    row.spanS = row.last - row.first;
-    int64_t covered = 0;
-    for (const Interval& i : row.intervals) {
-        CivilSeconds begin = std::max(i.begin, row.first), end = std::min(i.end, row.last);
-        if (end <= begin) continue;
-        covered += end - begin;
-        switch (i.state) {
-        case State::Active: row.activeS += end - begin; break;
-        case State::Locked: row.lockedS += end - begin; break;
-        case State::Suspended: row.suspendedS += end - begin; break;
-        case State::Off: row.offS += end - begin; break;
-        }
-    }
-    row.offS += row.spanS - covered;
 }
 
 bool InRange(const TimelineOptions& options, int64_t day)
@@ -433,26 +351,43 @@ void SortIntervals(std::vector<Interval>& intervals)
     intervals.swap(merged);
 }
 
+// Only [first, last) is counted and drawn; the rest of the day is kept only for
+// a user's union.
+void KeepCounted(DayRow& row)
+{
+    auto counted = [&](const Interval& i) { return i.end > row.first && i.begin < row.last; };
+    std::vector<Interval> kept;
+    kept.reserve((size_t)std::count_if(row.intervals.begin(), row.intervals.end(), counted));
+    for (Interval i : row.intervals) {
+        if (!counted(i)) continue;
+        i.begin = std::max(i.begin, row.first);
+        i.end = std::min(i.end, row.last);
+        kept.push_back(i);
+    }
+    row.intervals.swap(kept);
+}
+
 }  // namespace
 
-SourceTimeline* StartSource(const SourceIdentity& identity, const TimelineOptions& options,
-                            std::shared_ptr<const std::vector<std::string>> files)
+SourceTimeline StartSource(const SourceIdentity& identity, const TimelineOptions& options,
+                           std::shared_ptr<const std::vector<std::string>> files)
 {
-    SourceTimeline* t = new SourceTimeline;
-    t->identity = identity;
-    t->options = options;
-    t->files = std::move(files);
+    SourceTimeline t;
+    t.identity = identity;
+    t.options = options;
+    t.files = std::move(files);
     return t;
 }
 
-std::vector<uint32_t> FeedFile(SourceTimeline* timeline, const FileLines& file, uint32_t fileIndex, int64_t fileDay)
+std::vector<uint32_t> FeedFile(SourceTimeline& t, const FileLines& file, uint32_t fileIndex, int64_t fileDay)
 {
-    SourceTimeline& t = *timeline;
-    // Damage counts on the day of the file it is in.
-    if (!file.badLines.empty() || file.tornLine) {
+    // Damage counts on the day of the file it is in; a line dated far away is
+    // as unusable as one without the layout.
+    size_t unusable = file.badLines.size() + file.farDated.size();
+    if (unusable != 0 || file.tornLine) {
         DayRow& row = Day(t, fileDay);
-        row.badLines += (int64_t)file.badLines.size();
-        if (!file.badLines.empty()) row.flags |= FLAG_BAD_LINES;
+        row.badLines += (int64_t)unusable;
+        if (unusable != 0) row.flags |= FLAG_BAD_LINES;
         if (file.tornLine) row.flags |= FLAG_TORN_LINE;
     }
     std::vector<uint32_t> backInTime;
@@ -461,9 +396,8 @@ std::vector<uint32_t> FeedFile(SourceTimeline* timeline, const FileLines& file, 
     return backInTime;
 }
 
-std::vector<DayRow> FinishSource(SourceTimeline* timeline)
+std::vector<DayRow> FinishSource(SourceTimeline& t)
 {
-    SourceTimeline& t = *timeline;
     for (const auto& entry : t.calendar) AddToSource(t, entry.second);
     bool sourceFound = t.sourceSpacingCount >= MIN_STATE_SPACINGS;
     int64_t sourceInterval = sourceFound ? MostCommon(t.sourceSpacings) : FALLBACK_INTERVAL_S;
@@ -474,143 +408,31 @@ std::vector<DayRow> FinishSource(SourceTimeline* timeline)
     }
     t.calendar.clear();
 
+    std::shared_ptr<const std::vector<QuietDays>> quietDays;
+    if (!t.quietDays.empty()) quietDays = std::make_shared<const std::vector<QuietDays>>(std::move(t.quietDays));
     std::vector<DayRow> rows;
+    rows.reserve(t.days.size());
     for (auto& entry : t.days) {
         DayRow& row = entry.second;
         if (!InRange(t.options, entry.first)) continue;
         SortIntervals(row.intervals);
         ComputeFigures(row);
         // A day without an active second has no row, but may still count in a user's union.
-        if (row.activeS == 0 && !t.options.keepInactiveDays) continue;
+        if (!t.options.keepInactiveDays) {
+            if (row.activeS == 0) continue;
+            KeepCounted(row);
+        }
         row.source = t.identity.source;
         row.user = t.identity.user;
         row.place = t.identity.place;
         row.day = entry.first;
         row.files = t.files;
+        row.quietDays = quietDays;
         auto known = t.intervals.find(entry.first);
         int64_t dayInterval = known != t.intervals.end() ? known->second : 0;
         row.heartbeatS = !t.anyStateLine ? 0 : dayInterval > 0 ? dayInterval : sourceInterval;
-        std::sort(row.marks.begin(), row.marks.end(),
-                  [](const Mark& a, const Mark& b) { return a.at < b.at; });
+        SortMarks(row.marks);
         rows.push_back(std::move(row));
     }
-    delete timeline;
     return rows;
-}
-
-namespace {
-
-// The union's order is the enum's: active on any PC counts as active, then
-// locked, then suspended, then off.
-int Rank(State state)
-{
-    static_assert((int)State::Active < (int)State::Locked && (int)State::Locked < (int)State::Suspended &&
-                  (int)State::Suspended < (int)State::Off, "State is in the union's order");
-    return (int)state;
-}
-
-struct Edge {
-    CivilSeconds at;
-    int delta;
-    const Interval* interval;
-    uint32_t fileOffset;
-};
-
-// The union of several sources' intervals of one day, records renumbered into
-// the merged list of files.
-std::vector<Interval> UniteIntervals(const std::vector<std::pair<const DayRow*, uint32_t>>& parts)
-{
-    std::vector<Edge> edges;
-    for (const auto& part : parts) {
-        for (const Interval& i : part.first->intervals) {
-            edges.push_back(Edge{i.begin, +1, &i, part.second});
-            edges.push_back(Edge{i.end, -1, &i, part.second});
-        }
-    }
-    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.at < b.at; });
-    std::vector<std::pair<const Interval*, uint32_t>> open;
-    std::vector<Interval> united;
-    for (size_t e = 0; e < edges.size();) {
-        CivilSeconds at = edges[e].at;
-        for (; e < edges.size() && edges[e].at == at; ++e) {
-            if (edges[e].delta > 0) {
-                open.emplace_back(edges[e].interval, edges[e].fileOffset);
-            } else {
-                for (size_t k = 0; k < open.size(); ++k) {
-                    if (open[k].first == edges[e].interval) {
-                        open.erase(open.begin() + (long)k);
-                        break;
-                    }
-                }
-            }
-        }
-        if (open.empty() || e == edges.size()) continue;
-        const std::pair<const Interval*, uint32_t>* best = &open[0];
-        for (const auto& candidate : open)
-            if (Rank(candidate.first->state) < Rank(best->first->state)) best = &candidate;
-        Interval piece = *best->first;
-        piece.begin = at;
-        piece.end = edges[e].at;
-        piece.opened.file += best->second;
-        piece.closed.file += best->second;
-        if (piece.end > piece.begin) AppendInterval(united, piece);
-    }
-    return united;
-}
-
-Mark Renumbered(Mark mark, uint32_t offset)
-{
-    mark.record.file += offset;
-    return mark;
-}
-
-}  // namespace
-
-std::vector<DayRow> MergeUsers(const std::vector<DayRow>& rows, const TimelineOptions& options)
-{
-    (void)options;
-    std::map<std::pair<std::string, int64_t>, std::vector<const DayRow*>> groups;
-    for (const DayRow& row : rows) groups[{row.user, row.day}].push_back(&row);
-
-    // One list of files per user, each source's files appended once.
-    std::map<std::string, std::shared_ptr<std::vector<std::string>>> userFiles;
-    std::map<std::pair<std::string, const std::vector<std::string>*>, uint32_t> offsets;
-    for (const DayRow& row : rows) {
-        auto& files = userFiles[row.user];
-        if (!files) files = std::make_shared<std::vector<std::string>>();
-        auto key = std::make_pair(row.user, row.files.get());
-        if (offsets.count(key) || !row.files) continue;
-        offsets[key] = (uint32_t)files->size();
-        files->insert(files->end(), row.files->begin(), row.files->end());
-    }
-
-    std::vector<DayRow> merged;
-    for (const auto& group : groups) {
-        DayRow out;
-        out.source = out.user = group.first.first;
-        out.day = group.first.second;
-        out.files = userFiles[out.user];
-        std::vector<std::pair<const DayRow*, uint32_t>> parts;
-        for (const DayRow* row : group.second) {
-            uint32_t offset = row->files ? offsets[{row->user, row->files.get()}] : 0;
-            parts.emplace_back(row, offset);
-            out.starts += row->starts;
-            out.exits += row->exits;
-            out.locks += row->locks;
-            out.unlocks += row->unlocks;
-            out.suspends += row->suspends;
-            out.resumes += row->resumes;
-            out.badLines += row->badLines;
-            out.flags |= row->flags;
-            if (row->heartbeatS > 0 && (out.heartbeatS == 0 || row->heartbeatS < out.heartbeatS))
-                out.heartbeatS = row->heartbeatS;
-            for (const Mark& mark : row->marks) out.marks.push_back(Renumbered(mark, offset));
-        }
-        out.intervals = UniteIntervals(parts);
-        ComputeFigures(out);
-        if (out.activeS == 0) continue;
-        std::sort(out.marks.begin(), out.marks.end(), [](const Mark& a, const Mark& b) { return a.at < b.at; });
-        merged.push_back(std::move(out));
-    }
-    return merged;
 }

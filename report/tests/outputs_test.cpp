@@ -264,3 +264,50 @@ TEST(Html, ProblemsAreListedEscaped)
     report.problems.clear();
     EXPECT_EQ(FormatHtml(report).find("<td>unreadable</td>"), std::string::npos);
 }
+
+// Every format handed on in pieces while it is formatted, the same bytes as
+// whole; a sink that fails is not asked again and the writer says so.
+TEST(Outputs, WrittenInPiecesAsFormatted)
+{
+    Report report = MakeHtmlReport();
+    for (int i = 0; i < 1500; ++i) {  // past a few pieces, Japanese names across their ends
+        DayRow row = report.rows[0];
+        row.source = "PC" + std::to_string(i) + "/\xE7\x94\xB0\xE4\xB8\xAD_log";
+        report.rows.push_back(row);
+    }
+    size_t unmappable = 0;
+    std::string utf8 = FormatCsv(report, CSV_UTF8, nullptr);
+    const struct {
+        const char* name;
+        bool (*write)(const Report&, OutputSink&);
+        std::string whole;
+    } formats[] = {
+        {"page", WriteHtml, FormatHtml(report)},
+        {"json", WriteJsonLines, FormatJsonLines(report)},
+        {"csv", [](const Report& r, OutputSink& s) { return WriteCsv(r, CSV_UTF8, s, nullptr); }, utf8},
+        {"cp932", [](const Report& r, OutputSink& s) { return WriteCsv(r, CSV_CP932, s, nullptr); },
+         EncodeCp932(utf8.substr(3), &unmappable)},
+    };
+    for (const auto& f : formats) {
+        std::vector<std::string> pieces;
+        OutputSink sink;
+        sink.write = [&](std::string_view piece) {
+            pieces.emplace_back(piece);
+            return true;
+        };
+        EXPECT_TRUE(f.write(report, sink)) << f.name;
+        EXPECT_GT(pieces.size(), 1u) << f.name;
+        std::string joined;
+        for (const std::string& piece : pieces) {
+            EXPECT_LE(piece.size(), 2 * OUTPUT_CHUNK) << f.name;
+            joined += piece;
+        }
+        EXPECT_EQ(joined, f.whole) << f.name;
+
+        int calls = 0;
+        OutputSink failing;
+        failing.write = [&](std::string_view) { return ++calls, false; };
+        EXPECT_FALSE(f.write(report, failing)) << f.name;
+        EXPECT_EQ(calls, 1) << f.name;
+    }
+}

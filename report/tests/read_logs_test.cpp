@@ -55,16 +55,18 @@ TEST(ReadLogs, AFileOfNoiseGivesAFewLinesThenACount)
 {
     FileLines lines;
     for (uint32_t n = 1; n <= 25; ++n) lines.badLines.push_back(n * 2);
+    lines.farDated = {41, 43};
     lines.tornLine = 51;
     std::vector<InputProblem> problems = DescribeDamage({0, "in/x_log/20261207.txt", "x_log/20261207.txt"}, lines);
-    // Ten lines, how many more, the torn end; damage inside a file that was read is no read failure.
+    // Ten lines, how many more, the lines dated elsewhere, the torn end; damage inside a file that was read is no read failure.
     std::string shown;
     for (const InputProblem& p : problems)
         shown += p.problem.file + ":" + std::to_string(p.problem.line) + (p.failed ? " failed " : " ");
     EXPECT_EQ(shown, "x_log/20261207.txt:2 x_log/20261207.txt:4 x_log/20261207.txt:6 x_log/20261207.txt:8 "
                      "x_log/20261207.txt:10 x_log/20261207.txt:12 x_log/20261207.txt:14 x_log/20261207.txt:16 "
-                     "x_log/20261207.txt:18 x_log/20261207.txt:20 x_log/20261207.txt:22 x_log/20261207.txt:51 ");
-    ASSERT_EQ(problems.size(), 12u);
+                     "x_log/20261207.txt:18 x_log/20261207.txt:20 x_log/20261207.txt:22 x_log/20261207.txt:41 x_log/20261207.txt:43 "
+                     "x_log/20261207.txt:51 ");
+    ASSERT_EQ(problems.size(), 14u);
     EXPECT_NE(problems[10].problem.message.find("15 more"), std::string::npos) << problems[10].problem.message;
 }
 

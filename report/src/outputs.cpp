@@ -1,0 +1,64 @@
+#include <string>
+
+#include "civil_time.h"
+#include "outputs.h"
+
+const ReportColumn ReportColumns[REPORT_COLUMN_COUNT] = {
+    {"source", "ソース"},
+    {"user", "ユーザー"},
+    {"place", "場所"},
+    {"date", "日付"},
+    {"first", "開始時刻"},
+    {"last", "終了時刻"},
+    {"span_s", "経過時間"},
+    {"active_s", "在席時間"},
+    {"locked_s", "ロック時間"},
+    {"suspended_s", "スリープ時間"},
+    {"off_s", "オフ時間"},
+    {"starts", "起動回数"},
+    {"exits", "終了回数"},
+    {"locks", "ロック回数"},
+    {"unlocks", "ロック解除回数"},
+    {"suspends", "スリープ回数"},
+    {"resumes", "復帰回数"},
+    {"bad_lines", "不正行数"},
+    {"heartbeat_s", "記録間隔（秒）"},
+    {"flags", "フラグ"},
+};
+
+std::string FormatBusinessTime(CivilSeconds t, int64_t day)
+{
+    return FormatDuration(t - day * SECONDS_PER_DAY);
+}
+
+std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator)
+{
+    std::string joined;
+    for (size_t bit = 0; bit < DAY_FLAG_COUNT; ++bit) {
+        if (!(flags & (1u << bit))) continue;
+        if (!joined.empty()) joined += separator;
+        joined += names[bit];
+    }
+    return joined;
+}
+
+std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row)
+{
+    return {{
+        {FIGURE_TIME, row.first},        {FIGURE_TIME, row.last},          {FIGURE_DURATION, row.spanS},
+        {FIGURE_DURATION, row.activeS},  {FIGURE_DURATION, row.lockedS},   {FIGURE_DURATION, row.suspendedS},
+        {FIGURE_DURATION, row.offS},     {FIGURE_COUNT, row.starts},       {FIGURE_COUNT, row.exits},
+        {FIGURE_COUNT, row.locks},       {FIGURE_COUNT, row.unlocks},      {FIGURE_COUNT, row.suspends},
+        {FIGURE_COUNT, row.resumes},     {FIGURE_COUNT, row.badLines},     {FIGURE_COUNT, row.heartbeatS},
+    }};
+}
+
+std::string SpellFigure(const Figure& figure, int64_t day)
+{
+    switch (figure.kind) {
+    case FIGURE_TIME: return FormatBusinessTime(figure.value, day);
+    case FIGURE_DURATION: return FormatDuration(figure.value);
+    case FIGURE_COUNT: break;
+    }
+    return std::to_string(figure.value);
+}
