@@ -38,6 +38,12 @@ bool IsValidDate(int year, int month, int day)
     return day <= length;
 }
 
+int IsoWeekday(int64_t days)
+{
+    // 1970-01-01 was a Thursday.
+    return (int)(days - FloorDiv(days + 3, 7) * 7 + 4);
+}
+
 bool ParseDateFields(std::string_view year, std::string_view month, std::string_view day, int64_t& days)
 {
     int y, m, d;

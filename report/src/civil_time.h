@@ -17,6 +17,8 @@ struct CivilDate {
 int64_t DaysFromCivil(int year, int month, int day);
 CivilDate CivilFromDays(int64_t days);
 bool IsValidDate(int year, int month, int day);
+// 1 = Monday ... 7 = Sunday (ISO 8601).
+int IsoWeekday(int64_t days);
 
 // All of text as a decimal number (a few digits, not empty); false on anything else.
 inline bool ParseDigits(std::string_view text, int& value)
