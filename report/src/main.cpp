@@ -12,6 +12,7 @@
 #include "options.h"
 #include "outputs.h"
 #include "platform.h"
+#include "attendance_join.h"
 #include "day_holidays.h"
 #include "read_logs.h"
 #include "side_files.h"
@@ -165,6 +166,12 @@ int RunReport(const std::vector<std::string>& args)
                                    [&](size_t done, size_t total) { ShowProgress(progress, done, total); });
     ClearProgress(progress);
     std::vector<InputProblem> sideProblems;
+    Attendance attendance;
+    // Without the file, no day is flagged for the want of it.
+    if (!options.attendanceFile.empty() && ReadAttendanceFile(options.attendanceFile, attendance, sideProblems)) {
+        JoinAttendance(outcome.report.rows, attendance, options.divergenceMin);
+        outcome.report.hasAttendance = true;
+    }
     NameHolidays(outcome.report.rows, ReadHolidayFiles(options.holidayFiles, sideProblems));
     AddSideProblems(outcome, std::move(sideProblems));
     outcome.report.months = ComputeMonths(outcome.report.rows, options.months);

@@ -12,7 +12,8 @@ static const int INTERVAL_Y = 4;
 static const int INTERVAL_HEIGHT = 16;
 static const int64_t LABEL_EVERY_S = 3 * 3600;
 
-static FlagNames FLAG_LABELS = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "不正な行"};
+static FlagNames FLAG_LABELS = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "不正な行",
+                                "勤怠との乖離", "勤怠記録なし", "PC記録なし"};
 static const char* const WEEKDAYS[7] = {"日", "月", "火", "水", "木", "金", "土"};
 
 // No request leaves the page: the style is inline and the fonts are the

@@ -40,3 +40,12 @@ std::vector<CompanyHoliday> ReadHolidayFiles(const std::vector<std::string>& pat
                days.end());
     return days;
 }
+
+bool ReadAttendanceFile(const std::string& path, Attendance& attendance, std::vector<InputProblem>& problems)
+{
+    std::string bytes;
+    if (!ReadSideFile(path, bytes, problems)) return false;
+    attendance = ReadAttendance(bytes);
+    AddLineProblems(path, attendance.problems, problems);
+    return true;
+}
