@@ -7,16 +7,9 @@
 #include <utility>
 
 #include "civil_time.h"
+#include "user_names.h"
 
 namespace {
-
-std::string FoldCase(const std::string& user)
-{
-    std::string folded = user;
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
 
 using DayKey = std::pair<std::string, int64_t>;  // the folded user and the date
 
@@ -44,12 +37,12 @@ std::pair<std::string, std::string> HomeOf(const Homes& homes, const std::string
 void JoinAttendance(std::vector<DayRow>& rows, const Attendance& attendance, int64_t divergenceMin)
 {
     std::map<DayKey, const ClockedDay*> clocked;
-    for (const ClockedDay& day : attendance.days) clocked.emplace(DayKey{FoldCase(day.user), day.day}, &day);
+    for (const ClockedDay& day : attendance.days) clocked.emplace(DayKey{FoldUserName(day.user), day.day}, &day);
     std::set<DayKey> used;
     Homes homes;
     std::map<std::string, std::string> logUsers;  // folded user: as the logs spell it
     for (DayRow& row : rows) {
-        DayKey key{FoldCase(row.user), row.day};
+        DayKey key{FoldUserName(row.user), row.day};
         homes[key.first].insert({row.source, row.place});
         logUsers.emplace(key.first, row.user);
         auto found = clocked.find(key);

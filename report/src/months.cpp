@@ -26,6 +26,7 @@ std::vector<MonthRow> ComputeMonths(const std::vector<DayRow>& rows, const Month
         if (months.empty() || months.back().source != row.source || months.back().month != month) {
             MonthRow next;
             next.source = row.source, next.user = row.user, next.place = row.place, next.month = month;
+            next.name = row.name, next.department = row.department;
             months.push_back(std::move(next));
         }
         MonthRow& m = months.back();

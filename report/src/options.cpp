@@ -119,6 +119,13 @@ std::string ApplyAttendance(Options& o, const std::string& v)
     return {};
 }
 
+std::string ApplyUsers(Options& o, const std::string& v)
+{
+    if (v.empty()) return "--users needs a file";
+    o.usersFile = v;
+    return {};
+}
+
 std::string ApplyDivergence(Options& o, const std::string& v)
 {
     int n = 0;
@@ -145,6 +152,7 @@ const OptionRule OPTIONS[] = {
     {"--overtime-limit", true, ApplyOvertimeLimit},
     {"--attendance", true, ApplyAttendance},
     {"--divergence", true, ApplyDivergence},
+    {"--users", true, ApplyUsers},
     {"--merge-users", false, ApplyMergeUsers},
     {"--help", false, ApplyHelp},
     {"-h", false, ApplyHelp},
@@ -295,6 +303,10 @@ std::string FormatHelp()
         "                         no_attendance, no_pc_record. Users match in any case\n"
         "  --divergence MINUTES   more minutes than this before the start or after the end\n"
         "                         flag a divergence (default 30)\n"
+        "  --users FILE           who the users are (CSV with a header: ユーザー/user,\n"
+        "                         氏名/name, 部署/department, 日の始まり/day_starts): names\n"
+        "                         and departments in the rows; a user's own day start\n"
+        "                         (H:MM) overrides --day-starts. Users match in any case\n"
         "  --merge-users          one row per user and day, over all of that user's sources\n"
         "  --csv-encoding ENC     the CSV's encoding: utf-8 (default) or cp932\n"
         "  -h, --help             show this help and exit\n"

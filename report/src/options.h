@@ -17,6 +17,7 @@ struct Options {
     CsvEncoding csvEncoding = CSV_UTF8;
     std::vector<std::string> holidayFiles;  // --holidays, each given
     std::string attendanceFile;             // empty: no attendance columns
+    std::string usersFile;                  // empty: no name and department columns
     int64_t divergenceMin = 30;
     bool mergeUsers = false;
     bool help = false, version = false;

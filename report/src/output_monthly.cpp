@@ -26,6 +26,7 @@ std::vector<ReportColumn> MonthColumns(const Report& report)
     std::vector<ReportColumn> days = DayColumns(report), columns;
     std::vector<ReportColumn> wanted(std::begin(MONTH_COLUMNS), std::end(MONTH_COLUMNS));
     if (report.hasAttendance) wanted.push_back({"divergence_days", "勤怠と乖離した日数"});
+    if (report.hasPeople) wanted.insert(wanted.end(), {{"name", nullptr}, {"department", nullptr}});
     for (ReportColumn column : wanted) {
         // A figure the day rows have too has the same heading in both files.
         for (const ReportColumn& day : days)
@@ -47,6 +48,7 @@ std::vector<Cell> MonthCells(const Report& report, const MonthRow& row)
         {CELL_DURATION, row.overtimeS, 0, {}}, {CELL_MONTH_FLAGS, row.flags, 0, {}},
     };
     if (report.hasAttendance) cells.push_back({CELL_COUNT, row.divergenceDays, 0, {}});
+    if (report.hasPeople) cells.insert(cells.end(), {{CELL_TEXT, 0, 0, row.name}, {CELL_TEXT, 0, 0, row.department}});
     return cells;
 }
 

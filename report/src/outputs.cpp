@@ -44,7 +44,11 @@ static const ReportColumn ATTENDANCE_COLUMNS[] = {
     {"before_clock_in_min", "出勤前のPC使用（分）"},
     {"after_clock_out_min", "退勤後のPC使用（分）"},
 };
-// For the person who explains a divergence: the CSV's alone.
+static const ReportColumn PEOPLE_COLUMNS[] = {
+    {"name", "氏名"},
+    {"department", "部署"},
+};
+// For the person who explains a divergence: the CSV's alone, last.
 static const ReportColumn REASON_COLUMN = {nullptr, "乖離理由"};
 
 std::vector<ReportColumn> DayColumns(const Report& report)
@@ -52,6 +56,7 @@ std::vector<ReportColumn> DayColumns(const Report& report)
     std::vector<ReportColumn> columns(std::begin(ReportColumns), std::end(ReportColumns));
     columns.insert(columns.end(), std::begin(DAY_MARK_COLUMNS), std::end(DAY_MARK_COLUMNS));
     if (report.hasAttendance) columns.insert(columns.end(), std::begin(ATTENDANCE_COLUMNS), std::end(ATTENDANCE_COLUMNS));
+    if (report.hasPeople) columns.insert(columns.end(), std::begin(PEOPLE_COLUMNS), std::end(PEOPLE_COLUMNS));
     if (report.hasAttendance) columns.push_back(REASON_COLUMN);
     return columns;
 }
@@ -91,8 +96,12 @@ std::vector<Cell> DayCells(const Report& report, const DayRow& row)
         cells.push_back(KnownOr(row.hasClockOut, CELL_CLOCK, row.clockOutS));
         cells.push_back(KnownOr(used && row.hasClockIn, CELL_COUNT, row.beforeClockInMin));
         cells.push_back(KnownOr(used && row.hasClockOut, CELL_COUNT, row.afterClockOutMin));
-        cells.push_back({CELL_TEXT, 0, 0, {}});
     }
+    if (report.hasPeople) {
+        cells.push_back({CELL_TEXT, 0, 0, row.name});
+        cells.push_back({CELL_TEXT, 0, 0, row.department});
+    }
+    if (report.hasAttendance) cells.push_back({CELL_TEXT, 0, 0, {}});
     return cells;
 }
 

@@ -84,6 +84,8 @@ struct DayRow {
     bool hasClockIn = false, hasClockOut = false;
     int64_t clockInS = 0, clockOutS = 0;
     int64_t beforeClockInMin = 0, afterClockOutMin = 0;
+    std::string name, department;  // with a users file
+    CivilSeconds dayStartS = 0;    // when the row's day begins: --day-starts, or the user's own
     // Every covered stretch of the whole day (from the day start to the next),
     // in time order; the figures count only [first, last), which they cover whole.
     std::vector<Interval> intervals;
@@ -113,6 +115,7 @@ struct MonthRow {
     int64_t days = 0, holidayDays = 0, lateDays = 0;
     int64_t spanS = 0, activeS = 0, nightS = 0, overtimeS = 0;
     int64_t divergenceDays = 0;       // with attendance times
+    std::string name, department;     // with a users file
     uint32_t flags = 0;
 };
 
@@ -128,5 +131,6 @@ struct Report {
     std::vector<MonthRow> months;    // by person, then month
     std::vector<Problem> problems;   // in the order of sources and files
     bool hasAttendance = false;      // the attendance columns are written
+    bool hasPeople = false;          // the name and department columns are written
     CivilSeconds dayStartS = 0;      // seconds after midnight at which a day begins
 };

@@ -49,3 +49,12 @@ bool ReadAttendanceFile(const std::string& path, Attendance& attendance, std::ve
     AddLineProblems(path, attendance.problems, problems);
     return true;
 }
+
+bool ReadPeopleFile(const std::string& path, People& people, std::vector<InputProblem>& problems)
+{
+    std::string bytes;
+    if (!ReadSideFile(path, bytes, problems)) return false;
+    people = ReadPeople(bytes);
+    AddLineProblems(path, people.problems, problems);
+    return true;
+}

@@ -385,7 +385,18 @@ TEST(Outputs, AttendanceColumnsOnlyWhenGiven)
     EXPECT_NE(csv.find(",PC記録なし,1,,0:00:00,08:00:00,,,,\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find(",乖離理由\r\n"), std::string::npos);
     EXPECT_NE(FormatMonthlyJsonLines(report).find("\"flags\":[],\"divergence_days\":4}\n"), std::string::npos);
-    report.hasAttendance = false;
+    // A users file adds the person after them; the reason stays the CSV's last column.
+    report.hasPeople = true;
+    report.rows[0].name = "田中 一郎", report.rows[0].department = "00123";
+    report.months[0].name = "田中 一郎";
+    EXPECT_NE(FormatJsonLines(report).find("\"after_clock_out_min\":0,\"name\":\"田中 一郎\",\"department\":\"00123\"}\n"),
+              std::string::npos);
+    EXPECT_NE(FormatCsv(report, CSV_UTF8, nullptr).find(",30,0,田中 一郎,\"=\"\"00123\"\"\",\r\n"), std::string::npos);
+    EXPECT_NE(FormatCsv(report, CSV_UTF8, nullptr).find(",氏名,部署,乖離理由\r\n"), std::string::npos);
+    EXPECT_NE(FormatMonthlyJsonLines(report).find("\"divergence_days\":4,\"name\":\"田中 一郎\",\"department\":\"\"}\n"),
+              std::string::npos);
+    report.hasAttendance = false, report.hasPeople = false;
     EXPECT_EQ(FormatJsonLines(report).find("clock_in"), std::string::npos);
+    EXPECT_EQ(FormatJsonLines(report).find("department"), std::string::npos);
     EXPECT_EQ(FormatMonthlyJsonLines(report).find("divergence_days"), std::string::npos);
 }
