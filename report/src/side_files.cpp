@@ -41,20 +41,24 @@ std::vector<CompanyHoliday> ReadHolidayFiles(const std::vector<std::string>& pat
     return days;
 }
 
-bool ReadAttendanceFile(const std::string& path, Attendance& attendance, std::vector<InputProblem>& problems)
+// A file read whole by its reader, whose rows that could not be read are named.
+template <typename Read>
+static bool ReadTableFile(const std::string& path, Read& read, Read (*reader)(std::string_view),
+                          std::vector<InputProblem>& problems)
 {
     std::string bytes;
     if (!ReadSideFile(path, bytes, problems)) return false;
-    attendance = ReadAttendance(bytes);
-    AddLineProblems(path, attendance.problems, problems);
+    read = reader(bytes);
+    AddLineProblems(path, read.problems, problems);
     return true;
+}
+
+bool ReadAttendanceFile(const std::string& path, Attendance& attendance, std::vector<InputProblem>& problems)
+{
+    return ReadTableFile(path, attendance, ReadAttendance, problems);
 }
 
 bool ReadPeopleFile(const std::string& path, People& people, std::vector<InputProblem>& problems)
 {
-    std::string bytes;
-    if (!ReadSideFile(path, bytes, problems)) return false;
-    people = ReadPeople(bytes);
-    AddLineProblems(path, people.problems, problems);
-    return true;
+    return ReadTableFile(path, people, ReadPeople, problems);
 }
