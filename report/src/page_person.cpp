@@ -31,12 +31,32 @@ static std::string FormatLinePlace(const DayRow& row, const LineRef& ref)
     return EscapeHtml(name) + ":" + std::to_string(ref.line);
 }
 
+// Whether the line is in the file of the row's own date, which goes without saying.
+static bool InOwnFile(const DayRow& row, const LineRef& ref)
+{
+    if (ref.line == 0 || !row.files || ref.file >= row.files->size()) return false;
+    std::string date = FormatDate(row.day), own = date.substr(0, 4) + date.substr(5, 2) + date.substr(8, 2) + ".txt";
+    const std::string& name = (*row.files)[ref.file];
+    return name.size() > own.size() && name.compare(name.size() - own.size(), own.size(), own) == 0 &&
+           name[name.size() - own.size() - 1] == '/';
+}
+
+// The lines a stretch runs between: "行 12–40" in the day's own file, else each with its file.
+static std::string FormatLineSpan(const DayRow& row, const LineRef& from, const LineRef& to)
+{
+    if (InOwnFile(row, from) && InOwnFile(row, to))
+        return "行 " + std::to_string(from.line) + "–" + std::to_string(to.line);
+    return FormatLinePlace(row, from) + " – " + FormatLinePlace(row, to);
+}
+
 static void AppendMark(OutputSink& out, const DayRow& row, const Mark& mark, CivilSeconds dayBegin)
 {
     std::string x = std::to_string(std::min(std::max(mark.at - dayBegin, (int64_t)0), SECONDS_PER_DAY));
     out += "<line class=\"" + std::string(MARK_LOOKS[(int)mark.kind].cssClass) + "\" x1=\"" + x + "\" y1=\"0\" x2=\"" + x +
            "\" y2=\"" + std::to_string(BAR_HEIGHT) + "\"><title>" + MARK_LOOKS[(int)mark.kind].label + " " +
-           FormatBusinessTime(mark.at, row.day) + "\n" + FormatLinePlace(row, mark.where) + "</title></line>";
+           FormatBusinessTime(mark.at, row.day) + "\n" +
+           (InOwnFile(row, mark.where) ? "行 " + std::to_string(mark.where.line) : FormatLinePlace(row, mark.where)) +
+           "</title></line>";
 }
 
 static void AppendBar(OutputSink& out, const DayRow& row, CivilSeconds dayStartS)
@@ -50,11 +70,11 @@ static void AppendBar(OutputSink& out, const DayRow& row, CivilSeconds dayStartS
         CivilSeconds begin = std::max({interval.begin, row.first, dayBegin});
         CivilSeconds end = std::min({interval.end, row.last, dayBegin + SECONDS_PER_DAY});
         if (end <= begin) continue;
-        out += "<rect class=\"" + std::string(STATE_LOOKS[(int)interval.state].cssClass) + "\" x=\"" +
-               std::to_string(begin - dayBegin) + "\" width=\"" + std::to_string(end - begin) + "\"><title>" +
-               STATE_LOOKS[(int)interval.state].label + " " + FormatBusinessTime(begin, row.day) + "–" +
-               FormatBusinessTime(end, row.day) + "（" + FormatDuration(end - begin) + "）\n" +
-               FormatLinePlace(row, interval.opened) + " – " + FormatLinePlace(row, interval.closed) +
+        // Unquoted values and no duration: a year's page holds a hundred thousand of these.
+        out += "<rect class=" + std::string(STATE_LOOKS[(int)interval.state].cssClass) + " x=" +
+               std::to_string(begin - dayBegin) + " width=" + std::to_string(end - begin) + "><title>" +
+               FormatBusinessTime(begin, row.day) + "–" + FormatBusinessTime(end, row.day) + " " +
+               STATE_LOOKS[(int)interval.state].label + "\n" + FormatLineSpan(row, interval.opened, interval.closed) +
                "</title></rect>";
     }
     // Abnormal ends go last, so that the start at the same second does not hide them.
@@ -90,9 +110,10 @@ static void AppendFigures(OutputSink& out, const DayRow* rows, size_t count)
     out += "</tr></thead><tbody>\n";
     for (size_t i = 0; i < count; ++i) {
         const DayRow& row = rows[i];
-        out += "<tr><th class=\"date\">" + FormatDayLabel(row.day) + "</th>";
-        for (const Figure& figure : RowFigures(row)) out += "<td>" + SpellFigure(figure, row.day) + "</td>";
-        out += "<td>" + JoinFlagNames(row.flags, PAGE_FLAG_WORDS, "、") + "</td></tr>\n";
+        // The cells' end tags are optional, and a year has a hundred thousand of them.
+        out += "<tr><th>" + FormatDayLabel(row.day);
+        for (const Figure& figure : RowFigures(row)) out += "<td>" + SpellFigure(figure, row.day);
+        out += "<td>" + JoinFlagNames(row.flags, PAGE_FLAG_WORDS, "、") + "\n";
     }
     out += "</tbody></table></div></td></tr></tbody>\n";
 }

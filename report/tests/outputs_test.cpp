@@ -236,19 +236,18 @@ TEST(Html, BarsDrawTheIntervalsBetweenFirstAndLastInSeconds)
     EXPECT_NE(page.find("<svg class=\"bar\" viewBox=\"0 0 86400 24\" preserveAspectRatio=\"none\""),
               std::string::npos);
     // The locked stretches lie outside first..last and are not drawn.
-    const std::string box = "\">";
     EXPECT_EQ(FindAll(page, "<rect ", "<title>"),
-              (std::vector<std::string>{"<rect class=\"s-active\" x=\"14400\" width=\"10800" + box,
-                                        "<rect class=\"s-suspended\" x=\"25200\" width=\"1200" + box,
-                                        "<rect class=\"s-off\" x=\"26400\" width=\"2400" + box,
-                                        "<rect class=\"s-active\" x=\"28800\" width=\"45000" + box}));
-    // Each stretch names its lines, within the person's folder.
-    EXPECT_NE(page.find("<title>ロック解除中 13:00:00–25:30:00（12:30:00）\n20261207.txt:42 – 20261208.txt:7</title></rect>"),
+              (std::vector<std::string>{"<rect class=s-active x=14400 width=10800>",
+                                        "<rect class=s-suspended x=25200 width=1200>",
+                                        "<rect class=s-off x=26400 width=2400>",
+                                        "<rect class=s-active x=28800 width=45000>"}));
+    // Each stretch names its lines: by number in the day's own file, else with the file's name.
+    EXPECT_NE(page.find("<title>9:00:00–12:00:00 ロック解除中\n行 2–40</title></rect>"), std::string::npos);
+    EXPECT_NE(page.find("<title>13:00:00–25:30:00 ロック解除中\n20261207.txt:42 – 20261208.txt:7</title></rect>"),
               std::string::npos);
     std::vector<std::string> marks = FindAll(page, "<line class=\"m-", "</title>");
     ASSERT_EQ(marks.size(), 4u);
-    EXPECT_EQ(marks[0], "<line class=\"m-start\" x1=\"14340\" y1=\"0\" x2=\"14340\" y2=\"24\"><title>起動 8:59:00\n"
-                        "20261207.txt:1");
+    EXPECT_EQ(marks[0], "<line class=\"m-start\" x1=\"14340\" y1=\"0\" x2=\"14340\" y2=\"24\"><title>起動 8:59:00\n行 1");
     // The abnormal end drawn last, over the start of the same second.
     const char* const starts[] = {"", "<line class=\"m-start\" x1=\"28800\"", "<line class=\"m-exit\" x1=\"75600\"",
                                   "<line class=\"m-abnormal\" x1=\"28800\""};
