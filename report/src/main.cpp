@@ -12,7 +12,9 @@
 #include "options.h"
 #include "outputs.h"
 #include "platform.h"
+#include "day_holidays.h"
 #include "read_logs.h"
+#include "side_files.h"
 #include "sources.h"
 
 namespace fs = std::filesystem;
@@ -119,6 +121,16 @@ bool WriteStandardOutput(const Report& report, const Options& options)
     return WriteOutput(report, options.format, options, sink) && std::fflush(stdout) == 0;
 }
 
+// The files beside the logs are named after the logs' own problems.
+void AddSideProblems(ReadOutcome& outcome, std::vector<InputProblem> problems)
+{
+    for (InputProblem& p : problems) {
+        outcome.allRead = outcome.allRead && !p.failed;
+        outcome.report.problems.push_back(p.problem);
+        outcome.problems.push_back(std::move(p));
+    }
+}
+
 }  // namespace
 
 int RunReport(const std::vector<std::string>& args)
@@ -147,6 +159,9 @@ int RunReport(const std::vector<std::string>& args)
     ReadOutcome outcome = ReadLogs(std::move(discovery), options.timeline, options.mergeUsers,
                                    [&](size_t done, size_t total) { ShowProgress(progress, done, total); });
     ClearProgress(progress);
+    std::vector<InputProblem> sideProblems;
+    NameHolidays(outcome.report.rows, ReadHolidayFiles(options.holidayFiles, sideProblems));
+    AddSideProblems(outcome, std::move(sideProblems));
     std::string messages;
     for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
     WriteStandardError(messages);

@@ -81,6 +81,13 @@ std::string ApplyCsvEncoding(Options& o, const std::string& v)
     return {};
 }
 
+std::string ApplyHolidays(Options& o, const std::string& v)
+{
+    if (v.empty()) return "--holidays needs a file";
+    o.holidayFiles.push_back(v);
+    return {};
+}
+
 std::string ApplyMergeUsers(Options& o, const std::string&) { o.mergeUsers = true; return {}; }
 std::string ApplyHelp(Options& o, const std::string&) { o.help = true; return {}; }
 std::string ApplyVersion(Options& o, const std::string&) { o.version = true; return {}; }
@@ -93,6 +100,7 @@ const OptionRule OPTIONS[] = {
     {"--day-starts", true, ApplyDayStarts},
     {"--gap", true, ApplyGap},
     {"--csv-encoding", true, ApplyCsvEncoding},
+    {"--holidays", true, ApplyHolidays},
     {"--merge-users", false, ApplyMergeUsers},
     {"--help", false, ApplyHelp},
     {"-h", false, ApplyHelp},
@@ -224,6 +232,10 @@ std::string FormatHelp()
         "                         then runs to that time on the next date\n"
         "  --gap SECONDS          silence, 1 to 86400 s, after which the program counts\n"
         "                         as not running (default: three heartbeat intervals)\n"
+        "  --holidays FILE        the company's days off besides the national holidays\n"
+        "                         (built in, 2000-2099): one date a line, YYYY-MM-DD or\n"
+        "                         YYYY/M/D, optionally ,name; or the government's holiday\n"
+        "                         CSV as downloaded (CP932). May be given more than once\n"
         "  --merge-users          one row per user and day, over all of that user's sources\n"
         "  --csv-encoding ENC     the CSV's encoding: utf-8 (default) or cp932\n"
         "  -h, --help             show this help and exit\n"

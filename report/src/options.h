@@ -14,6 +14,7 @@ struct Options {
     std::string outDir;              // empty: no files written
     OutputFormat format = OutputFormat::None;  // None: nothing on standard output
     CsvEncoding csvEncoding = CSV_UTF8;
+    std::vector<std::string> holidayFiles;  // --holidays, each given
     bool mergeUsers = false;
     bool help = false, version = false;
     TimelineOptions timeline;

@@ -1,3 +1,4 @@
+#include <iterator>
 #include <string>
 
 #include "civil_time.h"
@@ -26,9 +27,50 @@ const ReportColumn ReportColumns[REPORT_COLUMN_COUNT] = {
     {"flags", "フラグ"},
 };
 
+static const ReportColumn DAY_MARK_COLUMNS[] = {
+    {"weekday", "曜日"},
+    {"holiday", "休日"},
+    {"night_s", "深夜時間（22時から5時）"},
+};
+
+std::vector<ReportColumn> DayColumns(const Report&)
+{
+    std::vector<ReportColumn> columns(std::begin(ReportColumns), std::end(ReportColumns));
+    columns.insert(columns.end(), std::begin(DAY_MARK_COLUMNS), std::end(DAY_MARK_COLUMNS));
+    return columns;
+}
+
+static CellKind CellKindOf(FigureKind kind)
+{
+    switch (kind) {
+    case FIGURE_TIME: return CELL_TIME;
+    case FIGURE_DURATION: return CELL_DURATION;
+    case FIGURE_COUNT: break;
+    }
+    return CELL_COUNT;
+}
+
+std::vector<Cell> DayCells(const Report&, const DayRow& row)
+{
+    std::vector<Cell> cells = {{CELL_TEXT, 0, 0, row.source}, {CELL_TEXT, 0, 0, row.user},
+                               {CELL_TEXT, 0, 0, row.place}, {CELL_DATE, row.day, 0, {}}};
+    for (const Figure& figure : RowFigures(row)) cells.push_back({CellKindOf(figure.kind), figure.value, row.day, {}});
+    cells.push_back({CELL_DAY_FLAGS, row.flags, 0, {}});
+    cells.push_back({CELL_COUNT, row.weekday, 0, {}});
+    cells.push_back({CELL_TEXT, 0, 0, row.holiday});
+    cells.push_back({CELL_DURATION, row.nightS, 0, {}});
+    return cells;
+}
+
 std::string FormatBusinessTime(CivilSeconds t, int64_t day)
 {
     return FormatDuration(t - day * SECONDS_PER_DAY);
+}
+
+std::string FormatClock(int64_t seconds)
+{
+    std::string text = FormatDuration(seconds);
+    return seconds < 10 * 3600 ? "0" + text : text;
 }
 
 std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator)

@@ -4,21 +4,47 @@
 #pragma once
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output_sink.h"
 #include "report_model.h"
 
 enum CsvEncoding { CSV_UTF8, CSV_CP932 };
 
-// The columns of a row, in output order: the JSON key and the CSV heading.
+// The columns of a row, in output order: the JSON key and the CSV heading; a
+// column without a key is the CSV's alone.
 struct ReportColumn {
     const char* key;
     const char* heading;
 };
+// A day row's columns from source to flags, which every output has.
 constexpr size_t REPORT_COLUMN_COUNT = 20;
 extern const ReportColumn ReportColumns[REPORT_COLUMN_COUNT];
+
+// One value of a row, as the formats spell it: CSV for a person, JSON for a program.
+enum CellKind : uint8_t {
+    CELL_TEXT,        // text as it is
+    CELL_DATE,        // value: days since 1970-01-01
+    CELL_TIME,        // value: an instant, spelt in the CSV from midnight of `day`
+    CELL_DURATION,    // value: seconds; h:mm:ss in the CSV, a number in JSON
+    CELL_COUNT,       // value: a number
+    CELL_CLOCK,       // value: seconds from midnight, HH:MM:SS in both
+    CELL_NONE,        // nothing known: an empty cell, JSON null
+    CELL_DAY_FLAGS,   // value: DayFlag bits
+};
+struct Cell {
+    CellKind kind = CELL_TEXT;
+    int64_t value = 0;
+    int64_t day = 0;
+    std::string text;
+};
+
+// The day rows' columns and cells, with those the report's options add.
+std::vector<ReportColumn> DayColumns(const Report& report);
+std::vector<Cell> DayCells(const Report& report, const DayRow& row);
 
 // A row's figures from first to heartbeat_s, in column order, each with how it
 // is spelt, so that every format lists them from one place.
@@ -52,6 +78,16 @@ bool WriteHtml(const Report& report, OutputSink& sink);
 std::string FormatHtml(const Report& report);
 
 // The pieces, for the formats and their tests.
+// Seconds from midnight as HH:MM:SS, zero-padded, past 24 for a night shift ("09:05:00", "26:30:00").
+std::string FormatClock(int64_t seconds);
+// A CSV's heading record and one record of cells (as many fields as columns).
+void AppendCsvHeadings(OutputSink& out, const std::vector<ReportColumn>& columns);
+void AppendCsvRecord(OutputSink& out, const std::vector<Cell>& cells, size_t columnCount);
+// The mark (UTF-8) or the encoding (CP932) around the records a function appends.
+bool WriteCsvRecords(CsvEncoding encoding, OutputSink& sink, size_t* unmappable,
+                     const std::function<void(OutputSink&)>& records);
+// One JSON object of the columns that have a key, and LF.
+void AppendJsonObject(OutputSink& out, const std::vector<ReportColumn>& columns, const std::vector<Cell>& cells);
 // A JSON string literal, quotes included; malformed UTF-8 becomes U+FFFD.
 std::string QuoteJsonString(std::string_view text);
 // A CSV field: guarded against formulas (' before = + - @) and quoted when it

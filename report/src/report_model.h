@@ -73,6 +73,9 @@ struct DayRow {
     int64_t starts = 0, exits = 0, locks = 0, unlocks = 0, suspends = 0, resumes = 0, badLines = 0;
     int64_t heartbeatS = 0;
     uint32_t flags = 0;
+    int weekday = 0;       // 1 = Monday ... 7 = Sunday
+    std::string holiday;   // the day off's name (a holiday, 土曜日, 日曜日), or empty
+    int64_t nightS = 0;    // active seconds between 22:00 and 5:00 within first..last
     // Every covered stretch of the whole day (from the day start to the next),
     // in time order; the figures count only [first, last), which they cover whole.
     std::vector<Interval> intervals;

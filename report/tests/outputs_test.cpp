@@ -26,6 +26,7 @@ static DayRow MakeRow(std::string source, std::string user, std::string place)
     row.spanS = 32400, row.activeS = 27000, row.lockedS = 3600, row.suspendedS = 1200, row.offS = 600;
     row.starts = 1, row.exits = 2, row.locks = 3, row.unlocks = 4, row.suspends = 5, row.resumes = 6;
     row.badLines = 7, row.heartbeatS = 10;
+    row.weekday = 1, row.nightS = 0;
     return row;
 }
 
@@ -131,6 +132,7 @@ TEST(JsonLines, OneObjectPerRowWithTheKeysInOrderLfAndNoMark)
     DayRow late = MakeRow("PC001/tanaka_log", "tanaka", "PC001");
     late.day = DEC_7 + 1, late.first = At(DEC_7 + 1, 22, 0), late.last = At(DEC_7 + 2, 0, 0);
     late.flags = FLAG_ABNORMAL_END | FLAG_CLOCK_JUMP | FLAG_BAD_LINES;
+    late.weekday = 2, late.holiday = "会社\"休日", late.nightS = 7200;
     report.rows.push_back(late);
     const std::string head = "{\"source\":\"PC001/tanaka_log\",\"user\":\"tanaka\",\"place\":\"PC001\",";
     const std::string figures = ",\"span_s\":32400,\"active_s\":27000,\"locked_s\":3600,\"suspended_s\":1200,"
@@ -139,9 +141,10 @@ TEST(JsonLines, OneObjectPerRowWithTheKeysInOrderLfAndNoMark)
     // A day that ends at midnight ends at the next date's first instant.
     EXPECT_EQ(FormatJsonLines(report),
               head + "\"date\":\"2026-12-07\",\"first\":\"2026-12-07T09:00:00\",\"last\":\"2026-12-07T18:00:00\"" +
-                  figures + "]}\n" + head +
+                  figures + "],\"weekday\":1,\"holiday\":\"\",\"night_s\":0}\n" + head +
                   "\"date\":\"2026-12-08\",\"first\":\"2026-12-08T22:00:00\",\"last\":\"2026-12-09T00:00:00\"" +
-                  figures + "\"abnormal_end\",\"clock_jump\",\"bad_lines\"]}\n");
+                  figures + "\"abnormal_end\",\"clock_jump\",\"bad_lines\"],\"weekday\":2,"
+                            "\"holiday\":\"会社\\\"休日\",\"night_s\":7200}\n");
 }
 
 TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLf)
@@ -151,18 +154,19 @@ TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLf)
     DayRow row = MakeRow("=PC,1/tanaka_log", "tanaka", "=PC,1");
     row.first = At(DEC_7, 21, 0), row.last = At(DEC_7 + 1, 1, 30), row.spanS = 16200, row.activeS = 90061;
     row.flags = FLAG_TWO_INSTANCES | FLAG_TORN_LINE;
+    row.weekday = 6, row.holiday = "土曜日", row.nightS = 12600;
     report.rows.push_back(row);
     size_t unmappable = 99;
     std::string out = FormatCsv(report, CSV_UTF8, &unmappable);
     EXPECT_EQ(unmappable, 0u);
     const std::string record = "\"'=PC,1/tanaka_log\",tanaka,\"'=PC,1\",2026-12-07,21:00:00,25:30:00,4:30:00,"
-                               "25:01:01,1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,two_instances torn_line\r\n";
+                               "25:01:01,1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,two_instances torn_line,6,土曜日,3:30:00\r\n";
     ASSERT_GT(out.size(), record.size());
     EXPECT_EQ(out.substr(out.size() - record.size()), record);
     // The headings' words are the code's own; what matters is the mark, one per column, CR LF.
     std::string headings = out.substr(0, out.size() - record.size());
     EXPECT_EQ(headings.rfind("\xEF\xBB\xBF\xE3\x82\xBD", 0), 0u) << "a byte-order mark, then ソース";
-    EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 19);
+    EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 22);
     EXPECT_EQ(headings.find('\n'), headings.size() - 1);
     EXPECT_EQ(headings.substr(headings.size() - 2), "\r\n");
 }
