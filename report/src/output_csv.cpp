@@ -32,7 +32,7 @@ static void AppendRecord(OutputSink& out, const std::vector<std::string>& fields
     out += "\r\n";
 }
 
-static std::string SpellCsvCell(const Cell& cell)
+std::string SpellCsvCell(const Cell& cell)
 {
     switch (cell.kind) {
     case CELL_TEXT: return MakeValidUtf8(cell.text);

@@ -71,7 +71,7 @@ table { border-collapse: collapse; font-size: .85em; }
 th, td { border: 1px solid #c8c8c8; padding: .2em .45em; text-align: left; vertical-align: top; }
 thead th { background: #efefef; white-space: nowrap; }
 .summary tbody th { font-weight: normal; white-space: nowrap; }
-.summary td { text-align: right; } .summary td:last-child { text-align: left; }
+.summary td { text-align: right; } .summary td.words { text-align: left; }
 tr { break-inside: avoid; page-break-inside: avoid; }
 @page { size: A4 landscape; margin: 10mm; }
 @media print { body { margin: 0; font-size: 9pt; } .wide { overflow: visible; }

@@ -61,6 +61,7 @@ static void AppendMonthGrid(OutputSink& out, const Report& report, const std::ve
                 continue;
             }
             const DayRow& row = report.rows[i++];
+            if (!row.holiday.empty()) classes = " off";
             std::string flags = JoinFlagNames(row.flags, PAGE_FLAG_WORDS, "、");
             out += "<td class=\"e" + std::to_string(LateClass(row)) + classes + "\"><a href=\"#" +
                    DayAnchor(p, row.day) + "\" title=\"最後 " + FormatBusinessTime(row.last, row.day) +

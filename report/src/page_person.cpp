@@ -89,31 +89,47 @@ static void AppendBar(OutputSink& out, const DayRow& row, CivilSeconds dayStartS
 
 static void AppendDay(OutputSink& out, const DayRow& row, size_t person, CivilSeconds dayStartS)
 {
-    std::string_view dayOff = DayOffName(row.day);
+    const std::string& dayOff = row.holiday;
     out += "<tr class=\"day" + std::string(dayOff.empty() ? "" : " off") + "\" id=\"" + DayAnchor(person, row.day) +
            "\" data-source=\"" + EscapeHtml(row.source) + "\" data-date=\"" + FormatDate(row.day) +
            "\" data-active-s=\"" + std::to_string(row.activeS) + "\" data-locked-s=\"" + std::to_string(row.lockedS) +
            "\" data-suspended-s=\"" + std::to_string(row.suspendedS) + "\" data-off-s=\"" +
            std::to_string(row.offS) + "\"><th class=\"date\">" + FormatDayLabel(row.day);
-    if (!dayOff.empty()) out += "<small>" + std::string(dayOff) + "</small>";
+    if (!dayOff.empty()) out += "<small>" + EscapeHtml(dayOff) + "</small>";
     out += "</th>";
     AppendBar(out, row, dayStartS);
     out += "<td class=\"total\">" + FormatDuration(row.activeS) + "</td></tr>\n";
 }
 
-// The columns of the CSV after source, user and place, which the sheet's head gives.
-static void AppendFigures(OutputSink& out, const DayRow* rows, size_t count)
+// The columns of the CSV after source, user and place, which the sheet's head
+// gives, but the weekday, which the date gives.
+static void AppendFigures(OutputSink& out, const Report& report, const DayRow* rows, size_t count)
 {
+    std::vector<ReportColumn> columns = DayColumns(report);
+    std::vector<bool> shown(columns.size());
+    for (size_t c = 3; c < columns.size(); ++c)
+        shown[c] = columns[c].key != nullptr && std::string_view(columns[c].key) != "weekday";
     out += "<tbody class=\"figures\"><tr><td colspan=\"3\"><div class=\"wide\"><table class=\"summary\"><thead><tr>";
-    for (size_t column = 3; column < REPORT_COLUMN_COUNT; ++column)
-        out += std::string("<th>") + ReportColumns[column].heading + "</th>";
+    for (size_t c = 0; c < columns.size(); ++c)
+        if (shown[c]) out += std::string("<th>") + columns[c].heading + "</th>";
     out += "</tr></thead><tbody>\n";
     for (size_t i = 0; i < count; ++i) {
         const DayRow& row = rows[i];
+        std::vector<Cell> cells = DayCells(report, row);
         // The cells' end tags are optional, and a year has a hundred thousand of them.
-        out += "<tr><th>" + FormatDayLabel(row.day);
-        for (const Figure& figure : RowFigures(row)) out += "<td>" + SpellFigure(figure, row.day);
-        out += "<td>" + JoinFlagNames(row.flags, PAGE_FLAG_WORDS, "、") + "\n";
+        out += "<tr>";
+        for (size_t c = 0; c < cells.size() && c < columns.size(); ++c) {
+            if (!shown[c]) continue;
+            const Cell& cell = cells[c];
+            if (cell.kind == CELL_DATE)
+                out += "<th>" + FormatDayLabel(cell.value);
+            else if (cell.kind == CELL_DAY_FLAGS)
+                out += "<td class=\"words\">" + JoinFlagNames(static_cast<uint32_t>(cell.value), PAGE_FLAG_WORDS, "、");
+            else
+                out += std::string(cell.kind == CELL_TEXT ? "<td class=\"words\">" : "<td>") +
+                       EscapeHtml(SpellCsvCell(cell));
+        }
+        out += "\n";
     }
     out += "</tbody></table></div></td></tr></tbody>\n";
 }
@@ -138,6 +154,6 @@ void AppendPerson(OutputSink& out, const Report& report, const PagePerson& perso
     out += "</th><th></th></tr></thead>\n<tbody>\n";
     for (size_t i = 0; i < count; ++i) AppendDay(out, rows[i], index, report.dayStartS);
     out += "</tbody>\n";
-    AppendFigures(out, rows, count);
+    AppendFigures(out, report, rows, count);
     out += "</table></section>\n";
 }
