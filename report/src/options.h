@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "outputs.h"
+#include "months.h"
 #include "timeline.h"
 
-enum class OutputFormat : uint8_t { None, Csv, JsonLines, Html };
+enum class OutputFormat : uint8_t { None, Csv, JsonLines, Html, MonthlyCsv, MonthlyJsonLines };
 
 struct Options {
     std::vector<std::string> paths;  // UTF-8, in the order given
@@ -18,6 +19,7 @@ struct Options {
     bool mergeUsers = false;
     bool help = false, version = false;
     TimelineOptions timeline;
+    MonthRules months;
 };
 
 struct ParsedOptions {

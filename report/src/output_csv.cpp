@@ -7,6 +7,7 @@
 #include "outputs.h"
 
 static const char UTF8_BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
+static const char* const MONTH_FLAG_WORDS[MONTH_FLAG_COUNT] = {"時間外上限超過"};
 
 std::string QuoteCsvField(std::string_view text)
 {
@@ -43,6 +44,8 @@ std::string SpellCsvCell(const Cell& cell)
     case CELL_CLOCK: return FormatClock(cell.value);
     case CELL_NONE: return {};
     case CELL_DAY_FLAGS: return JoinFlagNames(static_cast<uint32_t>(cell.value), DayFlagNames, " ");
+    case CELL_MONTH_FLAGS:
+        return JoinFlagWords(static_cast<uint32_t>(cell.value), MONTH_FLAG_WORDS, MONTH_FLAG_COUNT, " ");
     }
     return {};
 }

@@ -36,6 +36,13 @@ std::string QuoteJsonString(std::string_view text)
     return out;
 }
 
+// The flags' words are plain ASCII: quoted as they are.
+static std::string JsonFlagArray(int64_t flags, const char* const* names, size_t count)
+{
+    if (flags == 0) return "[]";
+    return "[\"" + JoinFlagWords(static_cast<uint32_t>(flags), names, count, "\",\"") + "\"]";
+}
+
 static std::string SpellJsonCell(const Cell& cell)
 {
     switch (cell.kind) {
@@ -47,10 +54,8 @@ static std::string SpellJsonCell(const Cell& cell)
     case CELL_COUNT: return std::to_string(cell.value);
     case CELL_CLOCK: return QuoteJsonString(FormatClock(cell.value));
     case CELL_NONE: return "null";
-    // The flags' words are plain ASCII: quoted as they are.
-    case CELL_DAY_FLAGS:
-        return cell.value ? "[\"" + JoinFlagNames(static_cast<uint32_t>(cell.value), DayFlagNames, "\",\"") + "\"]"
-                          : "[]";
+    case CELL_DAY_FLAGS: return JsonFlagArray(cell.value, DayFlagNames, DAY_FLAG_COUNT);
+    case CELL_MONTH_FLAGS: return JsonFlagArray(cell.value, MonthFlagNames, MONTH_FLAG_COUNT);
     }
     return "null";
 }

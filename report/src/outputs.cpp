@@ -73,15 +73,20 @@ std::string FormatClock(int64_t seconds)
     return seconds < 10 * 3600 ? "0" + text : text;
 }
 
-std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator)
+std::string JoinFlagWords(uint32_t flags, const char* const* names, size_t count, std::string_view separator)
 {
     std::string joined;
-    for (size_t bit = 0; bit < DAY_FLAG_COUNT; ++bit) {
+    for (size_t bit = 0; bit < count; ++bit) {
         if (!(flags & (1u << bit))) continue;
         if (!joined.empty()) joined += separator;
         joined += names[bit];
     }
     return joined;
+}
+
+std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator)
+{
+    return JoinFlagWords(flags, names, DAY_FLAG_COUNT, separator);
 }
 
 std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row)

@@ -34,6 +34,7 @@ enum CellKind : uint8_t {
     CELL_CLOCK,       // value: seconds from midnight, HH:MM:SS in both
     CELL_NONE,        // nothing known: an empty cell, JSON null
     CELL_DAY_FLAGS,   // value: DayFlag bits
+    CELL_MONTH_FLAGS, // value: MonthFlag bits
 };
 struct Cell {
     CellKind kind = CELL_TEXT;
@@ -59,6 +60,10 @@ std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row);
 // As a person reads it (CSV and the page): times of the business day, h:mm:ss, numbers.
 std::string SpellFigure(const Figure& figure, int64_t day);
 
+// The month rows' columns and cells.
+std::vector<ReportColumn> MonthColumns(const Report& report);
+std::vector<Cell> MonthCells(const Report& report, const MonthRow& row);
+
 // Each format is written into a sink as it is formatted, and flushed; false if
 // the sink could not take all of it. Format* give the same bytes whole.
 
@@ -71,6 +76,12 @@ std::string FormatJsonLines(const Report& report);
 // *unmappable (when given) receives how many characters became '?'.
 bool WriteCsv(const Report& report, CsvEncoding encoding, OutputSink& sink, size_t* unmappable);
 std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable);
+
+// The month rows, as the day rows are written.
+bool WriteMonthlyJsonLines(const Report& report, OutputSink& sink);
+bool WriteMonthlyCsv(const Report& report, CsvEncoding encoding, OutputSink& sink, size_t* unmappable);
+std::string FormatMonthlyCsv(const Report& report, CsvEncoding encoding);
+std::string FormatMonthlyJsonLines(const Report& report);
 
 // One self-contained page: a timeline bar per source and day, the figures, the
 // problems met in the input.
@@ -104,3 +115,5 @@ std::string FormatBusinessTime(CivilSeconds t, int64_t day);
 // or the page's labels), joined by the separator.
 using FlagNames = const char* const[DAY_FLAG_COUNT];
 std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator);
+// The same over any list of words, one per bit from the lowest.
+std::string JoinFlagWords(uint32_t flags, const char* const* names, size_t count, std::string_view separator);

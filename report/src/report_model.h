@@ -89,6 +89,24 @@ struct DayRow {
     std::shared_ptr<const std::vector<QuietDays>> quietDays;
 };
 
+enum MonthFlag : uint32_t {
+    MONTH_FLAG_OVER_LIMIT = 1u << 0,
+};
+constexpr size_t MONTH_FLAG_COUNT = 1;
+extern const char* const MonthFlagNames[MONTH_FLAG_COUNT];
+
+// Months counted from year 0: year * 12 + month - 1.
+inline int MonthIndex(int year, int month) { return year * 12 + month - 1; }
+
+// One person's calendar month of day rows.
+struct MonthRow {
+    std::string source, user, place;  // as the day rows give them
+    int month = 0;                    // MonthIndex
+    int64_t days = 0, holidayDays = 0, lateDays = 0;
+    int64_t spanS = 0, activeS = 0, nightS = 0, overtimeS = 0;
+    uint32_t flags = 0;
+};
+
 // Which problem it is, so that each output words it in its own language.
 enum class ProblemKind : uint8_t {
     FileError,     // a file or folder that could not be listed or read: error and action
@@ -114,6 +132,7 @@ struct Problem {
 
 struct Report {
     std::vector<DayRow> rows;        // by source, then day
+    std::vector<MonthRow> months;    // by person, then month
     std::vector<Problem> problems;   // in the order of sources and files
     CivilSeconds dayStartS = 0;      // seconds after midnight at which a day begins
 };

@@ -416,6 +416,7 @@ std::vector<DayRow> FinishSource(SourceTimeline& t)
         DayRow& row = entry.second;
         if (!InRange(t.options, entry.first)) continue;
         SortIntervals(row.intervals);
+        row.day = entry.first;
         ComputeFigures(row);
         // A day without an active second has no row, but may still count in a user's union.
         if (!t.options.keepInactiveDays) {
@@ -425,7 +426,6 @@ std::vector<DayRow> FinishSource(SourceTimeline& t)
         row.source = t.identity.source;
         row.user = t.identity.user;
         row.place = t.identity.place;
-        row.day = entry.first;
         row.files = t.files;
         row.quietDays = quietDays;
         auto known = t.intervals.find(entry.first);

@@ -328,3 +328,30 @@ TEST(Outputs, WrittenInPiecesAsFormatted)
         EXPECT_EQ(calls, 1) << f.name;
     }
 }
+
+// The month rows: keys in order; durations past 24 hours as a spreadsheet sums
+// them; the flag English for programs, Japanese for people.
+TEST(Monthly, KeysInOrderAndHoursPast24)
+{
+    Report report;
+    MonthRow month;
+    month.source = "PC001/tanaka_log", month.user = "tanaka", month.place = "PC001", month.month = MonthIndex(2026, 12);
+    month.days = 21, month.holidayDays = 2, month.spanS = 368100, month.activeS = 300000, month.nightS = 5400;
+    month.lateDays = 3, month.overtimeS = 162001, month.flags = MONTH_FLAG_OVER_LIMIT;
+    report.months = {month, month};
+    report.months[1].month = MonthIndex(2027, 1), report.months[1].flags = 0;
+    const std::string json = "{\"source\":\"PC001/tanaka_log\",\"user\":\"tanaka\",\"place\":\"PC001\",\"month\":\"";
+    const std::string figures = "\",\"days\":21,\"holiday_days\":2,\"span_s\":368100,\"active_s\":300000,"
+                                "\"night_s\":5400,\"late_days\":3,\"overtime_s\":162001,\"flags\":[";
+    EXPECT_EQ(FormatMonthlyJsonLines(report),
+              json + "2026-12" + figures + "\"over_limit\"]}\n" + json + "2027-01" + figures + "]}\n");
+    std::string csv = FormatMonthlyCsv(report, CSV_UTF8);
+    const std::string records = "PC001/tanaka_log,tanaka,PC001,2026-12,21,2,102:15:00,83:20:00,1:30:00,3,45:00:01,"
+                                "時間外上限超過\r\nPC001/tanaka_log,tanaka,PC001,2027-01,21,2,102:15:00,83:20:00,"
+                                "1:30:00,3,45:00:01,\r\n";
+    ASSERT_GT(csv.size(), records.size());
+    EXPECT_EQ(csv.substr(csv.size() - records.size()), records);
+    std::string headings = csv.substr(0, csv.size() - records.size());
+    EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 11);
+    EXPECT_EQ(headings.rfind("\xEF\xBB\xBF", 0), 0u);
+}

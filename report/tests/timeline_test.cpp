@@ -261,6 +261,7 @@ TEST(Timeline, DaysAndTheirBoundaries)
             EXPECT_EQ(days[i].badLines, e.bad) << name;
             EXPECT_EQ(Flags(days[i].flags), e.flags) << name;
             EXPECT_EQ(days[i].nightS, e.night) << name;
+            EXPECT_EQ(days[i].weekday, IsoWeekday(days[i].day)) << name;
         }
     }
 }
