@@ -72,6 +72,7 @@ th, td { border: 1px solid #c8c8c8; padding: .2em .45em; text-align: left; verti
 thead th { background: #efefef; white-space: nowrap; }
 .summary tbody th { font-weight: normal; white-space: nowrap; }
 .summary td { text-align: right; } .summary td.words { text-align: left; }
+tr.over > td { background: #f6d0d0; font-weight: bold; }
 tr { break-inside: avoid; page-break-inside: avoid; }
 @page { size: A4 landscape; margin: 10mm; }
 @media print { body { margin: 0; font-size: 9pt; } .wide { overflow: visible; }
@@ -108,6 +109,7 @@ std::string EscapeHtml(std::string_view text)
 }
 
 const FlagNames PAGE_FLAG_WORDS = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "読めない行"};
+static const char* const PAGE_MONTH_FLAG_WORDS[MONTH_FLAG_COUNT] = {"上限超え"};
 static const char* const WEEKDAYS[7] = {"月", "火", "水", "木", "金", "土", "日"};
 
 std::vector<PagePerson> FindPeople(const Report& report)
@@ -120,6 +122,21 @@ std::vector<PagePerson> FindPeople(const Report& report)
         begin = end;
     }
     return people;
+}
+
+std::string FormatPageCell(const Cell& cell)
+{
+    // The cells' end tags are optional, and a year has a hundred thousand of them.
+    switch (cell.kind) {
+    case CELL_DATE: return "<th>" + FormatDayLabel(cell.value);
+    case CELL_DAY_FLAGS:
+        return "<td class=\"words\">" + JoinFlagNames(static_cast<uint32_t>(cell.value), PAGE_FLAG_WORDS, "、");
+    case CELL_MONTH_FLAGS:
+        return "<td class=\"words\">" +
+               JoinFlagWords(static_cast<uint32_t>(cell.value), PAGE_MONTH_FLAG_WORDS, MONTH_FLAG_COUNT, "、");
+    case CELL_TEXT: return "<td class=\"words\">" + EscapeHtml(cell.text);
+    default: return "<td>" + EscapeHtml(SpellCsvCell(cell));
+    }
 }
 
 std::string FormatDayLabel(int64_t day)
@@ -197,6 +214,7 @@ bool WriteHtml(const Report& report, OutputSink& out)
     out += "</p>\n<p class=\"meta\">ロック解除中の時間は、記録するプログラムが動いていて画面がロックされていなかった"
            "時間です。席にいたことまではわかりません。時刻は日付の 0 時からの時間（翌日 1 時半は 25:30:00）。</p>\n";
     AppendProblemDays(out, report, people);
+    AppendMonths(out, report, people);
     AppendOverview(out, report, people);
     for (size_t i = 0; i < people.size(); ++i) AppendPerson(out, report, people[i], i);
     AppendProblems(out, report.problems);

@@ -18,6 +18,10 @@ std::vector<PagePerson> FindPeople(const Report& report);
 // The flags' words on the page, in bit order.
 extern const FlagNames PAGE_FLAG_WORDS;
 
+// A table cell as the page spells it: as the CSV does, but dates with their
+// weekday and flags in the page's words; "<th>" for a date, "<td>" else.
+std::string FormatPageCell(const Cell& cell);
+
 // "2026-12-07（月）"
 std::string FormatDayLabel(int64_t day);
 // What makes a day a day off: the holiday's name, 土曜日 or 日曜日; empty for a working day.
@@ -35,5 +39,6 @@ void AppendAxisLabels(OutputSink& out, CivilSeconds dayStartS);
 void AppendLegendKeys(OutputSink& out);
 
 void AppendProblemDays(OutputSink& out, const Report& report, const std::vector<PagePerson>& people);
+void AppendMonths(OutputSink& out, const Report& report, const std::vector<PagePerson>& people);
 void AppendOverview(OutputSink& out, const Report& report, const std::vector<PagePerson>& people);
 void AppendPerson(OutputSink& out, const Report& report, const PagePerson& person, size_t index);

@@ -116,19 +116,9 @@ static void AppendFigures(OutputSink& out, const Report& report, const DayRow* r
     for (size_t i = 0; i < count; ++i) {
         const DayRow& row = rows[i];
         std::vector<Cell> cells = DayCells(report, row);
-        // The cells' end tags are optional, and a year has a hundred thousand of them.
         out += "<tr>";
-        for (size_t c = 0; c < cells.size() && c < columns.size(); ++c) {
-            if (!shown[c]) continue;
-            const Cell& cell = cells[c];
-            if (cell.kind == CELL_DATE)
-                out += "<th>" + FormatDayLabel(cell.value);
-            else if (cell.kind == CELL_DAY_FLAGS)
-                out += "<td class=\"words\">" + JoinFlagNames(static_cast<uint32_t>(cell.value), PAGE_FLAG_WORDS, "、");
-            else
-                out += std::string(cell.kind == CELL_TEXT ? "<td class=\"words\">" : "<td>") +
-                       EscapeHtml(SpellCsvCell(cell));
-        }
+        for (size_t c = 0; c < cells.size() && c < columns.size(); ++c)
+            if (shown[c]) out += FormatPageCell(cells[c]);
         out += "\n";
     }
     out += "</tbody></table></div></td></tr></tbody>\n";

@@ -258,6 +258,26 @@ TEST(Html, BarsDrawTheIntervalsBetweenFirstAndLastInSeconds)
     for (size_t i = 1; i < 4; ++i) EXPECT_EQ(marks[i].rfind(starts[i], 0), 0u) << marks[i];
 }
 
+// The months come first, a month over the limit marked, each person's name a link to their sheet.
+TEST(Html, MonthsOverTheLimitStandOutAndLinkToTheirPerson)
+{
+    Report report = MakeHtmlReport();
+    MonthRow month;
+    month.source = report.rows[0].source, month.user = "tanaka", month.month = MonthIndex(2026, 11);
+    month.overtimeS = 45 * 3600;
+    report.months = {month, month};
+    report.months[1].month = MonthIndex(2026, 12), report.months[1].flags = MONTH_FLAG_OVER_LIMIT;
+    report.months[1].overtimeS += 1;
+    std::string page = FormatHtml(report);
+    // One month over the limit, whole: a link to its person, and the flag in words.
+    EXPECT_EQ(FindAll(page, "<tr class=\"over\">", "\n"),
+              std::vector<std::string>{"<tr class=\"over\"><td class=\"words\"><a href=\"#p0\">PC&lt;1&gt;/tanaka_log</a>"
+                                       "<td class=\"words\">tanaka<td class=\"words\"><td class=\"words\">2026-12<td>0<td>0"
+                                       "<td>0:00:00<td>0:00:00<td>0:00:00<td>0<td>45:00:01<td class=\"words\">上限超え"});
+    EXPECT_LT(page.find("id=\"months\""), page.find("id=\"overview\""));
+    EXPECT_LT(page.find("id=\"overview\""), page.find("id=\"p0\""));
+}
+
 // Each kind of problem in Japanese words on the page, its file escaped.
 TEST(Html, ProblemsAreListedInJapanese)
 {

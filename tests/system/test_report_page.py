@@ -143,9 +143,10 @@ class Browser:
             self.events.append(self.message(deadline))
 
     def click(self, selector):
-        """Clicks the middle of the element as a mouse would."""
-        x, y = self.evaluate(f"(r => [r.left + r.width / 2, r.top + r.height / 2])("
-                             f"document.querySelector({json.dumps(selector)}).getBoundingClientRect())")
+        """Scrolls the element into view and clicks its middle as a mouse would."""
+        x, y = self.evaluate(
+            f"(e => {{ e.scrollIntoView({{block: 'center'}}); const r = e.getBoundingClientRect(); "
+            f"return [r.left + r.width / 2, r.top + r.height / 2]; }})(document.querySelector({json.dumps(selector)}))")
         for kind in ("mousePressed", "mouseReleased"):
             self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
 
