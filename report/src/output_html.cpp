@@ -41,7 +41,8 @@ h2 { font-size: 1.15em; margin: 1.2em 0 .3em; break-after: avoid; page-break-aft
 .e3 { background: var(--e3); } .off { background-color: var(--day-off); }
 .e0 a, .e1 a { color: #b00 !important; }
 .person { content-visibility: auto; }
-.sheet { width: 100%; border-collapse: collapse; margin: 1em 0; font-size: 1em; }
+.sheet { width: 100%; table-layout: fixed; border-collapse: collapse; margin: 1em 0; font-size: 1em; }
+.c-date { width: 9.5em; } .c-total { width: 5.5em; }
 .sheet > * > tr > th, .sheet > * > tr > td { border: 0; padding: 1px .3em; vertical-align: middle; }
 .sheet thead th { background: #fff; text-align: left; }
 .who { white-space: normal; }

@@ -134,7 +134,7 @@ void AppendPerson(OutputSink& out, const Report& report, const PagePerson& perso
     // About its drawn height, so that the scroll bar is right before it is drawn.
     size_t height = 140 + count * 52;
     out += "<section class=\"person\" id=\"" + PersonAnchor(index) + "\" style=\"contain-intrinsic-size:auto " +
-           std::to_string(height) + "px\">\n<table class=\"sheet\"><thead><tr><th colspan=\"3\" class=\"who\"><h2>" +
+           std::to_string(height) + "px\">\n<table class=\"sheet\"><colgroup><col class=\"c-date\"><col><col class=\"c-total\"></colgroup><thead><tr><th colspan=\"3\" class=\"who\"><h2>" +
            EscapeHtml(first.source) + "</h2> <span class=\"meta\">ユーザー " + EscapeHtml(first.user);
     if (!first.place.empty()) out += " ・ PC " + EscapeHtml(first.place);
     out += " ・ " + std::to_string(count) + " 日</span>";
