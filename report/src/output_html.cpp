@@ -73,7 +73,8 @@ th, td { border: 1px solid #c8c8c8; padding: .2em .45em; text-align: left; verti
 thead th { background: #efefef; white-space: nowrap; }
 .summary tbody th { font-weight: normal; white-space: nowrap; }
 .summary td { text-align: right; } .summary td.words { text-align: left; }
-tr.over > td { background: #f6d0d0; font-weight: bold; }
+.over { background: #f3b8b8; font-weight: bold; }
+.months tbody th { font-weight: normal; white-space: nowrap; }
 tr { break-inside: avoid; page-break-inside: avoid; }
 @page { size: A4 landscape; margin: 10mm; }
 @media print { body { margin: 0; font-size: 9pt; } .wide { overflow: visible; }
@@ -110,7 +111,6 @@ std::string EscapeHtml(std::string_view text)
 }
 
 const FlagNames PAGE_FLAG_WORDS = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "読めない行"};
-static const char* const PAGE_MONTH_FLAG_WORDS[MONTH_FLAG_COUNT] = {"上限超え"};
 static const char* const WEEKDAYS[7] = {"月", "火", "水", "木", "金", "土", "日"};
 
 std::vector<PagePerson> FindPeople(const Report& report)
@@ -132,9 +132,6 @@ std::string FormatPageCell(const Cell& cell)
     case CELL_DATE: return "<th>" + FormatDayLabel(cell.value);
     case CELL_DAY_FLAGS:
         return "<td class=\"words\">" + JoinFlagNames(static_cast<uint32_t>(cell.value), PAGE_FLAG_WORDS, "、");
-    case CELL_MONTH_FLAGS:
-        return "<td class=\"words\">" +
-               JoinFlagWords(static_cast<uint32_t>(cell.value), PAGE_MONTH_FLAG_WORDS, MONTH_FLAG_COUNT, "、");
     case CELL_TEXT: return "<td class=\"words\">" + EscapeHtml(cell.text);
     default: return "<td>" + EscapeHtml(SpellCsvCell(cell));
     }
