@@ -10,7 +10,6 @@ Run directly, it saves the README's picture of the page:
 """
 import base64
 import datetime
-import itertools
 import json
 import os
 import re
@@ -25,28 +24,14 @@ from pathlib import Path
 
 import pytest
 
-from conftest import EXIT_TEXT, START_TEXT
-from log_support import BOM, daily_name
+from collection_support import STATE_TEXT, run_lines, write_collection
 from report_support import LOCK_TEXT, NATIVE, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native
 from waits import WAIT_SECONDS
 
 CHROMIUM = Path("/usr/bin/chromium")
-STATE_TEXT = "セッション状態: アクティブ"
 LOGOFF_TEXT = "セッション終了（ログオフ）開始。"
 STATES = ("active", "locked", "suspended", "off")
 DAY = [datetime.date(2026, 12, d) for d in range(1, 5)]
-
-
-def run_lines(day, start, end, every, events=(), asleep=(), end_text=EXIT_TEXT):
-    """One run of the program from start to end ("HH:MM:SS" on day, or a datetime): its start line, the
-    events [(time, text)], session-state lines every `every` seconds except within asleep ((from, to) pairs),
-    and end_text last (a session-state text for a run that dies without a word)."""
-    at = lambda t: t if isinstance(t, datetime.datetime) else datetime.datetime.combine(  # noqa: E731
-        day, datetime.time.fromisoformat(t))
-    quiet, step = [(at(a), at(b)) for a, b in asleep], datetime.timedelta(seconds=every)
-    beats = itertools.takewhile(lambda t: t < at(end), (at(start) + step * n for n in itertools.count(1)))
-    return [(at(start), START_TEXT), *((at(t), text) for t, text in events),
-            *((t, STATE_TEXT) for t in beats if not any(a <= t <= b for a, b in quiet)), (at(end), end_text)]
 
 
 COLLECTION = {  # source folder: its lines (heartbeats of 60 s and of 30 s)
@@ -83,14 +68,9 @@ EXPECTED = {
 }
 
 
-def make_report(root, out):
-    """Writes the collection as the program does (a file per date, a byte-order mark, CR LF) and reports on it."""
-    for folder, lines in COLLECTION.items():
-        (root / folder).mkdir(parents=True)
-        in_order = sorted(lines, key=lambda line: line[0])  # by time alone: lines of one second keep their order
-        for day, group in itertools.groupby(in_order, key=lambda line: line[0].date()):
-            text = "".join(f"{moment:%Y/%m/%d %H:%M:%S} - {line}\r\n" for moment, line in group)
-            (root / folder / daily_name(day)).write_bytes(BOM + text.encode())
+def make_report(root, out, collection=COLLECTION):
+    """Writes the collection as the program does and reports on it."""
+    write_collection(root, collection)
     result = run_native("--out", out, root)
     assert result.returncode == 0, result.stderr.decode(errors="replace")
     return jsonl_rows((out / "report.jsonl").read_bytes())
@@ -290,16 +270,17 @@ def test_overview_links_land_on_their_days_and_print_carries_each_sheets_head(br
             assert words in pages[i], f"page {i + 1} without {words}: {pages[i]}"
 
 
-if __name__ == "__main__":  # the README's picture
+if __name__ == "__main__":  # the README's picture: the first screen of the department example's page
+    sys.path.insert(0, str(Path(__file__).parents[2] / "bench"))
+    from department_example import department
     path = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).parents[2] / "docs/screenshots/report.png"
     with tempfile.TemporaryDirectory(prefix="stillsentinel-page-") as tmp:
-        make_report(Path(tmp) / "logs", Path(tmp) / "out")
+        make_report(Path(tmp) / "logs", Path(tmp) / "out", department())
         browser = Browser(Path(tmp) / "profile")
         try:
             browser.open((Path(tmp) / "out" / "report.html").resolve().as_uri())
-            height = browser.evaluate("Math.ceil(document.body.getBoundingClientRect().bottom) + 16")
-            shot = browser.call("Page.captureScreenshot", format="png", captureBeyondViewport=True,
-                                clip={"x": 0, "y": 0, "width": 1280, "height": min(height, 1600), "scale": 1})
+            shot = browser.call("Page.captureScreenshot", format="png",
+                                clip={"x": 0, "y": 0, "width": 1280, "height": 900, "scale": 1})
             path.write_bytes(base64.b64decode(shot["data"]))
         finally:
             browser.close()
