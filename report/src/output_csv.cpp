@@ -24,11 +24,34 @@ std::string QuoteCsvField(std::string_view text)
     return quoted + "\"";
 }
 
+// Whether a spreadsheet opening the CSV would take the text for a number, a
+// date or a time ("00123" becomes 123, "1-2" the 2nd of January).
+static bool LooksLikeSpreadsheetValue(std::string_view text)
+{
+    bool digit = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') digit = true;
+        else if (std::string_view(".,:/-% ").find(c) != std::string_view::npos) continue;
+        else if ((c == 'e' || c == 'E') && text[0] >= '0' && text[0] <= '9') continue;  // 1e3
+        else return false;
+    }
+    return digit;
+}
+
+std::string QuoteCsvText(std::string_view text)
+{
+    if (text.empty() || !LooksLikeSpreadsheetValue(text) || text[0] == '-' || text[0] == '+')
+        return QuoteCsvField(text);
+    // ="00123": Excel, and LibreOffice as it evaluates a CSV's formulas by
+    // default, show the text as it is; unevaluated it is still text, never a number.
+    return "\"=\"\"" + std::string(text) + "\"\"\"";
+}
+
 static void AppendRecord(OutputSink& out, const std::vector<std::string>& fields)
 {
     for (size_t column = 0; column < fields.size(); ++column) {
         if (column > 0) out += ",";
-        out += QuoteCsvField(fields[column]);
+        out += fields[column];
     }
     out += "\r\n";
 }
@@ -36,14 +59,15 @@ static void AppendRecord(OutputSink& out, const std::vector<std::string>& fields
 std::string SpellCsvCell(const Cell& cell)
 {
     switch (cell.kind) {
-    case CELL_TEXT: return MakeValidUtf8(cell.text);
+    case CELL_TEXT: return QuoteCsvText(MakeValidUtf8(cell.text));
+    case CELL_MONTH: return FormatMonth(static_cast<int>(cell.value));
     case CELL_DATE: return FormatDate(cell.value);
     case CELL_TIME: return FormatBusinessTime(cell.value, cell.day);
     case CELL_DURATION: return FormatDuration(cell.value);
     case CELL_COUNT: return std::to_string(cell.value);
     case CELL_CLOCK: return FormatClock(cell.value);
     case CELL_NONE: return {};
-    case CELL_DAY_FLAGS: return JoinFlagNames(static_cast<uint32_t>(cell.value), DayFlagNames, " ");
+    case CELL_DAY_FLAGS: return JoinFlagNames(static_cast<uint32_t>(cell.value), DayFlagWords, " ");
     case CELL_MONTH_FLAGS:
         return JoinFlagWords(static_cast<uint32_t>(cell.value), MONTH_FLAG_WORDS, MONTH_FLAG_COUNT, " ");
     }
@@ -53,7 +77,7 @@ std::string SpellCsvCell(const Cell& cell)
 void AppendCsvHeadings(OutputSink& out, const std::vector<ReportColumn>& columns)
 {
     std::vector<std::string> headings;
-    for (const ReportColumn& column : columns) headings.push_back(column.heading);
+    for (const ReportColumn& column : columns) headings.push_back(QuoteCsvField(column.heading));
     AppendRecord(out, headings);
 }
 

@@ -47,6 +47,7 @@ static std::string SpellJsonCell(const Cell& cell)
 {
     switch (cell.kind) {
     case CELL_TEXT: return QuoteJsonString(cell.text);
+    case CELL_MONTH: return QuoteJsonString(FormatMonth(static_cast<int>(cell.value)));
     case CELL_DATE: return QuoteJsonString(FormatDate(cell.value));
     // Real instants here (a day ending at midnight ends at the next date's T00:00:00).
     case CELL_TIME: return QuoteJsonString(FormatIsoTime(cell.value));

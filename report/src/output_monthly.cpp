@@ -34,17 +34,11 @@ std::vector<ReportColumn> MonthColumns(const Report& report)
     return columns;
 }
 
-static std::string FormatMonth(int month)
-{
-    std::string date = FormatDate(DaysFromCivil(month / 12, month % 12 + 1, 1));
-    return date.substr(0, 7);
-}
-
 std::vector<Cell> MonthCells(const Report&, const MonthRow& row)
 {
     return {
         {CELL_TEXT, 0, 0, row.source},       {CELL_TEXT, 0, 0, row.user},
-        {CELL_TEXT, 0, 0, row.place},        {CELL_TEXT, 0, 0, FormatMonth(row.month)},
+        {CELL_TEXT, 0, 0, row.place},        {CELL_MONTH, row.month, 0, {}},
         {CELL_COUNT, row.days, 0, {}},       {CELL_COUNT, row.holidayDays, 0, {}},
         {CELL_DURATION, row.spanS, 0, {}},   {CELL_DURATION, row.activeS, 0, {}},
         {CELL_DURATION, row.nightS, 0, {}},  {CELL_COUNT, row.lateDays, 0, {}},

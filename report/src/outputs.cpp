@@ -4,28 +4,32 @@
 #include "civil_time.h"
 #include "outputs.h"
 
+// The headings say what the log can know: time unlocked while the program
+// ran (not presence), the span from first to last (拘束時間), lines it could not read.
 const ReportColumn ReportColumns[REPORT_COLUMN_COUNT] = {
-    {"source", "ソース"},
+    {"source", "ログフォルダー"},
     {"user", "ユーザー"},
-    {"place", "場所"},
+    {"place", "PC"},
     {"date", "日付"},
     {"first", "開始時刻"},
     {"last", "終了時刻"},
-    {"span_s", "経過時間"},
-    {"active_s", "在席時間"},
+    {"span_s", "拘束時間"},
+    {"active_s", "ロック解除時間（プログラム稼働中）"},
     {"locked_s", "ロック時間"},
     {"suspended_s", "スリープ時間"},
-    {"off_s", "オフ時間"},
+    {"off_s", "記録のない時間"},
     {"starts", "起動回数"},
     {"exits", "終了回数"},
     {"locks", "ロック回数"},
     {"unlocks", "ロック解除回数"},
     {"suspends", "スリープ回数"},
     {"resumes", "復帰回数"},
-    {"bad_lines", "不正行数"},
+    {"bad_lines", "読めない行数"},
     {"heartbeat_s", "記録間隔（秒）"},
     {"flags", "フラグ"},
 };
+
+const char* const DayFlagWords[DAY_FLAG_COUNT] = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "読めない行"};
 
 static const ReportColumn DAY_MARK_COLUMNS[] = {
     {"weekday", "曜日"},
@@ -65,6 +69,11 @@ std::vector<Cell> DayCells(const Report&, const DayRow& row)
 std::string FormatBusinessTime(CivilSeconds t, int64_t day)
 {
     return FormatDuration(t - day * SECONDS_PER_DAY);
+}
+
+std::string FormatMonth(int month)
+{
+    return FormatDate(DaysFromCivil(month / 12, month % 12 + 1, 1)).substr(0, 7);
 }
 
 std::string FormatClock(int64_t seconds)

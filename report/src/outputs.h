@@ -27,6 +27,7 @@ extern const ReportColumn ReportColumns[REPORT_COLUMN_COUNT];
 // One value of a row, as the formats spell it: CSV for a person, JSON for a program.
 enum CellKind : uint8_t {
     CELL_TEXT,        // text as it is
+    CELL_MONTH,       // value: MonthIndex, YYYY-MM
     CELL_DATE,        // value: days since 1970-01-01
     CELL_TIME,        // value: an instant, spelt in the CSV from midnight of `day`
     CELL_DURATION,    // value: seconds; h:mm:ss in the CSV, a number in JSON
@@ -89,6 +90,8 @@ bool WriteHtml(const Report& report, OutputSink& sink);
 std::string FormatHtml(const Report& report);
 
 // The pieces, for the formats and their tests.
+// A MonthIndex as YYYY-MM.
+std::string FormatMonth(int month);
 // Seconds from midnight as HH:MM:SS, zero-padded, past 24 for a night shift ("09:05:00", "26:30:00").
 std::string FormatClock(int64_t seconds);
 // A cell as the CSV spells it (the page too, but for the flags' words).
@@ -106,6 +109,9 @@ std::string QuoteJsonString(std::string_view text);
 // A CSV field: guarded against formulas (' before = + - @) and quoted when it
 // holds a comma, a quote, CR or LF.
 std::string QuoteCsvField(std::string_view text);
+// A text cell: as QuoteCsvField, but text a spreadsheet would read as a number
+// or a date ("00123", "1-2") written as a formula giving the text, ="00123".
+std::string QuoteCsvText(std::string_view text);
 // Text for HTML content and attribute values.
 std::string EscapeHtml(std::string_view text);
 // The time as hours:mm:ss counted from midnight of the given date, so that a
@@ -114,6 +120,8 @@ std::string FormatBusinessTime(CivilSeconds t, int64_t day);
 // The words of the flags set, in bit order (names: one per flag, DayFlagNames
 // or the page's labels), joined by the separator.
 using FlagNames = const char* const[DAY_FLAG_COUNT];
+// The flags as a person reads them, in the CSV.
+extern FlagNames DayFlagWords;
 std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator);
 // The same over any list of words, one per bit from the lowest.
 std::string JoinFlagWords(uint32_t flags, const char* const* names, size_t count, std::string_view separator);

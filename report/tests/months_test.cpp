@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "civil_time.h"
+#include "outputs.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ std::string Shown(const std::vector<MonthRow>& months)
 {
     std::string shown;
     for (const MonthRow& m : months)
-        shown += m.source + " " + FormatDate(DaysFromCivil(m.month / 12, m.month % 12 + 1, 1)).substr(0, 7) + " " +
+        shown += m.source + " " + FormatMonth(m.month) + " " +
                  std::to_string(m.days) + " " + std::to_string(m.holidayDays) + " " + std::to_string(m.lateDays) +
                  " " + std::to_string(m.spanS / 60) + "m " + std::to_string(m.activeS / 60) + "m " +
                  std::to_string(m.nightS / 60) + "m " + std::to_string(m.overtimeS) + "s" +

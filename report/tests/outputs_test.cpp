@@ -111,6 +111,18 @@ TEST(Outputs, TextPieces)
         {QuoteCsvField, "@cmd", "'@cmd"},
         {QuoteCsvField, "=HYPERLINK(\"x\",1)", "\"'=HYPERLINK(\"\"x\"\",1)\""},
         {QuoteCsvField, "a=b-c", "a=b-c"},
+        // Names a spreadsheet would make a number or a date keep their text.
+        {QuoteCsvText, "00123", "\"=\"\"00123\"\"\""},
+        {QuoteCsvText, "1-2", "\"=\"\"1-2\"\"\""},
+        {QuoteCsvText, "2026/12/7", "\"=\"\"2026/12/7\"\"\""},
+        {QuoteCsvText, "1e3", "\"=\"\"1e3\"\"\""},
+        {QuoteCsvText, "9:00", "\"=\"\"9:00\"\"\""},
+        {QuoteCsvText, "1,5", "\"=\"\"1,5\"\"\""},
+        {QuoteCsvText, "-12", "'-12"},
+        {QuoteCsvText, "PC001", "PC001"},
+        {QuoteCsvText, "e1", "e1"},
+        {QuoteCsvText, "PC 1-2", "PC 1-2"},
+        {QuoteCsvText, "-", "'-"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.f(c.input), c.expected) << c.input;
 }
@@ -160,12 +172,12 @@ TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLf)
     std::string out = FormatCsv(report, CSV_UTF8, &unmappable);
     EXPECT_EQ(unmappable, 0u);
     const std::string record = "\"'=PC,1/tanaka_log\",tanaka,\"'=PC,1\",2026-12-07,21:00:00,25:30:00,4:30:00,"
-                               "25:01:01,1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,two_instances torn_line,6,土曜日,3:30:00\r\n";
+                               "25:01:01,1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,二重起動 途切れた行,6,土曜日,3:30:00\r\n";
     ASSERT_GT(out.size(), record.size());
     EXPECT_EQ(out.substr(out.size() - record.size()), record);
     // The headings' words are the code's own; what matters is the mark, one per column, CR LF.
     std::string headings = out.substr(0, out.size() - record.size());
-    EXPECT_EQ(headings.rfind("\xEF\xBB\xBF\xE3\x82\xBD", 0), 0u) << "a byte-order mark, then ソース";
+    EXPECT_EQ(headings.rfind(std::string("\xEF\xBB\xBF") + ReportColumns[0].heading, 0), 0u) << "a mark, then a heading";
     EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 22);
     EXPECT_EQ(headings.find('\n'), headings.size() - 1);
     EXPECT_EQ(headings.substr(headings.size() - 2), "\r\n");
@@ -179,8 +191,8 @@ TEST(Csv, Cp932HasNoMarkAndCountsWhatItCannotHold)
     size_t unmappable = 0;
     std::string out = FormatCsv(report, CSV_CP932, &unmappable);
     EXPECT_EQ(unmappable, 2u) << "the wave dash, twice";
-    // ソース in CP932 opens the file; 田中 survives, 〜 does not.
-    EXPECT_EQ(out.compare(0, 6, "\x83\x5C\x81\x5B\x83\x58"), 0);
+    // ログ in CP932 opens the file; 田中 survives, 〜 does not.
+    EXPECT_EQ(out.compare(0, 4, "\x83\x8D\x83\x4F"), 0);
     EXPECT_NE(out.find("\r\nPC?1/\x93\x63\x92\x86_log,\x93\x63\x92\x86,PC?1,2026-12-07,"), std::string::npos);
 }
 
