@@ -110,7 +110,6 @@ std::string EscapeHtml(std::string_view text)
     return out;
 }
 
-const FlagNames PAGE_FLAG_WORDS = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "読めない行"};
 static const char* const WEEKDAYS[7] = {"月", "火", "水", "木", "金", "土", "日"};
 
 std::vector<PagePerson> FindPeople(const Report& report)
@@ -131,7 +130,7 @@ std::string FormatPageCell(const Cell& cell)
     switch (cell.kind) {
     case CELL_DATE: return "<th>" + FormatDayLabel(cell.value);
     case CELL_DAY_FLAGS:
-        return "<td class=\"words\">" + JoinFlagNames(static_cast<uint32_t>(cell.value), PAGE_FLAG_WORDS, "、");
+        return "<td class=\"words\">" + JoinFlagNames(static_cast<uint32_t>(cell.value), DayFlagWords, "、");
     case CELL_TEXT: return "<td class=\"words\">" + EscapeHtml(cell.text);
     default: return "<td>" + EscapeHtml(SpellCsvCell(cell));
     }

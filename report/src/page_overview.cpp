@@ -32,7 +32,7 @@ void AppendProblemDays(OutputSink& out, const Report& report, const std::vector<
             const DayRow& row = report.rows[i];
             if (!row.flags) continue;
             out += "<li><a href=\"#" + DayAnchor(p, row.day) + "\">" + FormatDayLabel(row.day) + " " +
-                   EscapeHtml(row.source) + "</a> " + JoinFlagNames(row.flags, PAGE_FLAG_WORDS, "、") + "</li>\n";
+                   EscapeHtml(row.source) + "</a> " + JoinFlagNames(row.flags, DayFlagWords, "、") + "</li>\n";
         }
     }
     out += "</ul></section>\n";
@@ -62,7 +62,7 @@ static void AppendMonthGrid(OutputSink& out, const Report& report, const std::ve
             }
             const DayRow& row = report.rows[i++];
             if (!row.holiday.empty()) classes = " off";
-            std::string flags = JoinFlagNames(row.flags, PAGE_FLAG_WORDS, "、");
+            std::string flags = JoinFlagNames(row.flags, DayFlagWords, "、");
             out += "<td class=\"e" + std::to_string(LateClass(row)) + classes + "\"><a href=\"#" +
                    DayAnchor(p, row.day) + "\" title=\"最後 " + FormatBusinessTime(row.last, row.day) +
                    (flags.empty() ? "" : " " + flags) + "\">" + (row.flags ? "!" : "") + "</a></td>";
