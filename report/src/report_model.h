@@ -131,6 +131,7 @@ enum class ProblemKind : uint8_t {
     NoSuchDate,    // a daily file's name that is no date
     NotDailyFile,  // a file given that is no daily log
     NoDailyFiles,  // a folder given that holds none
+    InputRow,      // a row of a file given beside the logs; its message is already Japanese
 };
 
 // Something met in the input that a person should know about.

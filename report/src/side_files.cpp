@@ -12,14 +12,16 @@ bool ReadSideFile(const std::string& path, std::string& bytes, std::vector<Input
 {
     FileError error = ReadWholeFile(path, SIDE_FILE_LIMIT, bytes);
     if (error == FileError::None) return true;
-    problems.push_back({path, Problem{path, 0, DescribeFileError(error, FileAction::Read)}, true});
+    problems.push_back(
+        {path, Problem{path, 0, DescribeFileError(error, FileAction::Read), ProblemKind::FileError, error}, true});
     return false;
 }
 
 void AddLineProblems(const std::string& path, const std::vector<LineProblem>& lines,
                      std::vector<InputProblem>& problems)
 {
-    for (const LineProblem& p : lines) problems.push_back({path, Problem{path, p.line, p.message}, false});
+    for (const LineProblem& p : lines)
+        problems.push_back({path, Problem{path, p.line, p.message, ProblemKind::InputRow}, false});
 }
 
 std::vector<CompanyHoliday> ReadHolidayFiles(const std::vector<std::string>& paths,
