@@ -273,14 +273,22 @@ def test_windows_build_reads_past_max_path_as_the_native_build_and_names_a_folde
     deep = wine.tmp.joinpath(*(f"長い日本語のフォルダー名前{n:02d}" for n in range(1, 25)))
     logs = make_collection(deep / "collected")
     assert len(windows_path(logs / "20261207.txt")) > 300
-    windows = run_windows(wine, "--out", deep / "出力", "--gap", "86400", deep / "collected")
-    native = run_native("--out", tmp_path / "native", "--gap", "86400", deep / "collected")
+    # The files beside the logs, read there too: attendance in Excel's CP932, users with a byte-order mark.
+    (deep / "勤怠.csv").write_bytes(f"ユーザー,日付,出勤,退勤\r\n{USER.upper()},2026/12/7,8:00,9:30\r\n".encode("cp932"))
+    (deep / "利用者.csv").write_bytes(BOM + f"user,name,department\n{USER},試験 太郎,00123\n".encode())
+    (deep / "休日.txt").write_bytes("2026/12/8,創立記念日\n".encode())
+    beside = ["--attendance", deep / "勤怠.csv", "--users", deep / "利用者.csv", "--holidays", deep / "休日.txt"]
+    windows = run_windows(wine, "--out", deep / "出力", "--gap", "86400", *beside, deep / "collected")
+    native = run_native("--out", tmp_path / "native", "--gap", "86400", *beside, deep / "collected")
     assert (windows.returncode, native.returncode) == (0, 0), windows.stderr.decode(errors="replace")
     for name in FILES:
         assert (deep / "出力" / name).read_bytes() == (tmp_path / "native" / name).read_bytes() != b"", name
+    rows = jsonl_rows((tmp_path / "native" / "report.jsonl").read_bytes())
+    assert [(r["clock_in"], r["holiday"], r["name"]) for r in rows] == [
+        ("08:00:00", "", "試験 太郎"), (None, "創立記念日", "試験 太郎")]
 
     unlistable = make_past_path_max(deep / "collected")
-    windows = run_windows(wine, "--format", "jsonl", "--gap", "86400", deep / "collected")
+    windows = run_windows(wine, "--format", "jsonl", "--gap", "86400", *beside, deep / "collected")
     assert (windows.returncode, windows.stdout) == (1, (tmp_path / "native" / "report.jsonl").read_bytes())
     # Wine adds a line of its own about the name's length.
     assert f"{windows_path(unlistable)}: folder cannot be listed" in windows.stderr.decode().splitlines()
