@@ -1,4 +1,5 @@
 // stillsentinel-report: the command line around the report.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "double_click.h"
 #include "file_replace.h"
 #include "output_sink.h"
 #include "options.h"
@@ -119,15 +121,42 @@ bool WriteStandardOutput(const Report& report, const Options& options)
     return WriteOutput(report, options.format, options, sink) && std::fflush(stdout) == 0;
 }
 
-}  // namespace
+// A usage error, the help or the version: the answer needs no logs.
+bool AnswersWithoutReading(const ParsedOptions& parsed, int& code)
+{
+    if (!parsed.error.empty()) code = ReportUsageError(parsed.error);
+    else if (parsed.options.help) code = WriteOut(FormatHelp()) ? 0 : EXIT_UNREAD;
+    else if (parsed.options.version) code = WriteOut(FormatVersion()) ? 0 : EXIT_UNREAD;
+    else return false;
+    return true;
+}
 
-int RunReport(const std::vector<std::string>& args)
+// Reads the logs and writes what the options ask for, the problems on standard error.
+ReadOutcome ReadAndWrite(Discovery discovery, const Options& options, bool& written)
+{
+    ProgressLine progress;
+    progress.enabled = StandardErrorIsTerminal();
+    ReadOutcome outcome = ReadLogs(std::move(discovery), options.timeline, options.mergeUsers,
+                                   [&](size_t done, size_t total) { ShowProgress(progress, done, total); });
+    ClearProgress(progress);
+    std::string messages;
+    for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
+    WriteStandardError(messages);
+
+    written = options.outDir.empty() || WriteReportFiles(outcome.report, options);
+    if (options.format != OutputFormat::None && !WriteStandardOutput(outcome.report, options)) {
+        WriteStandardError(std::string(PROGRAM) + ": cannot write to standard output\n");
+        written = false;
+    }
+    return outcome;
+}
+
+int RunCommandLine(const std::vector<std::string>& args)
 {
     ParsedOptions parsed = ParseOptions(args);
-    if (!parsed.error.empty()) return ReportUsageError(parsed.error);
+    int code = 0;
+    if (AnswersWithoutReading(parsed, code)) return code;
     const Options& options = parsed.options;
-    if (options.help) return WriteOut(FormatHelp()) ? 0 : EXIT_UNREAD;
-    if (options.version) return WriteOut(FormatVersion()) ? 0 : EXIT_UNREAD;
 
     Discovery discovery = DiscoverSources(options.paths);
     if (!options.outDir.empty()) {
@@ -141,20 +170,68 @@ int RunReport(const std::vector<std::string>& args)
             return EXIT_UNREAD;
         }
     }
-
-    ProgressLine progress;
-    progress.enabled = StandardErrorIsTerminal();
-    ReadOutcome outcome = ReadLogs(std::move(discovery), options.timeline, options.mergeUsers,
-                                   [&](size_t done, size_t total) { ShowProgress(progress, done, total); });
-    ClearProgress(progress);
-    std::string messages;
-    for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
-    WriteStandardError(messages);
-
-    bool written = options.outDir.empty() || WriteReportFiles(outcome.report, options);
-    if (options.format != OutputFormat::None && !WriteStandardOutput(outcome.report, options)) {
-        WriteStandardError(std::string(PROGRAM) + ": cannot write to standard output\n");
-        written = false;
-    }
+    bool written = false;
+    ReadOutcome outcome = ReadAndWrite(std::move(discovery), options, written);
     return outcome.allRead && written ? 0 : EXIT_UNREAD;
+}
+
+// A new folder under the first parent that takes one; empty when none does.
+std::string MakeReportFolder(const std::vector<std::string>& parents, CivilSeconds now)
+{
+    constexpr int ATTEMPTS = 100;
+    for (const std::string& parent : parents) {
+        for (int attempt = 0; attempt < ATTEMPTS; ++attempt) {
+            fs::path folder = fs::u8path(parent) / fs::u8path(ReportFolderName(now, attempt));
+            EntryKind kind = EntryKind::Other;
+            if (FindKind(folder.u8string(), kind) == FileError::None) continue;
+            if (!MakeFolders(folder)) break;
+            return folder.u8string();
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<FolderEntry> entries;
+    std::vector<std::string> names;
+    ListFolder(folder, entries);
+    for (const FolderEntry& entry : entries)
+        if (entry.kind == EntryKind::File) names.push_back(entry.name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// As a command line with --out would, into a new folder of its own; then the
+// page in the browser.
+int RunDoubleClick(const std::vector<std::string>& args, const Launch& launch, const LaunchActions& actions)
+{
+    ParsedOptions parsed = ParseDoubleClick(args, launch.exeFolder);
+    int code = 0;
+    if (AnswersWithoutReading(parsed, code)) return code;
+    Options options = parsed.options;
+
+    Discovery discovery = DiscoverSources(options.paths);
+    ReadCounts counts = CountFound(discovery);
+    if (counts.files != 0) options.outDir = MakeReportFolder(ReportParents(launch, discovery.sources), launch.now);
+    bool written = false;
+    ReadOutcome outcome = ReadAndWrite(std::move(discovery), options, written);  // without a folder: the problems
+    written = written && !options.outDir.empty();
+    std::vector<std::string> files = written ? FilesIn(options.outDir) : std::vector<std::string>{};
+    WriteStandardError("\n" + FormatDoubleClickSummary(counts, outcome, options.outDir, files));
+    std::string page = (fs::u8path(options.outDir) / "report.html").u8string();
+    if (written && !actions.openPage(page))
+        WriteStandardError("ブラウザーで開けませんでした。" + page + " を開いてください。\n");
+    return outcome.allRead && written ? 0 : EXIT_UNREAD;
+}
+
+}  // namespace
+
+int RunReport(const std::vector<std::string>& args, const Launch& launch, const LaunchActions& actions)
+{
+    if (!IsDoubleClick(args, launch.ownConsole)) return RunCommandLine(args);
+    int code = RunDoubleClick(args, launch, actions);
+    WriteStandardError("\nEnter キーを押すと閉じます。\n");
+    actions.waitForEnter();
+    return code;
 }

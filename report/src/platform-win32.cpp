@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <windows.h>
+#include <shellapi.h>
 
+#include "civil_time.h"
+#include "double_click.h"
 #include "utf8.h"
 
 namespace {
@@ -184,4 +187,66 @@ bool StandardErrorIsTerminal()
 {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+namespace {
+
+// The folder of the running exe, as Windows names it (not in the long form).
+std::string ExecutableFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD got = GetModuleFileNameW(nullptr, path.data(), (DWORD)path.size());
+        if (got == 0) return {};
+        if (got < path.size()) {
+            path.resize(got);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::string() : Narrow(path.substr(0, slash).c_str());
+}
+
+std::string EnvironmentValue(const wchar_t* name)
+{
+    DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) return {};
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), size));
+    return Narrow(value.c_str());
+}
+
+}  // namespace
+
+Launch DescribeLaunch()
+{
+    // Explorer gives a console program a console of its own; in a command
+    // prompt the prompt shares it.
+    DWORD processes[2];
+    SYSTEMTIME local{};
+    GetLocalTime(&local);
+    Launch launch;
+    launch.ownConsole = GetConsoleProcessList(processes, 2) == 1;
+    launch.exeFolder = ExecutableFolder();
+    launch.localAppData = EnvironmentValue(L"LOCALAPPDATA");
+    launch.now = DaysFromCivil(local.wYear, local.wMonth, local.wDay) * SECONDS_PER_DAY + local.wHour * 3600 +
+                 local.wMinute * 60 + local.wSecond;
+    return launch;
+}
+
+bool OpenWithDefaultProgram(const std::string& path)
+{
+    HINSTANCE done = ShellExecuteW(nullptr, L"open", Widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(done) > 32;
+}
+
+void WaitForEnter()
+{
+    // A console gives its line at Enter; a pipe up to its end.
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    char c = 0;
+    DWORD got = 0;
+    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {}
 }
