@@ -1,6 +1,7 @@
 #include "platform.h"
 
 #include <cstdio>
+#include <cstring>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -246,7 +247,7 @@ void WaitForEnter()
 {
     // A console gives its line at Enter; a pipe up to its end.
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    char c = 0;
+    char line[256];
     DWORD got = 0;
-    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {}
+    while (ReadFile(input, line, sizeof line, &got, nullptr) && got != 0 && !std::memchr(line, '\n', got)) {}
 }

@@ -3,20 +3,24 @@ run whose lock and sleep the test made itself (a sleep that did not happen, as
 the session-state lines go on), the same bytes from the native and the Windows
 build, and a day's file read while it is being written."""
 import os
+import re
+import shutil
 import subprocess
 import time
 from pathlib import Path
 
 import pytest
 
-from conftest import EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, windows_path
+from conftest import (EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, read_records,
+                      windows_path)
 from ini import USER
 from log_support import (BOM, daily_name, lines_in, log_folder, read_utf8_log, same_local_day,
                          second_writer)
-from report_support import (LOCK_TEXT, NATIVE, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native,
+from report_support import (LOCK_TEXT, NATIVE, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, WINDOWS_EXE, jsonl_rows,
+                            run_native,
                             run_windows)
-from waits import WAIT_SECONDS, wait_until
-from wineplatform import session_state_text
+from waits import WAIT_SECONDS, stays, wait_until
+from wineplatform import WINE, session_state_text
 
 HEARTBEAT_INI = {"LogIntervalSec": 1}
 # Session-state lines to wait for between two steps, so that each state lasts
@@ -281,3 +285,56 @@ def test_windows_build_reads_past_max_path_as_the_native_build_and_names_a_folde
     assert (windows.returncode, windows.stdout) == (1, (tmp_path / "native" / "report.jsonl").read_bytes())
     # Wine adds a line of its own about the name's length.
     assert f"{windows_path(unlistable)}: folder cannot be listed" in windows.stderr.decode().splitlines()
+
+
+CLICK_DAY = (f"2026/12/07 09:00:00 - {START_TEXT}\r\n2026/12/07 09:00:10 - {LOCK_TEXT}\r\n"
+             f"2026/12/07 09:00:20 - {UNLOCK_TEXT}\r\n2026/12/07 09:00:30 - {EXIT_TEXT}\r\n")
+REPORT_FOLDER = re.compile(r"\d{4}-\d\d-\d\d_\d{6}")
+
+
+def test_report_started_from_explorer_writes_a_dated_folder_opens_the_page_and_waits_for_enter(wine):
+    """`start` gives the exe a console of its own, as Explorer does: double-clicked
+    among the collected logs, then with a folder dropped on it while nothing can
+    be written beside it."""
+    app = wine.tmp / "app"
+    (app / "PC001" / "tanaka_log").mkdir(parents=True)
+    (app / "PC001" / "tanaka_log" / "20261207.txt").write_text(CLICK_DAY, encoding="utf-8", newline="")
+    shutil.copytree(app / "PC001", wine.tmp / "dropped" / "PC002")
+    shutil.copy2(WINDOWS_EXE, app)
+    opened = wine.tmp / "opened.txt"
+    wine.managed()  # for the keyboard focus of the console window
+    wine.reg_add(r"HKCR\.html", "", "htmlfile")  # the test's prefix is made without a browser
+    wine.record_verbs(opened, ["htmlfile"])
+    drive_c = wine.prefix / "drive_c"
+    wine_name = lambda path: ("C:\\" + str(path.relative_to(drive_c)).replace("/", "\\")  # noqa: E731
+                              if path.is_relative_to(drive_c) else windows_path(path))
+    local_reports = drive_c / "users" / wine.env["USER"] / "AppData" / "Local" / "StillSentinel"
+
+    dropped = wine.tmp / "dropped"
+    rows = [([], False, app / "reports", app),  # double-clicked among the collected logs
+            ([dropped], True, local_reports / "reports", dropped)]  # dropped on it, nothing writable beside it
+    for run, (args, blocked, reports, logs) in enumerate(rows):
+        if blocked:
+            shutil.rmtree(app / "reports")
+            (app / "reports").write_text("in the way")
+        proc = subprocess.Popen([*WINE, "start", "/wait", windows_path(app / WINDOWS_EXE.name),
+                                 *map(windows_path, args)], cwd=wine.tmp, env=wine.env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            (record,) = wait_until(lambda: read_records(opened)[run:], what="the page opened")
+            (folder,) = reports.iterdir()
+            assert REPORT_FOLDER.fullmatch(folder.name), folder.name
+            assert record["arg1"] == wine_name(folder / "report.html")
+            assert (folder / "report.csv").read_bytes() == run_native("--format", "csv", logs).stdout
+            # Held open until Enter is pressed in its own console window.
+            (console,) = wine.x("search", "--name", WINDOWS_EXE.name).stdout.decode().split()
+            stays(lambda: proc.poll() is None, 1, "the window waiting for Enter")
+            # A click makes it Wine's active window too, past the hidden ones the shell made.
+            wine.x("windowfocus", "--sync", console)
+            wine.x("mousemove", "--window", console, 100, 100, "click", 1)
+            wine.x("key", "Return")
+            assert proc.wait(timeout=WAIT_SECONDS) == 0
+        finally:
+            if proc.poll() is None:
+                os.killpg(proc.pid, 9)
+                proc.wait(timeout=10)
