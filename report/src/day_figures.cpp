@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "civil_time.h"
+#include "night_time.h"
+
 void AppendInterval(std::vector<Interval>& intervals, const Interval& piece)
 {
     if (!intervals.empty()) {
@@ -17,6 +20,7 @@ void AppendInterval(std::vector<Interval>& intervals, const Interval& piece)
 
 void ComputeFigures(DayRow& row)
 {
+    row.weekday = IsoWeekday(row.day);
     bool found = false;
     for (const Interval& i : row.intervals) {
         if (i.state != State::Active || i.end <= i.begin) continue;
@@ -39,6 +43,10 @@ void ComputeFigures(DayRow& row)
         }
     }
     row.offS += row.spanS - covered;
+    std::vector<CivilSpan> active;
+    for (const Interval& i : row.intervals)
+        if (i.state == State::Active) active.push_back({i.begin, i.end});
+    row.nightS = NightSeconds(active, row.first, row.last);
 }
 
 void SortMarks(std::vector<Mark>& marks)

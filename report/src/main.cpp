@@ -14,7 +14,9 @@
 #include "options.h"
 #include "outputs.h"
 #include "platform.h"
+#include "day_holidays.h"
 #include "read_logs.h"
+#include "side_files.h"
 #include "sources.h"
 
 namespace fs = std::filesystem;
@@ -75,8 +77,11 @@ bool WriteOutput(const Report& report, OutputFormat format, const Options& optio
 {
     if (format == OutputFormat::Html) return WriteHtml(report, sink);
     if (format == OutputFormat::JsonLines) return WriteJsonLines(report, sink);
+    if (format == OutputFormat::MonthlyJsonLines) return WriteMonthlyJsonLines(report, sink);
     size_t unmappable = 0;
-    bool written = WriteCsv(report, options.csvEncoding, sink, &unmappable);
+    bool written = format == OutputFormat::MonthlyCsv
+                       ? WriteMonthlyCsv(report, options.csvEncoding, sink, &unmappable)
+                       : WriteCsv(report, options.csvEncoding, sink, &unmappable);
     if (unmappable != 0)
         WriteStandardError(std::string(PROGRAM) + ": note: " + std::to_string(unmappable) +
                            " characters have no CP932 form and were written as '?' in the CSV\n");
@@ -101,13 +106,15 @@ bool WriteReportFile(const Report& report, OutputFormat format, const Options& o
     return written;
 }
 
-// The three files; the page, the costly one, on a thread of its own.
+// The five files; the page, the costly one, on a thread of its own.
 bool WriteReportFiles(const Report& report, const Options& options)
 {
     bool pageWritten = false;
     std::thread page([&] { pageWritten = WriteReportFile(report, OutputFormat::Html, options, "report.html"); });
     bool written = WriteReportFile(report, OutputFormat::Csv, options, "report.csv");
     written = WriteReportFile(report, OutputFormat::JsonLines, options, "report.jsonl") && written;
+    written = WriteReportFile(report, OutputFormat::MonthlyCsv, options, "monthly.csv") && written;
+    written = WriteReportFile(report, OutputFormat::MonthlyJsonLines, options, "monthly.jsonl") && written;
     page.join();
     return written && pageWritten;
 }
@@ -131,6 +138,16 @@ bool AnswersWithoutReading(const ParsedOptions& parsed, int& code)
     return true;
 }
 
+// The files beside the logs are named after the logs' own problems.
+void AddSideProblems(ReadOutcome& outcome, std::vector<InputProblem> problems)
+{
+    for (InputProblem& p : problems) {
+        outcome.allRead = outcome.allRead && !p.failed;
+        outcome.report.problems.push_back(p.problem);
+        outcome.problems.push_back(std::move(p));
+    }
+}
+
 // Reads the logs and writes what the options ask for, the problems on standard error.
 ReadOutcome ReadAndWrite(Discovery discovery, const Options& options, bool& written)
 {
@@ -139,6 +156,10 @@ ReadOutcome ReadAndWrite(Discovery discovery, const Options& options, bool& writ
     ReadOutcome outcome = ReadLogs(std::move(discovery), options.timeline, options.mergeUsers,
                                    [&](size_t done, size_t total) { ShowProgress(progress, done, total); });
     ClearProgress(progress);
+    std::vector<InputProblem> sideProblems;
+    NameHolidays(outcome.report.rows, ReadHolidayFiles(options.holidayFiles, sideProblems));
+    AddSideProblems(outcome, std::move(sideProblems));
+    outcome.report.months = ComputeMonths(outcome.report.rows, options.months);
     std::string messages;
     for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
     WriteStandardError(messages);

@@ -37,7 +37,9 @@ std::string ApplyFormat(Options& o, const std::string& v)
     if (f == "csv") o.format = OutputFormat::Csv;
     else if (f == "jsonl") o.format = OutputFormat::JsonLines;
     else if (f == "html") o.format = OutputFormat::Html;
-    else return "--format must be csv, jsonl or html, not '" + v + "'";
+    else if (f == "monthly-csv") o.format = OutputFormat::MonthlyCsv;
+    else if (f == "monthly-jsonl") o.format = OutputFormat::MonthlyJsonLines;
+    else return "--format must be csv, jsonl, html, monthly-csv or monthly-jsonl, not '" + v + "'";
     return {};
 }
 
@@ -81,6 +83,35 @@ std::string ApplyCsvEncoding(Options& o, const std::string& v)
     return {};
 }
 
+std::string ApplyWorkday(Options& o, const std::string& v)
+{
+    size_t colon = v.find(':');
+    int h = 0, m = 0;
+    std::string_view t = v;
+    if (colon == std::string::npos || colon < 1 || colon > 2 || v.size() != colon + 3 ||
+        !ParseDigits(t.substr(0, colon), h) || !ParseDigits(t.substr(colon + 1), m) || m > 59 || h * 60 + m > 24 * 60)
+        return "--workday needs a length H:MM up to 24:00, not '" + v + "'";
+    o.months.workdayS = h * 3600 + m * 60;
+    return {};
+}
+
+std::string ApplyOvertimeLimit(Options& o, const std::string& v)
+{
+    int h = 0;
+    // A month's hours: at most 31 whole days.
+    if (v.empty() || v.size() > 3 || !ParseDigits(v, h) || h > 744)
+        return "--overtime-limit needs whole hours from 0 to 744, not '" + v + "'";
+    o.months.overtimeLimitS = int64_t{h} * 3600;
+    return {};
+}
+
+std::string ApplyHolidays(Options& o, const std::string& v)
+{
+    if (v.empty()) return "--holidays needs a file";
+    o.holidayFiles.push_back(v);
+    return {};
+}
+
 std::string ApplyMergeUsers(Options& o, const std::string&) { o.mergeUsers = true; return {}; }
 std::string ApplyHelp(Options& o, const std::string&) { o.help = true; return {}; }
 std::string ApplyVersion(Options& o, const std::string&) { o.version = true; return {}; }
@@ -93,6 +124,9 @@ const OptionRule OPTIONS[] = {
     {"--day-starts", true, ApplyDayStarts},
     {"--gap", true, ApplyGap},
     {"--csv-encoding", true, ApplyCsvEncoding},
+    {"--holidays", true, ApplyHolidays},
+    {"--workday", true, ApplyWorkday},
+    {"--overtime-limit", true, ApplyOvertimeLimit},
     {"--merge-users", false, ApplyMergeUsers},
     {"--help", false, ApplyHelp},
     {"-h", false, ApplyHelp},
@@ -111,7 +145,8 @@ std::string CheckComplete(const Options& o)
 {
     if (o.help || o.version) return {};
     if (o.outDir.empty() && o.format == OutputFormat::None)
-        return "give --out DIR (writes report.csv, report.jsonl and report.html) or --format csv|jsonl|html (writes to standard output)";
+        return "give --out DIR (writes report.csv, report.jsonl, report.html, monthly.csv and monthly.jsonl) or "
+               "--format csv|jsonl|html|monthly-csv|monthly-jsonl (writes to standard output)";
     if (o.paths.empty()) return "give at least one PATH: a daily log file, a <user>_log folder or a folder of collected logs";
     if (o.timeline.hasFrom && o.timeline.hasTo && o.timeline.fromDay > o.timeline.toDay)
         return "--from " + FormatDate(o.timeline.fromDay) + " is after --to " + FormatDate(o.timeline.toDay);
@@ -213,9 +248,11 @@ std::string FormatHelp()
         "Nothing is ever written into the input.\n"
         "\n"
         "Give --out, --format or both:\n"
-        "  --out DIR              write report.csv, report.jsonl and report.html into DIR\n"
-        "                         (made if missing; each file appears whole or not at all)\n"
-        "  --format FORMAT        write one report, csv, jsonl or html, to standard output\n"
+        "  --out DIR              write report.csv, report.jsonl, report.html, monthly.csv\n"
+        "                         and monthly.jsonl into DIR (made if missing; each file\n"
+        "                         appears whole or not at all)\n"
+        "  --format FORMAT        write one report to standard output: csv, jsonl, html,\n"
+        "                         monthly-csv or monthly-jsonl (one row per person and month)\n"
         "\n"
         "Options:\n"
         "  --from YYYY-MM-DD      first day to report (default: the earliest in the logs)\n"
@@ -224,6 +261,15 @@ std::string FormatHelp()
         "                         then runs to that time on the next date\n"
         "  --gap SECONDS          silence, 1 to 86400 s, after which the program counts\n"
         "                         as not running (default: three heartbeat intervals)\n"
+        "  --holidays FILE        the company's days off besides the national holidays\n"
+        "                         (built in, 2000-2099): one date a line, YYYY-MM-DD or\n"
+        "                         YYYY/M/D, optionally ,name; or the government's holiday\n"
+        "                         CSV as downloaded (CP932). May be given more than once\n"
+        "  --workday H:MM         a working day's span, break included (default 9:00); the\n"
+        "                         span beyond it, or a day off's whole span, is the month's\n"
+        "                         overtime estimate\n"
+        "  --overtime-limit HOURS flag a month whose overtime estimate is over this many\n"
+        "                         hours (default 45)\n"
         "  --merge-users          one row per user and day, over all of that user's sources\n"
         "  --csv-encoding ENC     the CSV's encoding: utf-8 (default) or cp932\n"
         "  -h, --help             show this help and exit\n"

@@ -5,18 +5,21 @@
 #include <vector>
 
 #include "outputs.h"
+#include "months.h"
 #include "timeline.h"
 
-enum class OutputFormat : uint8_t { None, Csv, JsonLines, Html };
+enum class OutputFormat : uint8_t { None, Csv, JsonLines, Html, MonthlyCsv, MonthlyJsonLines };
 
 struct Options {
     std::vector<std::string> paths;  // UTF-8, in the order given
     std::string outDir;              // empty: no files written
     OutputFormat format = OutputFormat::None;  // None: nothing on standard output
     CsvEncoding csvEncoding = CSV_UTF8;
+    std::vector<std::string> holidayFiles;  // --holidays, each given
     bool mergeUsers = false;
     bool help = false, version = false;
     TimelineOptions timeline;
+    MonthRules months;
 };
 
 struct ParsedOptions {

@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include "civil_time.h"
 #include "cp932.h"
@@ -35,29 +36,49 @@ std::string QuoteJsonString(std::string_view text)
     return out;
 }
 
-static void AppendMember(OutputSink& out, size_t column, const std::string& value)
+// The flags' words are plain ASCII: quoted as they are.
+static std::string JsonFlagArray(int64_t flags, const char* const* names, size_t count)
 {
-    out += column == 0 ? "{\"" : ",\"";
-    out += ReportColumns[column].key;
-    out += "\":";
-    out += value;
+    if (flags == 0) return "[]";
+    return "[\"" + JoinFlagWords(static_cast<uint32_t>(flags), names, count, "\",\"") + "\"]";
+}
+
+static std::string SpellJsonCell(const Cell& cell)
+{
+    switch (cell.kind) {
+    case CELL_TEXT: return QuoteJsonString(cell.text);
+    case CELL_MONTH: return QuoteJsonString(FormatMonth(static_cast<int>(cell.value)));
+    case CELL_DATE: return QuoteJsonString(FormatDate(cell.value));
+    // Real instants here (a day ending at midnight ends at the next date's T00:00:00).
+    case CELL_TIME: return QuoteJsonString(FormatIsoTime(cell.value));
+    case CELL_DURATION:
+    case CELL_COUNT: return std::to_string(cell.value);
+    case CELL_CLOCK: return QuoteJsonString(FormatClock(cell.value));
+    case CELL_NONE: return "null";
+    case CELL_DAY_FLAGS: return JsonFlagArray(cell.value, DayFlagNames, DAY_FLAG_COUNT);
+    case CELL_MONTH_FLAGS: return JsonFlagArray(cell.value, MonthFlagNames, MONTH_FLAG_COUNT);
+    }
+    return "null";
+}
+
+void AppendJsonObject(OutputSink& out, const std::vector<ReportColumn>& columns, const std::vector<Cell>& cells)
+{
+    bool firstMember = true;
+    for (size_t i = 0; i < columns.size() && i < cells.size(); ++i) {
+        if (columns[i].key == nullptr) continue;
+        out += firstMember ? "{\"" : ",\"";
+        out += columns[i].key;
+        out += "\":";
+        out += SpellJsonCell(cells[i]);
+        firstMember = false;
+    }
+    out += "}\n";
 }
 
 bool WriteJsonLines(const Report& report, OutputSink& out)
 {
-    for (const DayRow& row : report.rows) {
-        std::string values[REPORT_COLUMN_COUNT] = {QuoteJsonString(row.source), QuoteJsonString(row.user),
-                                                   QuoteJsonString(row.place), QuoteJsonString(FormatDate(row.day))};
-        size_t column = FIRST_FIGURE_COLUMN;
-        // Real instants here (a day ending at midnight ends at the next date's T00:00:00).
-        for (const Figure& figure : RowFigures(row))
-            values[column++] = figure.kind == FIGURE_TIME ? QuoteJsonString(FormatIsoTime(figure.value))
-                                                          : std::to_string(figure.value);
-        // The flags' words are plain ASCII: quoted as they are.
-        values[column] = row.flags ? "[\"" + JoinFlagNames(row.flags, DayFlagNames, "\",\"") + "\"]" : "[]";
-        for (size_t column = 0; column < REPORT_COLUMN_COUNT; ++column) AppendMember(out, column, values[column]);
-        out += "}\n";
-    }
+    std::vector<ReportColumn> columns = DayColumns(report);
+    for (const DayRow& row : report.rows) AppendJsonObject(out, columns, DayCells(report, row));
     return FlushSink(out);
 }
 

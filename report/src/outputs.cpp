@@ -1,45 +1,101 @@
+#include <iterator>
 #include <string>
 
 #include "civil_time.h"
 #include "outputs.h"
 
+// The headings say what the log can know: time unlocked while the program
+// ran (not presence), the span from first to last (拘束時間), lines it could not read.
 const ReportColumn ReportColumns[REPORT_COLUMN_COUNT] = {
-    {"source", "ソース"},
+    {"source", "ログフォルダー"},
     {"user", "ユーザー"},
-    {"place", "場所"},
+    {"place", "PC"},
     {"date", "日付"},
     {"first", "開始時刻"},
     {"last", "終了時刻"},
-    {"span_s", "経過時間"},
-    {"active_s", "在席時間"},
+    {"span_s", "拘束時間"},
+    {"active_s", "ロック解除時間（プログラム稼働中）"},
     {"locked_s", "ロック時間"},
     {"suspended_s", "スリープ時間"},
-    {"off_s", "オフ時間"},
+    {"off_s", "記録のない時間"},
     {"starts", "起動回数"},
     {"exits", "終了回数"},
     {"locks", "ロック回数"},
     {"unlocks", "ロック解除回数"},
     {"suspends", "スリープ回数"},
     {"resumes", "復帰回数"},
-    {"bad_lines", "不正行数"},
+    {"bad_lines", "読めない行数"},
     {"heartbeat_s", "記録間隔（秒）"},
     {"flags", "フラグ"},
 };
+
+const char* const DayFlagWords[DAY_FLAG_COUNT] = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "読めない行"};
+
+static const ReportColumn DAY_MARK_COLUMNS[] = {
+    {"weekday", "曜日"},
+    {"holiday", "休日"},
+    {"night_s", "深夜時間（22時から5時）"},
+};
+
+std::vector<ReportColumn> DayColumns(const Report&)
+{
+    std::vector<ReportColumn> columns(std::begin(ReportColumns), std::end(ReportColumns));
+    columns.insert(columns.end(), std::begin(DAY_MARK_COLUMNS), std::end(DAY_MARK_COLUMNS));
+    return columns;
+}
+
+static CellKind CellKindOf(FigureKind kind)
+{
+    switch (kind) {
+    case FIGURE_TIME: return CELL_TIME;
+    case FIGURE_DURATION: return CELL_DURATION;
+    case FIGURE_COUNT: break;
+    }
+    return CELL_COUNT;
+}
+
+std::vector<Cell> DayCells(const Report&, const DayRow& row)
+{
+    std::vector<Cell> cells = {{CELL_TEXT, 0, 0, row.source}, {CELL_TEXT, 0, 0, row.user},
+                               {CELL_TEXT, 0, 0, row.place}, {CELL_DATE, row.day, 0, {}}};
+    for (const Figure& figure : RowFigures(row)) cells.push_back({CellKindOf(figure.kind), figure.value, row.day, {}});
+    cells.push_back({CELL_DAY_FLAGS, row.flags, 0, {}});
+    cells.push_back({CELL_COUNT, row.weekday, 0, {}});
+    cells.push_back({CELL_TEXT, 0, 0, row.holiday});
+    cells.push_back({CELL_DURATION, row.nightS, 0, {}});
+    return cells;
+}
 
 std::string FormatBusinessTime(CivilSeconds t, int64_t day)
 {
     return FormatDuration(t - day * SECONDS_PER_DAY);
 }
 
-std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator)
+std::string FormatMonth(int month)
+{
+    return FormatDate(DaysFromCivil(month / 12, month % 12 + 1, 1)).substr(0, 7);
+}
+
+std::string FormatClock(int64_t seconds)
+{
+    std::string text = FormatDuration(seconds);
+    return seconds < 10 * 3600 ? "0" + text : text;
+}
+
+std::string JoinFlagWords(uint32_t flags, const char* const* names, size_t count, std::string_view separator)
 {
     std::string joined;
-    for (size_t bit = 0; bit < DAY_FLAG_COUNT; ++bit) {
+    for (size_t bit = 0; bit < count; ++bit) {
         if (!(flags & (1u << bit))) continue;
         if (!joined.empty()) joined += separator;
         joined += names[bit];
     }
     return joined;
+}
+
+std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator)
+{
+    return JoinFlagWords(flags, names, DAY_FLAG_COUNT, separator);
 }
 
 std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row)

@@ -71,6 +71,9 @@ struct DayRow {
     int64_t starts = 0, exits = 0, locks = 0, unlocks = 0, suspends = 0, resumes = 0, badLines = 0;
     int64_t heartbeatS = 0;
     uint32_t flags = 0;
+    int weekday = 0;       // 1 = Monday ... 7 = Sunday
+    std::string holiday;   // the day off's name (a holiday, 土曜日, 日曜日), or empty
+    int64_t nightS = 0;    // active seconds between 22:00 and 5:00 within first..last
     // Every covered stretch of the whole day (from the day start to the next),
     // in time order; the figures count only [first, last), which they cover whole.
     std::vector<Interval> intervals;
@@ -84,6 +87,24 @@ struct DayRow {
     std::shared_ptr<const std::vector<QuietDays>> quietDays;
 };
 
+enum MonthFlag : uint32_t {
+    MONTH_FLAG_OVER_LIMIT = 1u << 0,
+};
+constexpr size_t MONTH_FLAG_COUNT = 1;
+extern const char* const MonthFlagNames[MONTH_FLAG_COUNT];
+
+// Months counted from year 0: year * 12 + month - 1.
+inline int MonthIndex(int year, int month) { return year * 12 + month - 1; }
+
+// One person's calendar month of day rows.
+struct MonthRow {
+    std::string source, user, place;  // as the day rows give them
+    int month = 0;                    // MonthIndex
+    int64_t days = 0, holidayDays = 0, lateDays = 0;
+    int64_t spanS = 0, activeS = 0, nightS = 0, overtimeS = 0;
+    uint32_t flags = 0;
+};
+
 // Something met in the input that a person should know about.
 struct Problem {
     std::string file;  // as displayed: relative to the root it was found under
@@ -93,6 +114,7 @@ struct Problem {
 
 struct Report {
     std::vector<DayRow> rows;        // by source, then day
+    std::vector<MonthRow> months;    // by person, then month
     std::vector<Problem> problems;   // in the order of sources and files
     CivilSeconds dayStartS = 0;      // seconds after midnight at which a day begins
 };

@@ -39,6 +39,10 @@ fs::path FullPath(const fs::path& path)
 // The name the argument itself goes by: "." is the current folder's name.
 std::string FindRootName(const std::string& arg) { return ToUtf8(FullPath(fs::u8path(arg)).filename()); }
 
+// The name of the folder that holds this one: a log folder's PC when the
+// argument was the PC's folder or the log folder itself.
+std::string HoldingFolderName(const fs::path& path) { return ToUtf8(FullPath(path).parent_path().filename()); }
+
 void AddProblem(Search& search, const std::string& path, const std::string& display, std::string message,
                 bool failed)
 {
@@ -76,6 +80,7 @@ void SearchFolder(Search& search, const fs::path& folder, const std::string& rel
     }
     bool isLogFolder = IsLogFolderName(name);
     SourceIdentity identity = isLogFolder ? IdentifySource(place, name) : SourceIdentity{};
+    if (isLogFolder && place.empty()) identity.place = HoldingFolderName(folder);
     for (const FolderEntry& entry : entries) {
         fs::path path = folder / fs::u8path(entry.name);
         int64_t day = 0;
@@ -103,8 +108,10 @@ void AddDailyFileGiven(Search& search, const std::string& arg)
         AddProblem(search, arg, name, "not a daily log file (YYYYMMDD.txt with a real date)", true);
         return;
     }
-    std::string folder = ToUtf8(FullPath(path).parent_path().filename());
-    AddFile(search, IdentifySource("", folder), day, arg, name);
+    fs::path folder = FullPath(path).parent_path();
+    SourceIdentity identity = IdentifySource("", ToUtf8(folder.filename()));
+    identity.place = HoldingFolderName(folder);
+    AddFile(search, identity, day, arg, name);
 }
 
 void AddArgument(Search& search, const std::string& arg)

@@ -228,6 +228,11 @@ void CountLine(SourceTimeline& t, const LogLine& line, CivilSeconds at, LineRef 
     case LineKind::Lock: ++Day(t, ReportDay(t, at)).locks; break;
     case LineKind::Unlock: ++Day(t, ReportDay(t, at)).unlocks; break;
     case LineKind::Suspend: ++Day(t, ReportDay(t, at)).suspends; break;
+    // A wake-up is counted once, however many resume codes announce it (18
+    // then 7), and also when no suspend came before (a critical sleep).
+    case LineKind::Resume:
+        if (!t.previousWasResume) ++Day(t, ReportDay(t, at)).resumes;
+        break;
     default: break;
     }
 }
@@ -253,11 +258,7 @@ void ApplyLine(SourceTimeline& t, const LogLine& line, CivilSeconds at)
         ++t.episode;  // a new sleep, which only later session-state lines can show ended
         break;
     case LineKind::Resume:
-        // A wake-up is counted once, however many resume codes announce it.
-        if (t.state == State::Suspended) {
-            t.state = t.beforeSuspend;
-            ++Day(t, ReportDay(t, at)).resumes;
-        }
+        if (t.state == State::Suspended) t.state = t.beforeSuspend;
         break;
     case LineKind::Lock:
         (t.state == State::Suspended ? t.beforeSuspend : t.state) = State::Locked;
@@ -333,6 +334,7 @@ bool FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
     t.latest = at;
     t.previous = ref;
     t.previousWasState = line.kind == LineKind::SessionState;
+    if (!t.previousWasState) t.previousWasResume = line.kind == LineKind::Resume;
     return inOrder;
 }
 
@@ -416,6 +418,7 @@ std::vector<DayRow> FinishSource(SourceTimeline& t)
         DayRow& row = entry.second;
         if (!InRange(t.options, entry.first)) continue;
         SortIntervals(row.intervals);
+        row.day = entry.first;
         ComputeFigures(row);
         // A day without an active second has no row, but may still count in a user's union.
         if (!t.options.keepInactiveDays) {
@@ -425,7 +428,6 @@ std::vector<DayRow> FinishSource(SourceTimeline& t)
         row.source = t.identity.source;
         row.user = t.identity.user;
         row.place = t.identity.place;
-        row.day = entry.first;
         row.files = t.files;
         row.quietDays = quietDays;
         auto known = t.intervals.find(entry.first);

@@ -72,6 +72,7 @@ struct SourceTimeline {
     uint32_t episode = 0;           // suspend lines so far
     uint32_t wokenEpisode = 0;      // the suspension that session-state lines ended, as decided so far
     bool previousWasState = false;  // the line before was a session-state line
+    bool previousWasResume = false; // the line before, session-state lines aside, was a resume
     bool endedByExit = false;       // since the last start
     bool endedBySession = false;
     bool anyStateLine = false;

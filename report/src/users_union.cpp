@@ -4,6 +4,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -125,7 +126,9 @@ std::vector<DayRow> MergeUsers(const std::vector<DayRow>& rows)
         out.day = group.first.second;
         out.files = userFiles[out.user];
         std::vector<Part> parts;
+        std::set<std::string> places;
         for (const DayRow* row : group.second) {
+            if (!row->place.empty()) places.insert(row->place);
             uint32_t offset = row->files ? offsets[{row->user, row->files.get()}] : 0;
             parts.push_back(Part{row->intervals.data(), row->intervals.size(), offset});
             out.starts += row->starts;
@@ -144,6 +147,8 @@ std::vector<DayRow> MergeUsers(const std::vector<DayRow>& rows)
         std::vector<Interval> quiet(quietSources.size());
         for (size_t i = 0; i < quietSources.size(); ++i)
             if (QuietOn(*quietSources[i].first, out.day, quiet[i])) parts.push_back(Part{&quiet[i], 1, quietSources[i].second});
+        // The PCs that have lines that day, so that the row still says where it was.
+        for (const std::string& place : places) out.place += (out.place.empty() ? "" : " ") + place;
         out.intervals = UniteIntervals(parts);
         ComputeFigures(out);
         if (out.activeS == 0) continue;

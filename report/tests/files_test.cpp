@@ -9,6 +9,8 @@
 #include <functional>
 #include <iterator>
 
+#include "civil_time.h"
+#include "side_files.h"
 #include "test_folder.h"
 
 namespace fs = std::filesystem;
@@ -96,3 +98,23 @@ TEST_F(Files, ReplacedWholeOrLeftAsItWas)
 }
 
 }  // namespace
+
+// Several --holidays files make one list; a file that cannot be read fails,
+// a line that cannot be read is named by file and line and the rest is used.
+TEST_F(Files, HolidayFilesMergedAndTheirProblemsNamed)
+{
+    Make("a.txt", "2026-08-13\r\n2026/8/14,\xE5\xA4\x8F\r\n2026-02-30\r\n");
+    Make("b.txt", "2026-08-14,other\n2026-01-05\n");
+    std::vector<InputProblem> problems;
+    std::vector<CompanyHoliday> days =
+        ReadHolidayFiles({Path("a.txt"), Path("missing.txt"), Path("b.txt")}, problems);
+    std::string listed;
+    for (const CompanyHoliday& d : days) listed += std::to_string(d.day) + d.name + " ";
+    EXPECT_EQ(listed, std::to_string(DaysFromCivil(2026, 1, 5)) + " " + std::to_string(DaysFromCivil(2026, 8, 13)) +
+                          " " + std::to_string(DaysFromCivil(2026, 8, 14)) + "\xE5\xA4\x8F ");
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0].problem.file + ":" + std::to_string(problems[0].problem.line), Path("a.txt") + ":3");
+    EXPECT_FALSE(problems[0].failed);
+    EXPECT_EQ(problems[1].problem.file, Path("missing.txt"));
+    EXPECT_TRUE(problems[1].failed);
+}

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "civil_time.h"
+#include "day_holidays.h"
 #include "holidays.h"
 
 namespace {
@@ -58,4 +60,22 @@ TEST(Holidays, ChangesSpecialYearsAndEquinoxes)
     for (const auto& r : rows)
         EXPECT_EQ(NationalHolidayName(DaysFromCivil(r.year, r.month, r.day)), r.name)
             << r.year << "-" << r.month << "-" << r.day;
+}
+
+// What a day off is called: the nation's name first, then the company's (its
+// own word when the file gives none), then the weekend.
+TEST(Holidays, DayOffNames)
+{
+    const std::vector<CompanyHoliday> company = {
+        {DaysFromCivil(2026, 8, 13), ""}, {DaysFromCivil(2026, 8, 14), "夏季休業"}, {DaysFromCivil(2026, 11, 3), "創立記念日"},
+        {DaysFromCivil(2026, 12, 5), "棚卸"}};
+    const struct {
+        int month, day;
+        const char* name;
+    } rows[] = {
+        {8, 13, "会社休日"}, {8, 14, "夏季休業"}, {8, 12, ""},   {11, 3, "文化の日"}, {5, 6, "振替休日"},
+        {12, 5, "棚卸"},     {12, 12, "土曜日"},  {12, 6, "日曜日"}, {12, 7, ""},   {12, 31, ""},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(HolidayName(DaysFromCivil(2026, r.month, r.day), company), r.name) << r.month << "-" << r.day;
 }

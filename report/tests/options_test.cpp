@@ -11,7 +11,7 @@ std::string Show(const Options& o)
 {
     std::string s;
     for (const std::string& p : o.paths) s += "[" + p + "]";
-    const char* const formats[] = {"", " csv", " jsonl", " html"};
+    const char* const formats[] = {"", " csv", " jsonl", " html", " monthly-csv", " monthly-jsonl"};
     s += formats[static_cast<int>(o.format)];
     if (!o.outDir.empty()) s += " out=" + o.outDir;
     if (o.csvEncoding == CSV_CP932) s += " cp932";
@@ -20,6 +20,9 @@ std::string Show(const Options& o)
     if (o.timeline.hasTo) s += " to=" + FormatDate(o.timeline.toDay);
     if (o.timeline.dayStartS) s += " start=" + std::to_string(o.timeline.dayStartS);
     if (o.timeline.gapS) s += " gap=" + std::to_string(o.timeline.gapS);
+    for (const std::string& h : o.holidayFiles) s += " holidays=" + h;
+    if (o.months.workdayS != 9 * 3600) s += " workday=" + std::to_string(o.months.workdayS);
+    if (o.months.overtimeLimitS != 45 * 3600) s += " limit=" + std::to_string(o.months.overtimeLimitS);
     return s + (o.help ? " help" : "") + (o.version ? " version" : "");
 }
 
@@ -45,6 +48,10 @@ TEST(Options, AcceptedCommandLines)
         // The later value wins.
         {{"--csv-encoding=cp932", "--csv-encoding=UTF-8", "--format", "csv", "--format", "jsonl", "a"}, "[a] jsonl"},
         {{"--format", "csv", "--", "--out", "-", "-x"}, "[--out][-][-x] csv"},
+        {{"--format=Monthly-CSV", "--holidays", "h1", "--holidays=h2", "a"}, "[a] monthly-csv holidays=h1 holidays=h2"},
+        {{"--format", "monthly-jsonl", "--workday", "7:45", "--overtime-limit=80", "a"},
+         "[a] monthly-jsonl workday=27900 limit=288000"},
+        {{"--format", "csv", "--workday=24:00", "--overtime-limit", "0", "a"}, "[a] csv workday=86400 limit=0"},
         {{"--help"}, " help"},
         {{"--format", "xml", "-h", "--bogus"}, " help"},
         {{"--version"}, " version"},
@@ -82,6 +89,9 @@ TEST(Options, UsageErrorsNameWhatIsWrong)
         {"--day-starts", {"24:00", "7:00", "07:60"}, "--day-starts"},
         {"--gap", {"0", "-5", "10s", "86401", "99999999999999999999"}, "--gap"},
         {"--csv-encoding", {"latin1"}, "--csv-encoding"},
+        {"--workday", {"9", "9:5", "24:01", "123:00", ":30", "9:60"}, "--workday"},
+        {"--overtime-limit", {"", "-1", "45.5", "745", "1000"}, "--overtime-limit"},
+        {"--holidays", {""}, "--holidays"},
     };
     for (const auto& row : values)
         for (const char* value : row.values) {

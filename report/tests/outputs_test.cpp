@@ -26,6 +26,7 @@ static DayRow MakeRow(std::string source, std::string user, std::string place)
     row.spanS = 32400, row.activeS = 27000, row.lockedS = 3600, row.suspendedS = 1200, row.offS = 600;
     row.starts = 1, row.exits = 2, row.locks = 3, row.unlocks = 4, row.suspends = 5, row.resumes = 6;
     row.badLines = 7, row.heartbeatS = 10;
+    row.weekday = 1, row.nightS = 0;
     return row;
 }
 
@@ -107,6 +108,18 @@ TEST(Outputs, TextPieces)
         {QuoteCsvField, "@cmd", "'@cmd"},
         {QuoteCsvField, "=HYPERLINK(\"x\",1)", "\"'=HYPERLINK(\"\"x\"\",1)\""},
         {QuoteCsvField, "a=b-c", "a=b-c"},
+        // Names a spreadsheet would make a number or a date keep their text.
+        {QuoteCsvText, "00123", "\"=\"\"00123\"\"\""},
+        {QuoteCsvText, "1-2", "\"=\"\"1-2\"\"\""},
+        {QuoteCsvText, "2026/12/7", "\"=\"\"2026/12/7\"\"\""},
+        {QuoteCsvText, "1e3", "\"=\"\"1e3\"\"\""},
+        {QuoteCsvText, "9:00", "\"=\"\"9:00\"\"\""},
+        {QuoteCsvText, "1,5", "\"=\"\"1,5\"\"\""},
+        {QuoteCsvText, "-12", "'-12"},
+        {QuoteCsvText, "PC001", "PC001"},
+        {QuoteCsvText, "e1", "e1"},
+        {QuoteCsvText, "PC 1-2", "PC 1-2"},
+        {QuoteCsvText, "-", "'-"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.f(c.input), c.expected) << c.input;
 }
@@ -128,6 +141,7 @@ TEST(JsonLines, OneObjectPerRowWithTheKeysInOrderLfAndNoMark)
     DayRow late = MakeRow("PC001/tanaka_log", "tanaka", "PC001");
     late.day = DEC_7 + 1, late.first = At(DEC_7 + 1, 22, 0), late.last = At(DEC_7 + 2, 0, 0);
     late.flags = FLAG_ABNORMAL_END | FLAG_CLOCK_JUMP | FLAG_BAD_LINES;
+    late.weekday = 2, late.holiday = "会社\"休日", late.nightS = 7200;
     report.rows.push_back(late);
     const std::string head = "{\"source\":\"PC001/tanaka_log\",\"user\":\"tanaka\",\"place\":\"PC001\",";
     const std::string figures = ",\"span_s\":32400,\"active_s\":27000,\"locked_s\":3600,\"suspended_s\":1200,"
@@ -136,9 +150,10 @@ TEST(JsonLines, OneObjectPerRowWithTheKeysInOrderLfAndNoMark)
     // A day that ends at midnight ends at the next date's first instant.
     EXPECT_EQ(FormatJsonLines(report),
               head + "\"date\":\"2026-12-07\",\"first\":\"2026-12-07T09:00:00\",\"last\":\"2026-12-07T18:00:00\"" +
-                  figures + "]}\n" + head +
+                  figures + "],\"weekday\":1,\"holiday\":\"\",\"night_s\":0}\n" + head +
                   "\"date\":\"2026-12-08\",\"first\":\"2026-12-08T22:00:00\",\"last\":\"2026-12-09T00:00:00\"" +
-                  figures + "\"abnormal_end\",\"clock_jump\",\"bad_lines\"]}\n");
+                  figures + "\"abnormal_end\",\"clock_jump\",\"bad_lines\"],\"weekday\":2,"
+                            "\"holiday\":\"会社\\\"休日\",\"night_s\":7200}\n");
 }
 
 TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLf)
@@ -148,18 +163,19 @@ TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLf)
     DayRow row = MakeRow("=PC,1/tanaka_log", "tanaka", "=PC,1");
     row.first = At(DEC_7, 21, 0), row.last = At(DEC_7 + 1, 1, 30), row.spanS = 16200, row.activeS = 90061;
     row.flags = FLAG_TWO_INSTANCES | FLAG_TORN_LINE;
+    row.weekday = 6, row.holiday = "土曜日", row.nightS = 12600;
     report.rows.push_back(row);
     size_t unmappable = 99;
     std::string out = FormatCsv(report, CSV_UTF8, &unmappable);
     EXPECT_EQ(unmappable, 0u);
     const std::string record = "\"'=PC,1/tanaka_log\",tanaka,\"'=PC,1\",2026-12-07,21:00:00,25:30:00,4:30:00,"
-                               "25:01:01,1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,two_instances torn_line\r\n";
+                               "25:01:01,1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,二重起動 途切れた行,6,土曜日,3:30:00\r\n";
     ASSERT_GT(out.size(), record.size());
     EXPECT_EQ(out.substr(out.size() - record.size()), record);
     // The headings' words are the code's own; what matters is the mark, one per column, CR LF.
     std::string headings = out.substr(0, out.size() - record.size());
-    EXPECT_EQ(headings.rfind("\xEF\xBB\xBF\xE3\x82\xBD", 0), 0u) << "a byte-order mark, then ソース";
-    EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 19);
+    EXPECT_EQ(headings.rfind(std::string("\xEF\xBB\xBF") + ReportColumns[0].heading, 0), 0u) << "a mark, then a heading";
+    EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 22);
     EXPECT_EQ(headings.find('\n'), headings.size() - 1);
     EXPECT_EQ(headings.substr(headings.size() - 2), "\r\n");
 }
@@ -172,8 +188,8 @@ TEST(Csv, Cp932HasNoMarkAndCountsWhatItCannotHold)
     size_t unmappable = 0;
     std::string out = FormatCsv(report, CSV_CP932, &unmappable);
     EXPECT_EQ(unmappable, 2u) << "the wave dash, twice";
-    // ソース in CP932 opens the file; 田中 survives, 〜 does not.
-    EXPECT_EQ(out.compare(0, 6, "\x83\x5C\x81\x5B\x83\x58"), 0);
+    // ログ in CP932 opens the file; 田中 survives, 〜 does not.
+    EXPECT_EQ(out.compare(0, 4, "\x83\x8D\x83\x4F"), 0);
     EXPECT_NE(out.find("\r\nPC?1/\x93\x63\x92\x86_log,\x93\x63\x92\x86,PC?1,2026-12-07,"), std::string::npos);
 }
 
@@ -310,4 +326,31 @@ TEST(Outputs, WrittenInPiecesAsFormatted)
         EXPECT_FALSE(f.write(report, failing)) << f.name;
         EXPECT_EQ(calls, 1) << f.name;
     }
+}
+
+// The month rows: keys in order; durations past 24 hours as a spreadsheet sums
+// them; the flag English for programs, Japanese for people.
+TEST(Monthly, KeysInOrderAndHoursPast24)
+{
+    Report report;
+    MonthRow month;
+    month.source = "PC001/tanaka_log", month.user = "tanaka", month.place = "PC001", month.month = MonthIndex(2026, 12);
+    month.days = 21, month.holidayDays = 2, month.spanS = 368100, month.activeS = 300000, month.nightS = 5400;
+    month.lateDays = 3, month.overtimeS = 162001, month.flags = MONTH_FLAG_OVER_LIMIT;
+    report.months = {month, month};
+    report.months[1].month = MonthIndex(2027, 1), report.months[1].flags = 0;
+    const std::string json = "{\"source\":\"PC001/tanaka_log\",\"user\":\"tanaka\",\"place\":\"PC001\",\"month\":\"";
+    const std::string figures = "\",\"days\":21,\"holiday_days\":2,\"span_s\":368100,\"active_s\":300000,"
+                                "\"night_s\":5400,\"late_days\":3,\"overtime_s\":162001,\"flags\":[";
+    EXPECT_EQ(FormatMonthlyJsonLines(report),
+              json + "2026-12" + figures + "\"over_limit\"]}\n" + json + "2027-01" + figures + "]}\n");
+    std::string csv = FormatMonthlyCsv(report, CSV_UTF8);
+    const std::string records = "PC001/tanaka_log,tanaka,PC001,2026-12,21,2,102:15:00,83:20:00,1:30:00,3,45:00:01,"
+                                "時間外上限超過\r\nPC001/tanaka_log,tanaka,PC001,2027-01,21,2,102:15:00,83:20:00,"
+                                "1:30:00,3,45:00:01,\r\n";
+    ASSERT_GT(csv.size(), records.size());
+    EXPECT_EQ(csv.substr(csv.size() - records.size()), records);
+    std::string headings = csv.substr(0, csv.size() - records.size());
+    EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 11);
+    EXPECT_EQ(headings.rfind("\xEF\xBB\xBF", 0), 0u);
 }

@@ -49,10 +49,11 @@ TEST_F(Sources, CollectionsAreNamedByTheirPlaceInByteOrder)
                                "PC001/tanaka_log|tanaka|PC001: PC001/tanaka_log/20261207.txt "
                                "PC001/tanaka_log/20261208.txt",
                                "PC002/deep/tanaka_log|tanaka|PC002/deep: PC002/deep/tanaka_log/20261207.txt",
-                               "Z_log|Z|: Z_log/20261207.txt",
-                               "a_log|a|: a_log/20261207.txt",
-                               "tanaka_log|tanaka|: tanaka_log/20261209.txt",
-                               u8"\u7530\u4e2d_log|\u7530\u4e2d|: \u7530\u4e2d_log/20261207.txt",
+                               // Directly in the folder given: its name is the place.
+                               "Z_log|Z|collected: Z_log/20261207.txt",
+                               "a_log|a|collected: a_log/20261207.txt",
+                               "tanaka_log|tanaka|collected: tanaka_log/20261209.txt",
+                               u8"\u7530\u4e2d_log|\u7530\u4e2d|collected: \u7530\u4e2d_log/20261207.txt",
                            }));
     // The impossible date is noted, not counted as unreadable; other names pass silently.
     ASSERT_EQ(found.problems.size(), 1u);
@@ -83,11 +84,15 @@ TEST_F(Sources, FilesAndLogFoldersGivenDirectly)
     // The log folder itself, one of its files again (read once), and a file in a plain folder.
     Discovery found = DiscoverSources(
         {Path("PC001/tanaka_log"), Path("PC001/tanaka_log/20261208.txt"), Path("inbox/./20261207.txt")});
+    // The PC is never lost: the place is the folder that holds the log folder.
+    const std::string root = root_.filename().u8string();
     EXPECT_EQ(Show(found), (std::vector<std::string>{
-                               "inbox|inbox|: inbox/20261207.txt",
-                               "tanaka_log|tanaka|: tanaka_log/20261207.txt tanaka_log/20261208.txt",
+                               "inbox|inbox|" + root + ": inbox/20261207.txt",
+                               "tanaka_log|tanaka|PC001: tanaka_log/20261207.txt tanaka_log/20261208.txt",
                            }));
     EXPECT_TRUE(found.problems.empty());
+    EXPECT_EQ(Show(DiscoverSources({Path("PC001/")})),
+              (std::vector<std::string>{"tanaka_log|tanaka|PC001: tanaka_log/20261207.txt tanaka_log/20261208.txt"}));
 }
 
 TEST_F(Sources, WhatCannotBeReadIsNamedAndFails)

@@ -125,6 +125,16 @@ TEST(Timeline, StatesOfOneDay)
         {"automatic resume then resume: one wake-up",
          "07 09:00 start; 07 10:00 suspend; 07 11:00 resume18; 07 11:00:05 resume; 07 12:00 state", Gap(2 * H),
          At(7, 9, 0), At(7, 12, 0), 2 * H, 0, H, 0, 1, ""},
+        {"18 then 7 with session-state lines between: one wake-up",
+         "07 09:00 start; 07 10:00 suspend; 07 11:00 resume18; 07 11:00:02 state; 07 11:00:05 resume; 07 12:00 state",
+         Gap(2 * H), At(7, 9, 0), At(7, 12, 0), 2 * H, 0, H, 0, 1, ""},
+        {"a critical resume after a silence, no suspend before it: a wake-up",
+         "07 09:00 start; 07 10:00 state; 07 13:00 resume18; 07 13:00:05 resume; 07 14:00 state", Gap(H),
+         At(7, 9, 0), At(7, 14, 0), 2 * H, 0, 0, 3 * H, 1, ""},
+        {"two sleeps, two wake-ups",
+         "07 09:00 start; 07 10:00 suspend; 07 11:00 resume; 07 11:30 lock; 07 11:40 suspend; 07 12:00 resume; "
+         "07 12:10 unlock; 07 13:00 state",
+         Gap(2 * H), At(7, 9, 0), At(7, 13, 0), 2 * H + 20 * M, 20 * M, H + 20 * M, 0, 2, ""},
         {"a silence inside a suspension is suspended",
          "07 09:00 start; 07 10:00 suspend; 07 14:00 resume; 07 15:00 state", Gap(H), At(7, 9, 0), At(7, 15, 0),
          2 * H, 0, 4 * H, 0, 1, ""},
@@ -197,6 +207,7 @@ TEST(Timeline, DaysAndTheirBoundaries)
         int64_t active, locked, off;
         int64_t bad = 0;
         std::string flags = "";
+        int64_t night = 0;  // active from 22:00 to 5:00
     };
     struct Row {
         const char* name;
@@ -208,15 +219,18 @@ TEST(Timeline, DaysAndTheirBoundaries)
     const Day SEVENTH = {7, At(7, 9, 0), At(7, 12, 0), 2 * H, H, 0};
     const Row rows[] = {
         {"a lock across midnight and files", "07 09:00 start; 07 23:00 lock; -- ; 08 08:00 unlock; 08 09:00 state",
-         Gap(15 * H), {{7, At(7, 9, 0), At(7, 23, 0), 14 * H, 0, 0}, {8, At(8, 8, 0), At(8, 9, 0), H, 0, 0}}},
+         Gap(15 * H), {{7, At(7, 9, 0), At(7, 23, 0), 14 * H, 0, 0, 0, "", H}, {8, At(8, 8, 0), At(8, 9, 0), H, 0, 0}}},
         {"an interval across the day start is split there",
          "07 22:00 start; -- ; 08 02:00 state; 08 06:00 state", Gap(12 * H, 5 * H),
-         {{7, At(7, 22, 0), At(8, 5, 0), 7 * H, 0, 0}, {8, At(8, 5, 0), At(8, 6, 0), H, 0, 0}}},
+         {{7, At(7, 22, 0), At(8, 5, 0), 7 * H, 0, 0, 0, "", 7 * H}, {8, At(8, 5, 0), At(8, 6, 0), H, 0, 0}}},
+        {"night: from 22:00, a lock over midnight not counted, to a 05:00 day start",
+         "07 21:00 start; 07 23:30 lock; -- ; 08 00:30 unlock; 08 06:00 state", Gap(7 * H, 5 * H),
+         {{7, At(7, 21, 0), At(8, 5, 0), 7 * H, H, 0, 0, "", 6 * H}, {8, At(8, 5, 0), At(8, 6, 0), H, 0, 0}}},
         {"a shutdown at night and a start in the morning is no crash",
          "07 09:00 start; 07 17:00 shutdown; -- ; 08 09:00 start; 08 10:00 state", Gap(9 * H),
          {{7, At(7, 9, 0), At(7, 17, 0), 8 * H, 0, 0}, {8, At(8, 9, 0), At(8, 10, 0), H, 0, 0}}},
         {"a line in another day's file counts on its own date", "07 22:00 start; 08 02:00 state", Gap(12 * H),
-         {{7, At(7, 22, 0), At(8, 0, 0), 2 * H, 0, 0}, {8, At(8, 0, 0), At(8, 2, 0), 2 * H, 0, 0}}},
+         {{7, At(7, 22, 0), At(8, 0, 0), 2 * H, 0, 0, 0, "", 2 * H}, {8, At(8, 0, 0), At(8, 2, 0), 2 * H, 0, 0, 0, "", 2 * H}}},
         {"--from and --to keep their days whole, the stream before them still read",
          "06 22:00 start; 06 23:00 lock; -- ; 07 09:00 unlock; 07 10:00 state; -- ; 08 09:00 state; 08 10:00 state",
          Range(Gap(12 * H), 7, 7), {{7, At(7, 9, 0), At(7, 10, 0), H, 0, 0}}},
@@ -256,6 +270,8 @@ TEST(Timeline, DaysAndTheirBoundaries)
             ExpectFigures(days[i], {e.first, e.last, e.active, e.locked, 0, e.off}, name);
             EXPECT_EQ(days[i].badLines, e.bad) << name;
             EXPECT_EQ(Flags(days[i].flags), e.flags) << name;
+            EXPECT_EQ(days[i].nightS, e.night) << name;
+            EXPECT_EQ(days[i].weekday, IsoWeekday(days[i].day)) << name;
         }
     }
 }

@@ -27,6 +27,7 @@ DayRow SourceDay(const std::string& source, const std::string& user,
     DayRow row;
     row.source = source;
     row.user = user;
+    row.place = source.substr(0, source.find('/'));
     row.day = DEC_7;
     row.starts = starts;
     row.flags = flags;
@@ -91,11 +92,13 @@ TEST(UsersUnion, OneRowPerUserWithTheSourcesCountsAndLines)
         SourceDay("PC2/u_log", "u", {{10, 11, State::Active}, {11, 14, State::Locked}}, 2, FLAG_TWO_INSTANCES),
         SourceDay("PC2/v_log", "v", {{9, 10, State::Active}}, 1),
     };
+    days[0].place = "PC3";  // the places sorted, not in the sources' order
     std::vector<DayRow> merged = MergeUsers(days);
     ASSERT_EQ(merged.size(), 2u);
     const DayRow& u = merged[0];
     EXPECT_EQ(u.source, "u");
-    EXPECT_EQ(u.place, "");
+    EXPECT_EQ(u.place, "PC2 PC3");
+    EXPECT_EQ(merged[1].place, "PC2");
     EXPECT_EQ(u.starts, 3);
     EXPECT_EQ(u.flags, (uint32_t)FLAG_TWO_INSTANCES);
     // The lines of both sources, PC2's after PC1's: the lock from 12 on is PC2's line 11.

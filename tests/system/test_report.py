@@ -31,8 +31,9 @@ STEPS = [(WM_WTSSESSION_CHANGE, 7, LOCK_TEXT), (WM_WTSSESSION_CHANGE, 8, UNLOCK_
          (WM_POWERBROADCAST, 4, SUSPEND_TEXT), (WM_POWERBROADCAST, 7, RESUME_TEXT)]
 # (figure, the line that begins it, the line that ends it)
 DURATIONS = [("locked_s", LOCK_TEXT, UNLOCK_TEXT), ("span_s", START_TEXT, EXIT_TEXT)]
-FORMATS = ("csv", "jsonl", "html")
-FILES = tuple(f"report.{fmt}" for fmt in FORMATS)  # what --out writes
+FORMATS = ("csv", "jsonl", "html", "monthly-csv", "monthly-jsonl")
+FILE_OF = {fmt: fmt.replace("monthly-", "monthly.") if "-" in fmt else f"report.{fmt}" for fmt in FORMATS}
+FILES = tuple(FILE_OF.values())  # what --out writes
 COUNTS = {"starts": 1, "exits": 1, "locks": 1, "unlocks": 1, "suspends": 1, "resumes": 1, "bad_lines": 0}
 
 
@@ -212,7 +213,8 @@ def test_report_names_and_skips_what_is_not_a_daily_file_and_reports_the_rest(tm
     ("collected", 0, "", FILES),  # the collection's root: beside the PCs' folders, not among the logs
     (f"collected/PC001/{USER}_log", 2, "a log folder being read", ()),
     (f"collected/PC001/{USER}_log/new", 2, "a log folder being read", ()),
-    ("taken", 1, "report.csv: is a folder", ("report.html", "report.jsonl")),  # the others are still written
+    # the others are still written
+    ("taken", 1, "report.csv: is a folder", ("report.html", "report.jsonl", "monthly.csv", "monthly.jsonl")),
 ])
 def test_report_out_is_never_among_the_logs_and_names_a_folder_in_its_way(tmp_path, out, code, words, written):
     make_collection(tmp_path / "collected")
@@ -221,7 +223,8 @@ def test_report_out_is_never_among_the_logs_and_names_a_folder_in_its_way(tmp_pa
     assert result.returncode == code, result.stderr.decode()
     assert words in result.stderr.decode()
     # Nothing else written anywhere, and no temporary left behind.
-    made = sorted(str(p.relative_to(tmp_path)) for p in tmp_path.rglob("report*") if not p.is_dir())
+    made = sorted(str(p.relative_to(tmp_path)) for p in tmp_path.rglob("*")
+                  if p.name.startswith(("report", "monthly")) and not p.is_dir())
     assert made == sorted(str(Path(out, name)) for name in written)
 
 
@@ -233,7 +236,7 @@ def test_two_reports_on_one_out_each_put_whole_files_of_their_own(tmp_path):
     for root in roots:
         make_collection(root, root.name)
     # Each run's own files, as --format gives them.
-    own = [{f"report.{fmt}": run_native("--format", fmt, "--gap", "86400", root).stdout for fmt in FORMATS}
+    own = [{FILE_OF[fmt]: run_native("--format", fmt, "--gap", "86400", root).stdout for fmt in FORMATS}
            for root in roots]
     assert own[0] != own[1]
     out = tmp_path / "out"
