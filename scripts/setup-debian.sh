@@ -12,7 +12,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick
   fonts-ipafont-gothic
   python3 python3-pytest python3-pefile
-  chromium
+  chromium poppler-utils
   liblnk-utils icoutils e2fsprogs
   openssl osslsigncode
 )

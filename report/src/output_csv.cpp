@@ -56,7 +56,7 @@ static void AppendRecord(OutputSink& out, const std::vector<std::string>& fields
     out += "\r\n";
 }
 
-static std::string SpellCsvCell(const Cell& cell)
+std::string SpellCsvCell(const Cell& cell)
 {
     switch (cell.kind) {
     case CELL_TEXT: return QuoteCsvText(MakeValidUtf8(cell.text));

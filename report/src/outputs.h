@@ -94,6 +94,8 @@ std::string FormatHtml(const Report& report);
 std::string FormatMonth(int month);
 // Seconds from midnight as HH:MM:SS, zero-padded, past 24 for a night shift ("09:05:00", "26:30:00").
 std::string FormatClock(int64_t seconds);
+// A cell as the CSV spells it (the page too, but for the flags' words).
+std::string SpellCsvCell(const Cell& cell);
 // A CSV's heading record and one record of cells (as many fields as columns).
 void AppendCsvHeadings(OutputSink& out, const std::vector<ReportColumn>& columns);
 void AppendCsvRecord(OutputSink& out, const std::vector<Cell>& cells, size_t columnCount);

@@ -34,15 +34,17 @@ SourceResult ReadSource(const Source& source, const TimelineOptions& options, st
         const SourceFile& file = source.files[i];
         FileError error = ReadWholeFile(file.path, DAILY_FILE_LIMIT, bytes);
         if (error != FileError::None) {
-            result.problems.push_back(
-                {file.path, Problem{file.display, 0, DescribeFileError(error, FileAction::Read)}, true});
+            result.problems.push_back({file.path,
+                Problem{file.display, 0, DescribeFileError(error, FileAction::Read), ProblemKind::FileError, error},
+                true});
             result.allRead = false;
         } else {
             FileLines lines = ReadLogLines(bytes, file.day);
             for (InputProblem& p : DescribeDamage(file, lines)) result.problems.push_back(std::move(p));
             for (uint32_t line : FeedFile(timeline, lines, static_cast<uint32_t>(i), file.day)) {
                 result.problems.push_back({file.path, Problem{file.display, line,
-                    "earlier than a line before it (the clock was set back); counted as the same moment"}, false});
+                    "earlier than a line before it (the clock was set back); counted as the same moment",
+                    ProblemKind::ClockSetBack}, false});
             }
         }
         ++filesDone;
@@ -56,19 +58,23 @@ SourceResult ReadSource(const Source& source, const TimelineOptions& options, st
 std::vector<InputProblem> DescribeDamage(const SourceFile& file, const FileLines& lines)
 {
     std::vector<InputProblem> problems;
-    auto add = [&](uint32_t line, std::string message) {
-        problems.push_back({file.path, Problem{file.display, line, std::move(message)}, false});
+    auto add = [&](uint32_t line, ProblemKind kind, std::string message, uint32_t more) {
+        Problem problem{file.display, line, std::move(message), kind};
+        problem.more = more;
+        problems.push_back({file.path, std::move(problem), false});
     };
-    auto addFew = [&](const std::vector<uint32_t>& numbers, const char* message, const char* more) {
+    auto addFew = [&](const std::vector<uint32_t>& numbers, ProblemKind kind, const char* message, const char* more) {
         size_t shown = std::min(numbers.size(), BAD_LINES_SHOWN);
-        for (size_t i = 0; i < shown; ++i) add(numbers[i], message);
-        if (numbers.size() > shown) add(numbers[shown], std::to_string(numbers.size() - shown) + more);
+        for (size_t i = 0; i < shown; ++i) add(numbers[i], kind, message, 0);
+        uint32_t rest = static_cast<uint32_t>(numbers.size() - shown);
+        if (rest != 0) add(numbers[shown], kind, std::to_string(rest) + more, rest);
     };
-    addFew(lines.badLines, "not a log line (YYYY/MM/DD HH:MM:SS - text); not counted",
+    addFew(lines.badLines, ProblemKind::NotLogLine, "not a log line (YYYY/MM/DD HH:MM:SS - text); not counted",
            " more lines that are not log lines");
-    addFew(lines.farDated, "dated more than a day away from the file's date; not counted",
+    addFew(lines.farDated, ProblemKind::FarDated, "dated more than a day away from the file's date; not counted",
            " more lines dated more than a day away from the file's date");
-    if (lines.tornLine != 0) add(lines.tornLine, "the last line is unfinished (no line end); not counted");
+    if (lines.tornLine != 0)
+        add(lines.tornLine, ProblemKind::TornLine, "the last line is unfinished (no line end); not counted", 0);
     return problems;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "file_error.h"
+
 // Local civil time in seconds since 1970-01-01 00:00:00. The log carries no
 // UTC offset, so there is no time zone anywhere in the report.
 using CivilSeconds = int64_t;
@@ -105,11 +107,27 @@ struct MonthRow {
     uint32_t flags = 0;
 };
 
+// Which problem it is, so that each output words it in its own language.
+enum class ProblemKind : uint8_t {
+    FileError,     // a file or folder that could not be listed or read: error and action
+    NotLogLine,    // these four with `more` set: that many more lines of the kind
+    FarDated,
+    TornLine,
+    ClockSetBack,
+    NoSuchDate,    // a daily file's name that is no date
+    NotDailyFile,  // a file given that is no daily log
+    NoDailyFiles,  // a folder given that holds none
+};
+
 // Something met in the input that a person should know about.
 struct Problem {
     std::string file;  // as displayed: relative to the root it was found under
     uint32_t line = 0; // 0 when it concerns the whole file
-    std::string message;
+    std::string message;  // English, for standard error
+    ProblemKind kind = ProblemKind::FileError;
+    FileError error = FileError::Other;
+    FileAction action = FileAction::Read;
+    uint32_t more = 0;
 };
 
 struct Report {

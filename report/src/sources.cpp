@@ -43,10 +43,18 @@ std::string FindRootName(const std::string& arg) { return ToUtf8(FullPath(fs::u8
 // argument was the PC's folder or the log folder itself.
 std::string HoldingFolderName(const fs::path& path) { return ToUtf8(FullPath(path).parent_path().filename()); }
 
-void AddProblem(Search& search, const std::string& path, const std::string& display, std::string message,
-                bool failed)
+void AddProblem(Search& search, const std::string& path, const std::string& display, ProblemKind kind,
+                const char* message, bool failed)
 {
-    search.problems.push_back({path, Problem{display, 0, std::move(message)}, failed});
+    search.problems.push_back({path, Problem{display, 0, message, kind}, failed});
+}
+
+// A file or folder that could not be listed or read is always a failure.
+void AddFileError(Search& search, const std::string& path, const std::string& display, FileError error,
+                  FileAction action)
+{
+    search.problems.push_back(
+        {path, Problem{display, 0, DescribeFileError(error, action), ProblemKind::FileError, error, action}, true});
 }
 
 void AddFile(Search& search, const SourceIdentity& identity, int64_t day, std::string path, const std::string& name)
@@ -74,8 +82,7 @@ void SearchFolder(Search& search, const fs::path& folder, const std::string& rel
     std::vector<FolderEntry> entries;
     FileError error = ListSorted(folder, entries);
     if (error != FileError::None) {
-        AddProblem(search, ToUtf8(folder), relative.empty() ? name : relative,
-                   DescribeFileError(error, FileAction::List), true);
+        AddFileError(search, ToUtf8(folder), relative.empty() ? name : relative, error, FileAction::List);
         return;
     }
     bool isLogFolder = IsLogFolderName(name);
@@ -87,14 +94,15 @@ void SearchFolder(Search& search, const fs::path& folder, const std::string& rel
         bool daily = isLogFolder && ParseDailyFileName(entry.name, day);
         if (daily && entry.kind != EntryKind::File) {
             // Reading it could wait forever (a pipe) or never end (a device).
-            AddProblem(search, ToUtf8(path), identity.source + "/" + entry.name,
-                       DescribeFileError(FileError::NotAFile, FileAction::Read), true);
+            AddFileError(search, ToUtf8(path), identity.source + "/" + entry.name, FileError::NotAFile,
+                         FileAction::Read);
         } else if (entry.kind == EntryKind::Folder) {
             SearchFolder(search, path, JoinPlace(relative, entry.name), relative, entry.name);
         } else if (daily) {
             AddFile(search, identity, day, ToUtf8(path), entry.name);
         } else if (isLogFolder && HasDailyFileShape(entry.name)) {
-            AddProblem(search, ToUtf8(path), identity.source + "/" + entry.name, "no such date; file ignored", false);
+            AddProblem(search, ToUtf8(path), identity.source + "/" + entry.name, ProblemKind::NoSuchDate,
+                       "no such date; file ignored", false);
         }
     }
 }
@@ -105,7 +113,8 @@ void AddDailyFileGiven(Search& search, const std::string& arg)
     std::string name = ToUtf8(path.filename());
     int64_t day = 0;
     if (!ParseDailyFileName(name, day)) {
-        AddProblem(search, arg, name, "not a daily log file (YYYYMMDD.txt with a real date)", true);
+        AddProblem(search, arg, name, ProblemKind::NotDailyFile,
+                   "not a daily log file (YYYYMMDD.txt with a real date)", true);
         return;
     }
     fs::path folder = FullPath(path).parent_path();
@@ -124,10 +133,11 @@ void AddArgument(Search& search, const std::string& arg)
         size_t problems = search.problems.size(), files = search.filesFound;
         SearchFolder(search, fs::u8path(arg), "", "", FindRootName(arg));
         if (search.filesFound == files && search.problems.size() == problems)
-            AddProblem(search, arg, FindRootName(arg), "no daily log files (<user>_log/YYYYMMDD.txt) found", false);
+            AddProblem(search, arg, FindRootName(arg), ProblemKind::NoDailyFiles,
+                       "no daily log files (<user>_log/YYYYMMDD.txt) found", false);
     } else {
         if (error == FileError::None) error = FileError::NotAFile;
-        AddProblem(search, arg, FindRootName(arg), DescribeFileError(error, FileAction::Read), true);
+        AddFileError(search, arg, FindRootName(arg), error, FileAction::Read);
     }
 }
 

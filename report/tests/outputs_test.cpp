@@ -90,6 +90,9 @@ TEST(Outputs, TextPieces)
         {ToUtf16Units, "\xED\xA0\x80" "a", "FFFD FFFD FFFD 0061"},
         {FromUtf16Units, "0061 3042 FFFF D83D DE00", "a\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80"},
         {FromUtf16Units, "D83D 0061 DE00 DBFF DFFF", R + "a" + R + "\xF4\x8F\xBF\xBF"},  // lone halves
+        // A name on the page: markup escaped, control characters (C0, DEL, C1) shown as U+FFFD.
+        {EscapeHtml, "PC<1> & \"a\" 'b'", "PC&lt;1&gt; &amp; &quot;a&quot; &#39;b&#39;"},
+        {EscapeHtml, "a\x01\x1b[31mb\x7f\t\xC2\x85\xC2\x9F\xC2\xA0", "a" + R + R + "[31mb" + R + "\t" + R + R + "\xC2\xA0"},
         {QuoteJsonString, "plain/path", "\"plain/path\""},
         {QuoteJsonString, "say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
         {QuoteJsonString, "\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
@@ -215,8 +218,8 @@ static Report MakeHtmlReport()
                  {At(DEC_7, 13, 0), MarkKind::Start, {0, 42}}, {At(DEC_7 + 1, 2, 0), MarkKind::Exit, {1, 9}}};
     row.activeS = 55800, row.suspendedS = 1200, row.offS = 2400, row.lockedS = 0;
     report.rows.push_back(row);
-    report.problems = {{"PC<1>/tanaka_log/20261207.txt", 17, "bad line: \"<script>\" & more"},
-                       {"PC<1>/tanaka_log/20261209.txt", 0, "unreadable"}};
+    report.problems = {{"PC<1>/tanaka_log/20261207.txt", 17, "not a log line", ProblemKind::NotLogLine},
+                       {"PC<1>/tanaka_log/20261209.txt", 0, "cannot be read", ProblemKind::FileError}};
     return report;
 }
 
@@ -241,44 +244,74 @@ TEST(Html, SelfContainedJapanesePage)
 TEST(Html, BarsDrawTheIntervalsBetweenFirstAndLastInSeconds)
 {
     std::string page = FormatHtml(MakeHtmlReport());
-    EXPECT_EQ(FindAll(page, "<div class=\"day\"", ">"),
+    EXPECT_EQ(FindAll(page, "<tr class=\"day", ">"),
               std::vector<std::string>{
-                  "<div class=\"day\" data-source=\"PC&lt;1&gt;/tanaka_log\" data-date=\"2026-12-07\" "
-                  "data-active-s=\"55800\" data-locked-s=\"0\" data-suspended-s=\"1200\" data-off-s=\"2400\""});
+                  "<tr class=\"day\" id=\"p0-2026-12-07\" data-source=\"PC&lt;1&gt;/tanaka_log\" "
+                  "data-date=\"2026-12-07\" data-active-s=\"55800\" data-locked-s=\"0\" data-suspended-s=\"1200\" "
+                  "data-off-s=\"2400\""});
     EXPECT_NE(page.find("<svg class=\"bar\" viewBox=\"0 0 86400 24\" preserveAspectRatio=\"none\""),
               std::string::npos);
     // The locked stretches lie outside first..last and are not drawn.
-    const std::string box = "\" y=\"4\" height=\"16\">";
     EXPECT_EQ(FindAll(page, "<rect ", "<title>"),
-              (std::vector<std::string>{"<rect class=\"s-active\" x=\"14400\" width=\"10800" + box,
-                                        "<rect class=\"s-suspended\" x=\"25200\" width=\"1200" + box,
-                                        "<rect class=\"s-off\" x=\"26400\" width=\"2400" + box,
-                                        "<rect class=\"s-active\" x=\"28800\" width=\"45000" + box}));
-    EXPECT_NE(page.find("<title>在席 13:00:00–25:30:00（12:30:00）\n始まり: PC&lt;1&gt;/tanaka_log/20261207.txt:42\n"
-                        "終わり: PC&lt;1&gt;/tanaka_log/20261208.txt:7</title></rect>"),
+              (std::vector<std::string>{"<rect class=s-active x=14400 width=10800>",
+                                        "<rect class=s-suspended x=25200 width=1200>",
+                                        "<rect class=s-off x=26400 width=2400>",
+                                        "<rect class=s-active x=28800 width=45000>"}));
+    // Each stretch names its lines: by number in the day's own file, else with the file's name.
+    EXPECT_NE(page.find("<title>9:00:00–12:00:00 ロック解除中\n行 2–40</title></rect>"), std::string::npos);
+    EXPECT_NE(page.find("<title>13:00:00–25:30:00 ロック解除中\n20261207.txt:42 – 20261208.txt:7</title></rect>"),
               std::string::npos);
     std::vector<std::string> marks = FindAll(page, "<line class=\"m-", "</title>");
     ASSERT_EQ(marks.size(), 4u);
-    EXPECT_EQ(marks[0], "<line class=\"m-start\" x1=\"14340\" y1=\"0\" x2=\"14340\" y2=\"24\"><title>起動 8:59:00\n"
-                        "PC&lt;1&gt;/tanaka_log/20261207.txt:1");
+    EXPECT_EQ(marks[0], "<line class=\"m-start\" x1=\"14340\" y1=\"0\" x2=\"14340\" y2=\"24\"><title>起動 8:59:00\n行 1");
     // The abnormal end drawn last, over the start of the same second.
     const char* const starts[] = {"", "<line class=\"m-start\" x1=\"28800\"", "<line class=\"m-exit\" x1=\"75600\"",
                                   "<line class=\"m-abnormal\" x1=\"28800\""};
     for (size_t i = 1; i < 4; ++i) EXPECT_EQ(marks[i].rfind(starts[i], 0), 0u) << marks[i];
 }
 
-TEST(Html, ProblemsAreListedEscaped)
+// The months come first, a month over the limit marked, each person's name a link to their sheet.
+TEST(Html, MonthsOverTheLimitStandOutAndLinkToTheirPerson)
+{
+    Report report = MakeHtmlReport();
+    MonthRow month;
+    month.source = report.rows[0].source, month.user = "tanaka", month.month = MonthIndex(2026, 11);
+    month.overtimeS = 45 * 3600;
+    report.months = {month, month};
+    report.months[1].month = MonthIndex(2026, 12), report.months[1].flags = MONTH_FLAG_OVER_LIMIT;
+    report.months[1].overtimeS += 1;
+    std::string page = FormatHtml(report);
+    // A row per person, a cell per month, the month over the limit coloured.
+    EXPECT_EQ(FindAll(page, "<tr><th><a href=\"#p0\">PC&lt;1&gt;/tanaka_log</a><td", "\n"),
+              std::vector<std::string>{"<tr><th><a href=\"#p0\">PC&lt;1&gt;/tanaka_log</a>"
+                                       "<td title=\"0 日（休日 0 日）・22 時以降 0 日・深夜 0:00:00\">45:00:00"
+                                       "<td class=\"over\" title=\"0 日（休日 0 日）・22 時以降 0 日・深夜 0:00:00\">45:00:01"});
+    EXPECT_LT(page.find("id=\"months\""), page.find("id=\"overview\""));
+    EXPECT_LT(page.find("id=\"overview\""), page.find("id=\"p0\""));
+}
+
+// Each kind of problem in Japanese words on the page, its file escaped.
+TEST(Html, ProblemsAreListedInJapanese)
 {
     Report report = MakeHtmlReport();
     std::string page = FormatHtml(report);
-    EXPECT_NE(page.find("<tr><td>PC&lt;1&gt;/tanaka_log/20261207.txt</td><td class=\"num\">17</td>"
-                        "<td>bad line: &quot;&lt;script&gt;&quot; &amp; more</td></tr>"),
+    EXPECT_NE(page.find("<tr><td>PC&lt;1&gt;/tanaka_log/20261207.txt</td><td class=\"num\">17</td><td>読めない行です"),
               std::string::npos);
-    EXPECT_NE(page.find("<tr><td>PC&lt;1&gt;/tanaka_log/20261209.txt</td><td class=\"num\"></td>"
-                        "<td>unreadable</td></tr>"),
+    EXPECT_NE(page.find("<tr><td>PC&lt;1&gt;/tanaka_log/20261209.txt</td><td class=\"num\"></td><td>読めません</td></tr>"),
               std::string::npos);
+    const struct { Problem problem; const char* words; } cases[] = {
+        {{"f", 1, "", ProblemKind::NotLogLine, FileError::Other, FileAction::Read, 15}, "あと 15 行が読めない行"},
+        {{"f", 0, "", ProblemKind::FileError, FileError::NotFound, FileAction::List}, "フォルダーがありません"},
+        {{"f", 0, "", ProblemKind::FileError, FileError::TooLarge}, "64 MiB を超え"},
+        {{"f", 3, "", ProblemKind::ClockSetBack}, "時計が戻されました"},
+        {{"f", 9, "", ProblemKind::TornLine}, "途中で切れています"},
+    };
+    for (const auto& c : cases) {
+        report.problems = {c.problem};
+        EXPECT_NE(FormatHtml(report).find(c.words), std::string::npos) << c.words;
+    }
     report.problems.clear();
-    EXPECT_EQ(FormatHtml(report).find("<td>unreadable</td>"), std::string::npos);
+    EXPECT_EQ(FormatHtml(report).find("<td>読めません</td>"), std::string::npos);
 }
 
 // Every format handed on in pieces while it is formatted, the same bytes as

@@ -1,7 +1,9 @@
 """The report's page in a real browser (Debian's Chromium, headless, driven over
 the DevTools protocol through a pipe): it loads with no console error and no
 request but its own file, every day's bar is drawn as wide as the figures it
-stands for, and the figures are those of the log collection it was made from.
+stands for, and the figures are those of the log collection it was made from;
+the overview's links land on their days, and printed, every page of a person's
+sheet carries the name, the hour axis and the colours' key.
 
 Run directly, it saves the README's picture of the page:
     python3 tests/system/test_report_page.py [docs/screenshots/report.png]
@@ -11,8 +13,10 @@ import datetime
 import itertools
 import json
 import os
+import re
 import select
 import signal
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -138,6 +142,20 @@ class Browser:
         while not any(e.get("method") == "Page.loadEventFired" for e in self.events):
             self.events.append(self.message(deadline))
 
+    def click(self, selector):
+        """Scrolls the element into view and clicks its middle as a mouse would."""
+        x, y = self.evaluate(
+            f"(e => {{ e.scrollIntoView({{block: 'center'}}); const r = e.getBoundingClientRect(); "
+            f"return [r.left + r.width / 2, r.top + r.height / 2]; }})(document.querySelector({json.dumps(selector)}))")
+        for kind in ("mousePressed", "mouseReleased"):
+            self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+
+    def wait_for(self, expression):
+        deadline = time.monotonic() + WAIT_SECONDS
+        while not self.evaluate(expression):
+            assert time.monotonic() < deadline, f"never true: {expression}"
+            self.call("Runtime.evaluate", expression="new Promise(r => requestAnimationFrame(r))", awaitPromise=True)
+
     def evaluate(self, expression):
         result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
         assert "exceptionDetails" not in result, result["exceptionDetails"]
@@ -165,6 +183,20 @@ MEASURE = """[...document.querySelectorAll('.day')].map(day => {
           data: {active: day.dataset.activeS, locked: day.dataset.lockedS, suspended: day.dataset.suspendedS,
                  off: day.dataset.offS},
           marks: {start: count('start'), exit: count('exit'), abnormal: count('abnormal')}};
+})"""
+
+# Per link of the overview and the problem days: the day it says ("2026-12-04 PC001/tanaka_log": the grid's month,
+# column and row, or the list's words) and the day row its target is, the same way.
+LINKS = """[...document.querySelectorAll('.overview td a, .problem-days a')].map(a => {
+  const target = document.getElementById(a.hash.slice(1)), grid = a.closest('table.grid');
+  let said = a.textContent.replace(/（.）/, '');
+  if (grid) {
+    const [year, month] = grid.caption.textContent.match(/\\d+/g), cell = a.closest('td');
+    const day = grid.tHead.rows[0].cells[cell.cellIndex].textContent;
+    said = `${year}-${month.padStart(2, '0')}-${day.padStart(2, '0')} ${cell.parentElement.cells[0].textContent}`;
+  }
+  return {href: a.getAttribute('href'), said, inGrid: !!grid, flagged: grid && a.textContent === '!',
+          target: target && target.matches('tr.day') ? `${target.dataset.date} ${target.dataset.source}` : null};
 })"""
 
 
@@ -213,6 +245,49 @@ def test_page_draws_each_day_as_wide_as_its_figures_with_no_error_and_no_request
         # A mark at each start and exit line of the day, and one more at a start that ended a crash.
         assert day["marks"] == {"start": row["starts"], "exit": row["exits"],
                                 "abnormal": int("abnormal_end" in row["flags"])}, where
+
+
+def test_overview_links_land_on_their_days_and_print_carries_each_sheets_head(browser, tmp_path):
+    if not shutil.which("pdftotext"):
+        pytest.fail("needs pdftotext (poppler-utils, scripts/setup-debian.sh)")
+    rows = make_report(tmp_path / "logs", tmp_path / "out")
+    browser.open((tmp_path / "out" / "report.html").resolve().as_uri())
+
+    # Every day with a row has a cell, every flagged day is in the list and marked, and each link's target is the
+    # day it says.
+    links = browser.evaluate(LINKS)
+    assert [link for link in links if link["target"] != link["said"]] == []
+    days = sorted(f"{row['date']} {row['source']}" for row in rows)
+    assert sorted(link["target"] for link in links if link["inGrid"]) == days
+    flagged = sorted(f"{row['date']} {row['source']}" for row in rows if row["flags"])
+    assert sorted(link["target"] for link in links if not link["inGrid"]) == flagged != []
+    assert sorted(link["target"] for link in links if link["flagged"]) == flagged
+
+    # Followed in a short window, a link brings its day's row to the top.
+    browser.call("Emulation.setDeviceMetricsOverride", width=1280, height=300, deviceScaleFactor=1, mobile=False)
+    flagged = next(row for row in rows if row["flags"])
+    target = next(link for link in links if link["flagged"])["href"]
+    browser.click(f".overview a[href='{target}']")
+    browser.wait_for(f"location.hash === '{target}'")
+    assert abs(browser.evaluate(f"document.querySelector('{target}').getBoundingClientRect().top")) <= 1
+    assert browser.evaluate(f"document.querySelector('{target}').dataset.date") == flagged["date"]
+
+    # Printed on paper short enough that a sheet runs over pages (the page asks for A4; a month runs over too):
+    # each page of a sheet has its head.
+    browser.evaluate("document.head.insertAdjacentHTML('beforeend', '<style>@page { size: 297mm 55mm }</style>') ?? 1")
+    pdf = tmp_path / "report.pdf"
+    pdf.write_bytes(base64.b64decode(browser.call("Page.printToPDF", printBackground=True,
+                                                  preferCSSPageSize=True)["data"]))
+    text = subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, check=True,
+                          timeout=WAIT_SECONDS).stdout.decode()
+    pages = text.split("\f")
+    sheets = [i for i, page in enumerate(pages) if "ユーザー tanaka" in page or "ユーザー suzuki" in page]
+    names = [folder for folder in COLLECTION]
+    assert len(sheets) > len(names), f"each sheet on one page: {len(pages)} pages"
+    for i in range(sheets[0], sheets[-1] + 1):
+        assert any(name in pages[i] for name in names), pages[i]
+        for words in ("5:00", "22:00", "ロック解除中", "スリープ"):
+            assert words in pages[i], f"page {i + 1} without {words}: {pages[i]}"
 
 
 if __name__ == "__main__":  # the README's picture
