@@ -5,6 +5,7 @@
 #include <set>
 
 #include "civil_time.h"
+#include "problem_words.h"
 
 namespace fs = std::filesystem;
 
@@ -67,6 +68,13 @@ std::string ReportFolderName(CivilSeconds now, int attempt)
     std::string iso = FormatIsoTime(now);  // 2026-12-09T14:30:12
     std::string name = iso.substr(0, 10) + "_" + iso.substr(11, 2) + iso.substr(14, 2) + iso.substr(17, 2);
     return attempt == 0 ? name : name + "_" + std::to_string(attempt + 1);
+}
+
+std::string FormatProblemInJapanese(const InputProblem& problem)
+{
+    std::string where = problem.path;
+    if (problem.problem.line != 0) where += "（" + std::to_string(problem.problem.line) + " 行目）";
+    return where + ": " + DescribeProblemInJapanese(problem.problem);
 }
 
 ReadCounts CountFound(const Discovery& discovery)

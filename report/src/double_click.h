@@ -48,6 +48,10 @@ struct ReadCounts {
 };
 ReadCounts CountFound(const Discovery& discovery);
 
+// "D:\\logs\\PC001\\tanaka_log\\20261207.txt（12 行目）: 読めない行です…", for a person
+// who reads no English.
+std::string FormatProblemInJapanese(const InputProblem& problem);
+
 // What was read, the problems, and where the files are, in Japanese.
 // folder: empty when none could be made; written: the names of the files made in it.
 std::string FormatDoubleClickSummary(const ReadCounts& counts, const ReadOutcome& outcome, const std::string& folder,

@@ -148,8 +148,10 @@ void AddSideProblems(ReadOutcome& outcome, std::vector<InputProblem> problems)
     }
 }
 
-// Reads the logs and writes what the options ask for, the problems on standard error.
-ReadOutcome ReadAndWrite(Discovery discovery, const Options& options, bool& written)
+// Reads the logs and writes what the options ask for, the problems on standard
+// error in the words of describe.
+ReadOutcome ReadAndWrite(Discovery discovery, const Options& options, std::string (*describe)(const InputProblem&),
+                         bool& written)
 {
     ProgressLine progress;
     progress.enabled = StandardErrorIsTerminal();
@@ -161,7 +163,7 @@ ReadOutcome ReadAndWrite(Discovery discovery, const Options& options, bool& writ
     AddSideProblems(outcome, std::move(sideProblems));
     outcome.report.months = ComputeMonths(outcome.report.rows, options.months);
     std::string messages;
-    for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
+    for (const InputProblem& problem : outcome.problems) messages += describe(problem) + "\n";
     WriteStandardError(messages);
 
     written = options.outDir.empty() || WriteReportFiles(outcome.report, options);
@@ -192,7 +194,7 @@ int RunCommandLine(const std::vector<std::string>& args)
         }
     }
     bool written = false;
-    ReadOutcome outcome = ReadAndWrite(std::move(discovery), options, written);
+    ReadOutcome outcome = ReadAndWrite(std::move(discovery), options, FormatProblemLine, written);
     return outcome.allRead && written ? 0 : EXIT_UNREAD;
 }
 
@@ -236,7 +238,8 @@ int RunDoubleClick(const std::vector<std::string>& args, const Launch& launch, c
     ReadCounts counts = CountFound(discovery);
     if (counts.files != 0) options.outDir = MakeReportFolder(ReportParents(launch, discovery.sources), launch.now);
     bool written = false;
-    ReadOutcome outcome = ReadAndWrite(std::move(discovery), options, written);  // without a folder: the problems
+    // Without a folder, for the problems alone.
+    ReadOutcome outcome = ReadAndWrite(std::move(discovery), options, FormatProblemInJapanese, written);
     written = written && !options.outDir.empty();
     std::vector<std::string> files = written ? FilesIn(options.outDir) : std::vector<std::string>{};
     WriteStandardError("\n" + FormatDoubleClickSummary(counts, outcome, options.outDir, files));

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include "civil_time.h"
@@ -239,7 +240,10 @@ Launch DescribeLaunch()
 
 bool OpenWithDefaultProgram(const std::string& path)
 {
+    // A browser may take the verb through a COM handler, which needs COM started.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     HINSTANCE done = ShellExecuteW(nullptr, L"open", Widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (SUCCEEDED(com)) CoUninitialize();
     return reinterpret_cast<INT_PTR>(done) > 32;
 }
 

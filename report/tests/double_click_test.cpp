@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const DAY = "2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\n"
+                        "not a line\r\n"
                         "2026/12/07 09:00:10 - " EVENT_TEXT_EXIT "\r\n";
 const CivilSeconds NOW = DaysFromCivil(2026, 12, 9) * SECONDS_PER_DAY + 14 * 3600 + 30 * 60 + 12;
 const char* const NAME = "2026-12-09_143012";
@@ -84,7 +85,7 @@ TEST_F(DoubleClickRun, WritesANewFolderOpensThePageAndWaits)
         {"the exe among the collected logs", {"app/PC001/tanaka_log"}, "app", {}, true, {},
          {"app/reports/2026-12-09_143012", "app/reports/2026-12-09_143012_2"}, 0, read},
         {"a folder dropped on the exe", {"collected/PC001/tanaka_log"}, "app", {Path("collected")}, true, {},
-         {"app/reports/2026-12-09_143012"}, 0, read},
+         {"app/reports/2026-12-09_143012"}, 0, u8"20261207.txt（2 行目）: 読めない行です"},
         {"no reports beside the exe", {"app/PC001/tanaka_log"}, "app", {}, true, {"app/reports"},
          {"local/StillSentinel/reports/2026-12-09_143012"}, 0, read},
         {"the exe in a log folder", {"PC001/tanaka_log"}, "PC001/tanaka_log", {}, true, {},
