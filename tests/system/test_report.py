@@ -1,7 +1,8 @@
 """The log report on what the real program logged under Wine: the figures of a
 run whose lock and sleep the test made itself (a sleep that did not happen, as
 the session-state lines go on), the same bytes from the native and the Windows
-build, and a day's file read while it is being written."""
+build, a day's file read while it is being written, and the Windows build started
+as Explorer starts it."""
 import os
 import re
 import shutil
