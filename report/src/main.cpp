@@ -99,7 +99,10 @@ bool WriteReportFile(const Report& report, OutputFormat format, const Options& o
             AppendReplacing(file, piece);
             return file.error == FileError::None;
         };
-        WriteOutput(report, format, options, sink);
+        if (format == OutputFormat::Html)
+            WriteHtmlBesideFiles(report, sink);  // which links to the CSV files
+        else
+            WriteOutput(report, format, options, sink);
         written = CommitReplacing(file, reason);
     }
     if (!written) WriteStandardError(path + ": " + reason + "\n");

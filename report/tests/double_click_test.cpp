@@ -71,7 +71,10 @@ TEST_F(DoubleClick, WritesANewFolderOpensThePageAndWaits)
             EXPECT_EQ(waits, row.held ? (int)run + 1 : 0);
             if (row.reports.empty()) continue;
             fs::path folder = root_ / row.reports[run];
-            EXPECT_TRUE(fs::exists(folder / "report.csv") && fs::exists(folder / "report.jsonl"));
+            std::ifstream page(folder / "report.html");
+            std::string html(std::istreambuf_iterator<char>(page), {});
+            EXPECT_TRUE(fs::exists(folder / "report.csv") && fs::exists(folder / "monthly.csv"));
+            EXPECT_NE(html.find("<a href=\"report.csv\">"), std::string::npos);  // the page links to them
             ASSERT_EQ(opened.size(), run + 1);
             EXPECT_EQ(fs::u8path(opened[run]), folder / "report.html");
             EXPECT_NE(said.find(folder.u8string()), std::string::npos) << said;
