@@ -1,4 +1,5 @@
 // stillsentinel-report: the command line around the report.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "double_click.h"
 #include "file_replace.h"
 #include "output_sink.h"
 #include "options.h"
@@ -99,7 +101,10 @@ bool WriteReportFile(const Report& report, OutputFormat format, const Options& o
             AppendReplacing(file, piece);
             return file.error == FileError::None;
         };
-        WriteOutput(report, format, options, sink);
+        if (format == OutputFormat::Html)
+            WriteHtmlBesideFiles(report, sink);  // which links to the CSV files
+        else
+            WriteOutput(report, format, options, sink);
         written = CommitReplacing(file, reason);
     }
     if (!written) WriteStandardError(path + ": " + reason + "\n");
@@ -128,6 +133,16 @@ bool WriteStandardOutput(const Report& report, const Options& options)
     return WriteOutput(report, options.format, options, sink) && std::fflush(stdout) == 0;
 }
 
+// A usage error, the help or the version: the answer needs no logs.
+bool AnswersWithoutReading(const ParsedOptions& parsed, int& code)
+{
+    if (!parsed.error.empty()) code = ReportUsageError(parsed.error);
+    else if (parsed.options.help) code = WriteOut(FormatHelp()) ? 0 : EXIT_UNREAD;
+    else if (parsed.options.version) code = WriteOut(FormatVersion()) ? 0 : EXIT_UNREAD;
+    else return false;
+    return true;
+}
+
 // The files beside the logs are named after the logs' own problems.
 void AddSideProblems(ReadOutcome& outcome, std::vector<InputProblem> problems)
 {
@@ -138,29 +153,11 @@ void AddSideProblems(ReadOutcome& outcome, std::vector<InputProblem> problems)
     }
 }
 
-}  // namespace
-
-int RunReport(const std::vector<std::string>& args)
+// Reads the logs and writes what the options ask for, the problems on standard
+// error in the words of describe.
+ReadOutcome ReadAndWrite(Discovery discovery, const Options& options, std::string (*describe)(const InputProblem&),
+                         bool& written)
 {
-    ParsedOptions parsed = ParseOptions(args);
-    if (!parsed.error.empty()) return ReportUsageError(parsed.error);
-    const Options& options = parsed.options;
-    if (options.help) return WriteOut(FormatHelp()) ? 0 : EXIT_UNREAD;
-    if (options.version) return WriteOut(FormatVersion()) ? 0 : EXIT_UNREAD;
-
-    Discovery discovery = DiscoverSources(options.paths);
-    if (!options.outDir.empty()) {
-        std::string logFolder = FindLogFolderHolding(discovery.sources, options.outDir);
-        if (!logFolder.empty())
-            return ReportUsageError("--out " + options.outDir + " is in " + logFolder +
-                                    ", a log folder being read; write the report elsewhere");
-        // Before the reading, so that a folder that cannot be made costs no wait.
-        if (!MakeFolders(fs::u8path(options.outDir))) {
-            WriteStandardError(options.outDir + ": cannot make the output folder\n");
-            return EXIT_UNREAD;
-        }
-    }
-
     // Before the logs: a user's own day start decides how their lines are read.
     std::vector<InputProblem> sideProblems;
     People people;
@@ -186,13 +183,99 @@ int RunReport(const std::vector<std::string>& args)
     AddSideProblems(outcome, std::move(sideProblems));
     outcome.report.months = ComputeMonths(outcome.report.rows, options.months);
     std::string messages;
-    for (const InputProblem& problem : outcome.problems) messages += FormatProblemLine(problem) + "\n";
+    for (const InputProblem& problem : outcome.problems) messages += describe(problem) + "\n";
     WriteStandardError(messages);
 
-    bool written = options.outDir.empty() || WriteReportFiles(outcome.report, options);
+    written = options.outDir.empty() || WriteReportFiles(outcome.report, options);
     if (options.format != OutputFormat::None && !WriteStandardOutput(outcome.report, options)) {
         WriteStandardError(std::string(PROGRAM) + ": cannot write to standard output\n");
         written = false;
     }
+    return outcome;
+}
+
+int RunCommandLine(const std::vector<std::string>& args)
+{
+    ParsedOptions parsed = ParseOptions(args);
+    int code = 0;
+    if (AnswersWithoutReading(parsed, code)) return code;
+    const Options& options = parsed.options;
+
+    Discovery discovery = DiscoverSources(options.paths);
+    if (!options.outDir.empty()) {
+        std::string logFolder = FindLogFolderHolding(discovery.sources, options.outDir);
+        if (!logFolder.empty())
+            return ReportUsageError("--out " + options.outDir + " is in " + logFolder +
+                                    ", a log folder being read; write the report elsewhere");
+        // Before the reading, so that a folder that cannot be made costs no wait.
+        if (!MakeFolders(fs::u8path(options.outDir))) {
+            WriteStandardError(options.outDir + ": cannot make the output folder\n");
+            return EXIT_UNREAD;
+        }
+    }
+    bool written = false;
+    ReadOutcome outcome = ReadAndWrite(std::move(discovery), options, FormatProblemLine, written);
     return outcome.allRead && written ? 0 : EXIT_UNREAD;
+}
+
+// A new folder under the first parent that takes one; empty when none does.
+std::string MakeReportFolder(const std::vector<std::string>& parents, CivilSeconds now)
+{
+    constexpr int ATTEMPTS = 100;
+    for (const std::string& parent : parents) {
+        for (int attempt = 0; attempt < ATTEMPTS; ++attempt) {
+            fs::path folder = fs::u8path(parent) / fs::u8path(ReportFolderName(now, attempt));
+            EntryKind kind = EntryKind::Other;
+            if (FindKind(folder.u8string(), kind) == FileError::None) continue;
+            if (!MakeFolders(folder)) break;
+            return folder.u8string();
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<FolderEntry> entries;
+    std::vector<std::string> names;
+    ListFolder(folder, entries);
+    for (const FolderEntry& entry : entries)
+        if (entry.kind == EntryKind::File) names.push_back(entry.name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// As a command line with --out would, into a new folder of its own; then the
+// page in the browser.
+int RunDoubleClick(const std::vector<std::string>& args, const Launch& launch, const LaunchActions& actions)
+{
+    ParsedOptions parsed = ParseDoubleClick(args, launch.exeFolder);
+    int code = 0;
+    if (AnswersWithoutReading(parsed, code)) return code;
+    Options options = parsed.options;
+
+    Discovery discovery = DiscoverSources(options.paths);
+    ReadCounts counts = CountFound(discovery);
+    if (counts.files != 0) options.outDir = MakeReportFolder(ReportParents(launch, discovery.sources), launch.now);
+    bool written = false;
+    // Without a folder, for the problems alone.
+    ReadOutcome outcome = ReadAndWrite(std::move(discovery), options, FormatProblemInJapanese, written);
+    written = written && !options.outDir.empty();
+    std::vector<std::string> files = written ? FilesIn(options.outDir) : std::vector<std::string>{};
+    WriteStandardError("\n" + FormatDoubleClickSummary(counts, outcome, options.outDir, files));
+    std::string page = (fs::u8path(options.outDir) / "report.html").u8string();
+    if (written && !actions.openPage(page))
+        WriteStandardError("ブラウザーで開けませんでした。" + page + " を開いてください。\n");
+    return outcome.allRead && written ? 0 : EXIT_UNREAD;
+}
+
+}  // namespace
+
+int RunReport(const std::vector<std::string>& args, const Launch& launch, const LaunchActions& actions)
+{
+    if (!IsDoubleClick(args, launch.ownConsole)) return RunCommandLine(args);
+    int code = RunDoubleClick(args, launch, actions);
+    WriteStandardError("\nEnter キーを押すと閉じます。\n");
+    actions.waitForEnter();
+    return code;
 }

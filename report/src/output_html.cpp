@@ -181,7 +181,7 @@ static void AppendProblems(OutputSink& out, const std::vector<Problem>& problems
     out += "</tbody></table></div></section>\n";
 }
 
-bool WriteHtml(const Report& report, OutputSink& out)
+static bool WritePage(const Report& report, OutputSink& out, bool besideFiles)
 {
     out += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -208,6 +208,9 @@ bool WriteHtml(const Report& report, OutputSink& out)
     }
     if (!report.problems.empty())
         out += " ・ <a href=\"#problems\">入力の問題 " + std::to_string(report.problems.size()) + " 件</a>";
+    if (besideFiles)
+        out += " ・ 同じフォルダーの表 <a href=\"report.csv\">日ごと（report.csv）</a>、"
+               "<a href=\"monthly.csv\">月ごと（monthly.csv）</a>";
     out += "</p>\n<p class=\"meta\">ロック解除中の時間は、記録するプログラムが動いていて画面がロックされていなかった"
            "時間です。席にいたことまではわかりません。時刻は日付の 0 時からの時間（翌日 1 時半は 25:30:00）。</p>\n";
     AppendProblemDays(out, report, people);
@@ -218,6 +221,10 @@ bool WriteHtml(const Report& report, OutputSink& out)
     out += "</body>\n</html>\n";
     return FlushSink(out);
 }
+
+bool WriteHtml(const Report& report, OutputSink& out) { return WritePage(report, out, false); }
+
+bool WriteHtmlBesideFiles(const Report& report, OutputSink& out) { return WritePage(report, out, true); }
 
 std::string FormatHtml(const Report& report)
 {

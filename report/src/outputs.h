@@ -87,6 +87,8 @@ std::string FormatMonthlyJsonLines(const Report& report);
 // One self-contained page: a timeline bar per source and day, the figures, the
 // problems met in the input.
 bool WriteHtml(const Report& report, OutputSink& sink);
+// The same, written with the CSV files beside it (--out), which it links to.
+bool WriteHtmlBesideFiles(const Report& report, OutputSink& sink);
 std::string FormatHtml(const Report& report);
 
 // The pieces, for the formats and their tests.

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "double_click.h"
+
 namespace {
 
 FileError ClassifyErrno(int code)
@@ -156,3 +158,16 @@ void WriteStandardError(std::string_view utf8)
 }
 
 bool StandardErrorIsTerminal() { return isatty(fileno(stderr)) != 0; }
+
+// A terminal's programs share it; no system here gives a program a window of
+// its own to close, so the double-click run never starts and nothing else of
+// the launch is needed.
+Launch DescribeLaunch() { return Launch{}; }
+
+bool OpenWithDefaultProgram(const std::string&) { return false; }
+
+void WaitForEnter()
+{
+    int c = 0;
+    while ((c = std::getchar()) != EOF && c != '\n') {}
+}

@@ -1,8 +1,13 @@
 #include "platform.h"
 
 #include <cstdio>
+#include <cstring>
 #include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
 
+#include "civil_time.h"
+#include "double_click.h"
 #include "utf8.h"
 
 namespace {
@@ -184,4 +189,69 @@ bool StandardErrorIsTerminal()
 {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+namespace {
+
+// The folder of the running exe, as Windows names it (not in the long form).
+std::string ExecutableFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD got = GetModuleFileNameW(nullptr, path.data(), (DWORD)path.size());
+        if (got == 0) return {};
+        if (got < path.size()) {
+            path.resize(got);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::string() : Narrow(path.substr(0, slash).c_str());
+}
+
+std::string EnvironmentValue(const wchar_t* name)
+{
+    DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) return {};
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), size));
+    return Narrow(value.c_str());
+}
+
+}  // namespace
+
+Launch DescribeLaunch()
+{
+    // Explorer gives a console program a console of its own; in a command
+    // prompt the prompt shares it.
+    DWORD processes[2];
+    SYSTEMTIME local{};
+    GetLocalTime(&local);
+    Launch launch;
+    launch.ownConsole = GetConsoleProcessList(processes, 2) == 1;
+    launch.exeFolder = ExecutableFolder();
+    launch.localAppData = EnvironmentValue(L"LOCALAPPDATA");
+    launch.now = DaysFromCivil(local.wYear, local.wMonth, local.wDay) * SECONDS_PER_DAY + local.wHour * 3600 +
+                 local.wMinute * 60 + local.wSecond;
+    return launch;
+}
+
+bool OpenWithDefaultProgram(const std::string& path)
+{
+    // A browser may take the verb through a COM handler, which needs COM started.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    HINSTANCE done = ShellExecuteW(nullptr, L"open", Widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (SUCCEEDED(com)) CoUninitialize();
+    return reinterpret_cast<INT_PTR>(done) > 32;
+}
+
+void WaitForEnter()
+{
+    // A console gives its line at Enter; a pipe up to its end.
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    char line[256];
+    DWORD got = 0;
+    while (ReadFile(input, line, sizeof line, &got, nullptr) && got != 0 && !std::memchr(line, '\n', got)) {}
 }

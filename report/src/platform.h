@@ -55,7 +55,17 @@ FileError MakeFolder(const std::string& path);
 void WriteStandardError(std::string_view utf8);
 bool StandardErrorIsTerminal();
 
+// For a run started from Explorer (double_click.h). Elsewhere than on Windows
+// no console is ever the program's own.
+struct Launch;
+Launch DescribeLaunch();
+// Opens a file with the program the user chose for it (a page: the browser).
+bool OpenWithDefaultProgram(const std::string& path);
+// Until Enter is pressed, or standard input ends.
+void WaitForEnter();
+
 // The program (main.cpp), which each platform's entry point (entry-*.cpp) runs
 // with the arguments after the program's name in UTF-8 (wmain on Windows, so that
 // every path arrives whole whatever the code page).
-int RunReport(const std::vector<std::string>& args);
+struct LaunchActions;
+int RunReport(const std::vector<std::string>& args, const Launch& launch, const LaunchActions& actions);

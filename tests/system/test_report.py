@@ -1,22 +1,27 @@
 """The log report on what the real program logged under Wine: the figures of a
 run whose lock and sleep the test made itself (a sleep that did not happen, as
 the session-state lines go on), the same bytes from the native and the Windows
-build, and a day's file read while it is being written."""
+build, a day's file read while it is being written, and the Windows build started
+as Explorer starts it."""
 import os
+import re
+import shutil
 import subprocess
 import time
 from pathlib import Path
 
 import pytest
 
-from conftest import EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, windows_path
+from conftest import (EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, read_records,
+                      windows_path)
 from ini import USER
 from log_support import (BOM, daily_name, lines_in, log_folder, read_utf8_log, same_local_day,
                          second_writer)
-from report_support import (LOCK_TEXT, NATIVE, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native,
+from report_support import (LOCK_TEXT, NATIVE, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, WINDOWS_EXE, jsonl_rows,
+                            run_native,
                             run_windows)
-from waits import WAIT_SECONDS, wait_until
-from wineplatform import session_state_text
+from waits import WAIT_SECONDS, stays, wait_until
+from wineplatform import WINE, session_state_text
 
 HEARTBEAT_INI = {"LogIntervalSec": 1}
 # Session-state lines to wait for between two steps, so that each state lasts
@@ -231,9 +236,12 @@ def test_two_reports_on_one_out_each_put_whole_files_of_their_own(tmp_path):
     roots = [tmp_path / user for user in (USER, "suzuki")]
     for root in roots:
         make_collection(root, root.name)
-    # Each run's own files, as --format gives them.
-    own = [{FILE_OF[fmt]: run_native("--format", fmt, "--gap", "86400", root).stdout for fmt in FORMATS}
-           for root in roots]
+    # Each run's own files, as it writes them alone (the page links to the CSV files beside it).
+    own = []
+    for root in roots:
+        alone = tmp_path / f"alone-{root.name}"
+        assert run_native("--out", alone, "--gap", "86400", root).returncode == 0
+        own.append({name: (alone / name).read_bytes() for name in FILES})
     assert own[0] != own[1]
     out = tmp_path / "out"
     for _ in range(ROUNDS):
@@ -292,3 +300,50 @@ def test_windows_build_reads_past_max_path_as_the_native_build_and_names_a_folde
     assert (windows.returncode, windows.stdout) == (1, (tmp_path / "native" / "report.jsonl").read_bytes())
     # Wine adds a line of its own about the name's length.
     assert f"{windows_path(unlistable)}: folder cannot be listed" in windows.stderr.decode().splitlines()
+
+
+CLICK_DAY = (f"2026/12/07 09:00:00 - {START_TEXT}\r\n2026/12/07 09:00:10 - {LOCK_TEXT}\r\n"
+             f"2026/12/07 09:00:20 - {UNLOCK_TEXT}\r\n2026/12/07 09:00:30 - {EXIT_TEXT}\r\n")
+REPORT_FOLDER = re.compile(r"\d{4}-\d\d-\d\d_\d{6}")
+
+
+def test_report_started_from_explorer_writes_a_dated_folder_opens_the_page_and_waits_for_enter(wine):
+    """`start` gives the exe a console of its own, as Explorer does: double-clicked
+    among the collected logs, then with a folder dropped on it while nothing can
+    be written beside it."""
+    app, dropped = wine.tmp / "app", wine.tmp / "dropped"
+    (app / "PC001" / "tanaka_log").mkdir(parents=True)
+    (app / "PC001" / "tanaka_log" / "20261207.txt").write_text(CLICK_DAY, encoding="utf-8", newline="")
+    shutil.copytree(app / "PC001", dropped / "PC002")
+    shutil.copy2(WINDOWS_EXE, app)
+    opened = wine.tmp / "opened.txt"
+    wine.managed()  # for the keyboard focus of the console window
+    wine.reg_add(r"HKCR\.html", "", "htmlfile")  # the test's prefix is made without a browser
+    wine.record_verbs(opened, ["htmlfile"])
+    local = wine.prefix / "drive_c" / "users" / wine.env["USER"] / "AppData" / "Local"
+    for run, (args, reports, logs) in enumerate([([], app / "reports", app),
+                                                  ([dropped], local / "StillSentinel" / "reports", dropped)]):
+        if args:
+            shutil.rmtree(app / "reports")
+            (app / "reports").write_text("in the way")
+        proc = subprocess.Popen([*WINE, "start", "/wait", windows_path(app / WINDOWS_EXE.name),
+                                 *map(windows_path, args)], cwd=wine.tmp, env=wine.env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            (record,) = wait_until(lambda: read_records(opened)[run:], what="the page opened")
+            (folder,) = reports.iterdir()
+            assert REPORT_FOLDER.fullmatch(folder.name), folder.name
+            assert record["arg1"].endswith(rf"\reports\{folder.name}\report.html"), record
+            assert (folder / "report.csv").read_bytes() == run_native("--format", "csv", logs).stdout
+            # Held open until Enter is pressed in its own console window; a click makes
+            # that Wine's active window too, past the hidden ones the shell made.
+            (console,) = wine.x("search", "--name", WINDOWS_EXE.name).stdout.decode().split()
+            stays(lambda: proc.poll() is None, 1, "the window waiting for Enter")
+            wine.x("windowfocus", "--sync", console)
+            wine.x("mousemove", "--window", console, 100, 100, "click", 1)
+            wine.x("key", "Return")
+            assert proc.wait(timeout=WAIT_SECONDS) == 0
+        finally:
+            if proc.poll() is None:
+                os.killpg(proc.pid, 9)
+                proc.wait(timeout=10)
