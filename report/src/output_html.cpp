@@ -47,12 +47,12 @@ h2 { font-size: 1.15em; margin: 1.2em 0 .3em; break-after: avoid; page-break-aft
 .sheet thead th { background: #fff; text-align: left; }
 .who { white-space: normal; }
 .who h2 { display: inline; margin: 0; }
-.sheet .date { width: 9em; white-space: nowrap; font-weight: normal; text-align: left; }
-.sheet .date small { display: block; color: #a33; font-size: .8em; }
+.day > th { white-space: nowrap; font-weight: normal; text-align: left; }
+.day > th small { display: block; color: #a33; font-size: .8em; }
 .day { break-inside: avoid; page-break-inside: avoid; }
-tr.day.off > th, tr.day.off > td.total { background: var(--day-off); }
-.total { width: 5em; text-align: right; }
-.date, .total, .summary td { white-space: nowrap; font-variant-numeric: tabular-nums; }
+tr.day.off > th, tr.day.off > td:last-child { background: var(--day-off); }
+.day > td:last-child { text-align: right; }
+.day > th, .day > td:last-child, .summary td { white-space: nowrap; font-variant-numeric: tabular-nums; }
 .hours { position: relative; height: 1.3em; font-size: .75em; color: #555; }
 .hours span { position: absolute; top: 0; transform: translateX(-50%); }
 .hours .edge { top: auto; bottom: -.1em; color: var(--night-edge); font-weight: bold; }

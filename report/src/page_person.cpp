@@ -63,8 +63,7 @@ static void AppendBar(OutputSink& out, const DayRow& row, CivilSeconds dayStartS
 {
     CivilSeconds dayBegin = row.day * SECONDS_PER_DAY + dayStartS;
     out += "<td class=\"line\"><svg class=\"bar\" viewBox=\"0 0 86400 " + std::to_string(BAR_HEIGHT) +
-           "\" preserveAspectRatio=\"none\" role=\"img\" aria-label=\"ロック解除中 " + FormatDuration(row.activeS) +
-           "\">";
+           "\" preserveAspectRatio=\"none\" aria-hidden=\"true\">";  // the total beside it and the figures say it in words
     // Only [first, last) is drawn: that is what the figures count.
     for (const Interval& interval : row.intervals) {
         CivilSeconds begin = std::max({interval.begin, row.first, dayBegin});
@@ -94,11 +93,11 @@ static void AppendDay(OutputSink& out, const DayRow& row, size_t person, CivilSe
            "\" data-source=\"" + EscapeHtml(row.source) + "\" data-date=\"" + FormatDate(row.day) +
            "\" data-active-s=\"" + std::to_string(row.activeS) + "\" data-locked-s=\"" + std::to_string(row.lockedS) +
            "\" data-suspended-s=\"" + std::to_string(row.suspendedS) + "\" data-off-s=\"" +
-           std::to_string(row.offS) + "\"><th class=\"date\">" + FormatDayLabel(row.day);
+           std::to_string(row.offS) + "\"><th>" + FormatDayLabel(row.day);
     if (!dayOff.empty()) out += "<small>" + EscapeHtml(dayOff) + "</small>";
     out += "</th>";
     AppendBar(out, row, dayStartS);
-    out += "<td class=\"total\">" + FormatDuration(row.activeS) + "</td></tr>\n";
+    out += "<td>" + FormatDuration(row.activeS) + "</td></tr>\n";
 }
 
 // The columns of the CSV after source, user and place, which the sheet's head
