@@ -27,7 +27,6 @@ std::string DescribeProblemInJapanese(const Problem& problem)
 {
     std::string more = std::to_string(problem.more);
     switch (problem.kind) {
-    case ProblemKind::Worded: return problem.message;
     case ProblemKind::FileError: return DescribeFileErrorInJapanese(problem.error, problem.action);
     case ProblemKind::NotLogLine:
         if (problem.more) return "この行を含めて、あと " + more + " 行が読めない行です。数えていません";

@@ -109,7 +109,6 @@ struct MonthRow {
 
 // Which problem it is, so that each output words it in its own language.
 enum class ProblemKind : uint8_t {
-    Worded,        // the message says it in Japanese already (the CSV files' readers)
     FileError,     // a file or folder that could not be listed or read: error and action
     NotLogLine,    // these four with `more` set: that many more lines of the kind
     FarDated,
@@ -124,8 +123,8 @@ enum class ProblemKind : uint8_t {
 struct Problem {
     std::string file;  // as displayed: relative to the root it was found under
     uint32_t line = 0; // 0 when it concerns the whole file
-    std::string message;  // for standard error: English, unless the kind is Worded
-    ProblemKind kind = ProblemKind::Worded;
+    std::string message;  // English, for standard error
+    ProblemKind kind = ProblemKind::FileError;
     FileError error = FileError::Other;
     FileAction action = FileAction::Read;
     uint32_t more = 0;

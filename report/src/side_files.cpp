@@ -12,7 +12,7 @@ bool ReadSideFile(const std::string& path, std::string& bytes, std::vector<Input
 {
     FileError error = ReadWholeFile(path, SIDE_FILE_LIMIT, bytes);
     if (error == FileError::None) return true;
-    problems.push_back({path, Problem{path, 0, DescribeFileError(error, FileAction::Read), ProblemKind::FileError, error}, true});
+    problems.push_back({path, Problem{path, 0, DescribeFileError(error, FileAction::Read)}, true});
     return false;
 }
 
