@@ -12,7 +12,9 @@
 #include "options.h"
 #include "outputs.h"
 #include "platform.h"
+#include "attendance_join.h"
 #include "day_holidays.h"
+#include "people_join.h"
 #include "read_logs.h"
 #include "side_files.h"
 #include "sources.h"
@@ -159,12 +161,27 @@ int RunReport(const std::vector<std::string>& args)
         }
     }
 
+    // Before the logs: a user's own day start decides how their lines are read.
+    std::vector<InputProblem> sideProblems;
+    People people;
+    bool hasPeople = !options.usersFile.empty() && ReadPeopleFile(options.usersFile, people, sideProblems);
+
     ProgressLine progress;
     progress.enabled = StandardErrorIsTerminal();
     ReadOutcome outcome = ReadLogs(std::move(discovery), options.timeline, options.mergeUsers,
-                                   [&](size_t done, size_t total) { ShowProgress(progress, done, total); });
+                                   [&](size_t done, size_t total) { ShowProgress(progress, done, total); },
+                                   UserDayStarts(people));
     ClearProgress(progress);
-    std::vector<InputProblem> sideProblems;
+    Attendance attendance;
+    // Without the file, no day is flagged for the want of it.
+    if (!options.attendanceFile.empty() && ReadAttendanceFile(options.attendanceFile, attendance, sideProblems)) {
+        JoinAttendance(outcome.report.rows, attendance, options.divergenceMin);
+        outcome.report.hasAttendance = true;
+    }
+    if (hasPeople) {
+        AddPeople(outcome.report.rows, people);
+        outcome.report.hasPeople = true;
+    }
     NameHolidays(outcome.report.rows, ReadHolidayFiles(options.holidayFiles, sideProblems));
     AddSideProblems(outcome, std::move(sideProblems));
     outcome.report.months = ComputeMonths(outcome.report.rows, options.months);

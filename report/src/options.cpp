@@ -112,6 +112,29 @@ std::string ApplyHolidays(Options& o, const std::string& v)
     return {};
 }
 
+std::string ApplyAttendance(Options& o, const std::string& v)
+{
+    if (v.empty()) return "--attendance needs a file";
+    o.attendanceFile = v;
+    return {};
+}
+
+std::string ApplyUsers(Options& o, const std::string& v)
+{
+    if (v.empty()) return "--users needs a file";
+    o.usersFile = v;
+    return {};
+}
+
+std::string ApplyDivergence(Options& o, const std::string& v)
+{
+    int n = 0;
+    if (v.empty() || v.size() > 4 || !ParseDigits(v, n) || n > 1440)
+        return "--divergence needs whole minutes from 0 to 1440, not '" + v + "'";
+    o.divergenceMin = n;
+    return {};
+}
+
 std::string ApplyMergeUsers(Options& o, const std::string&) { o.mergeUsers = true; return {}; }
 std::string ApplyHelp(Options& o, const std::string&) { o.help = true; return {}; }
 std::string ApplyVersion(Options& o, const std::string&) { o.version = true; return {}; }
@@ -127,6 +150,9 @@ const OptionRule OPTIONS[] = {
     {"--holidays", true, ApplyHolidays},
     {"--workday", true, ApplyWorkday},
     {"--overtime-limit", true, ApplyOvertimeLimit},
+    {"--attendance", true, ApplyAttendance},
+    {"--divergence", true, ApplyDivergence},
+    {"--users", true, ApplyUsers},
     {"--merge-users", false, ApplyMergeUsers},
     {"--help", false, ApplyHelp},
     {"-h", false, ApplyHelp},
@@ -270,6 +296,17 @@ std::string FormatHelp()
         "                         overtime estimate\n"
         "  --overtime-limit HOURS flag a month whose overtime estimate is over this many\n"
         "                         hours (default 45)\n"
+        "  --attendance FILE      the clocked times (CSV with a header: ユーザー/user,\n"
+        "                         日付/date, 出勤/start, 退勤/end; UTF-8 or CP932) beside\n"
+        "                         each day: clock_in, clock_out, the minutes of PC use\n"
+        "                         before the start and after the end, flags divergence,\n"
+        "                         no_attendance, no_pc_record. Users match in any case\n"
+        "  --divergence MINUTES   more minutes than this before the start or after the end\n"
+        "                         flag a divergence (default 30)\n"
+        "  --users FILE           who the users are (CSV with a header: ユーザー/user,\n"
+        "                         氏名/name, 部署/department, 日の始まり/day_starts): names\n"
+        "                         and departments in the rows; a user's own day start\n"
+        "                         (H:MM) overrides --day-starts. Users match in any case\n"
         "  --merge-users          one row per user and day, over all of that user's sources\n"
         "  --csv-encoding ENC     the CSV's encoding: utf-8 (default) or cp932\n"
         "  -h, --help             show this help and exit\n"

@@ -16,6 +16,9 @@ struct Options {
     OutputFormat format = OutputFormat::None;  // None: nothing on standard output
     CsvEncoding csvEncoding = CSV_UTF8;
     std::vector<std::string> holidayFiles;  // --holidays, each given
+    std::string attendanceFile;             // empty: no attendance columns
+    std::string usersFile;                  // empty: no name and department columns
+    int64_t divergenceMin = 30;
     bool mergeUsers = false;
     bool help = false, version = false;
     TimelineOptions timeline;

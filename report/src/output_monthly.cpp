@@ -24,7 +24,10 @@ static const ReportColumn MONTH_COLUMNS[] = {
 std::vector<ReportColumn> MonthColumns(const Report& report)
 {
     std::vector<ReportColumn> days = DayColumns(report), columns;
-    for (ReportColumn column : MONTH_COLUMNS) {
+    std::vector<ReportColumn> wanted(std::begin(MONTH_COLUMNS), std::end(MONTH_COLUMNS));
+    if (report.hasAttendance) wanted.push_back({"divergence_days", "勤怠と乖離した日数"});
+    if (report.hasPeople) wanted.insert(wanted.end(), {{"name", nullptr}, {"department", nullptr}});
+    for (ReportColumn column : wanted) {
         // A figure the day rows have too has the same heading in both files.
         for (const ReportColumn& day : days)
             if (column.heading == nullptr && day.key != nullptr && std::string(day.key) == column.key)
@@ -34,9 +37,9 @@ std::vector<ReportColumn> MonthColumns(const Report& report)
     return columns;
 }
 
-std::vector<Cell> MonthCells(const Report&, const MonthRow& row)
+std::vector<Cell> MonthCells(const Report& report, const MonthRow& row)
 {
-    return {
+    std::vector<Cell> cells = {
         {CELL_TEXT, 0, 0, row.source},       {CELL_TEXT, 0, 0, row.user},
         {CELL_TEXT, 0, 0, row.place},        {CELL_MONTH, row.month, 0, {}},
         {CELL_COUNT, row.days, 0, {}},       {CELL_COUNT, row.holidayDays, 0, {}},
@@ -44,6 +47,9 @@ std::vector<Cell> MonthCells(const Report&, const MonthRow& row)
         {CELL_DURATION, row.nightS, 0, {}},  {CELL_COUNT, row.lateDays, 0, {}},
         {CELL_DURATION, row.overtimeS, 0, {}}, {CELL_MONTH_FLAGS, row.flags, 0, {}},
     };
+    if (report.hasAttendance) cells.push_back({CELL_COUNT, row.divergenceDays, 0, {}});
+    if (report.hasPeople) cells.insert(cells.end(), {{CELL_TEXT, 0, 0, row.name}, {CELL_TEXT, 0, 0, row.department}});
+    return cells;
 }
 
 bool WriteMonthlyJsonLines(const Report& report, OutputSink& out)

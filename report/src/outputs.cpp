@@ -29,7 +29,8 @@ const ReportColumn ReportColumns[REPORT_COLUMN_COUNT] = {
     {"flags", "フラグ"},
 };
 
-const char* const DayFlagWords[DAY_FLAG_COUNT] = {"異常終了", "二重起動", "時計の逆行", "途切れた行", "読めない行"};
+const char* const DayFlagWords[DAY_FLAG_COUNT] = {"異常終了", "二重起動",     "時計の逆行",  "途切れた行",
+                                                  "読めない行", "勤怠との乖離", "勤怠記録なし", "PC記録なし"};
 
 static const ReportColumn DAY_MARK_COLUMNS[] = {
     {"weekday", "曜日"},
@@ -37,10 +38,26 @@ static const ReportColumn DAY_MARK_COLUMNS[] = {
     {"night_s", "深夜時間（22時から5時）"},
 };
 
-std::vector<ReportColumn> DayColumns(const Report&)
+static const ReportColumn ATTENDANCE_COLUMNS[] = {
+    {"clock_in", "出勤時刻"},
+    {"clock_out", "退勤時刻"},
+    {"before_clock_in_min", "出勤前のPC使用（分）"},
+    {"after_clock_out_min", "退勤後のPC使用（分）"},
+};
+static const ReportColumn PEOPLE_COLUMNS[] = {
+    {"name", "氏名"},
+    {"department", "部署"},
+};
+// For the person who explains a divergence: the CSV's alone, last.
+static const ReportColumn REASON_COLUMN = {nullptr, "乖離理由"};
+
+std::vector<ReportColumn> DayColumns(const Report& report)
 {
     std::vector<ReportColumn> columns(std::begin(ReportColumns), std::end(ReportColumns));
     columns.insert(columns.end(), std::begin(DAY_MARK_COLUMNS), std::end(DAY_MARK_COLUMNS));
+    if (report.hasAttendance) columns.insert(columns.end(), std::begin(ATTENDANCE_COLUMNS), std::end(ATTENDANCE_COLUMNS));
+    if (report.hasPeople) columns.insert(columns.end(), std::begin(PEOPLE_COLUMNS), std::end(PEOPLE_COLUMNS));
+    if (report.hasAttendance) columns.push_back(REASON_COLUMN);
     return columns;
 }
 
@@ -54,15 +71,37 @@ static CellKind CellKindOf(FigureKind kind)
     return CELL_COUNT;
 }
 
-std::vector<Cell> DayCells(const Report&, const DayRow& row)
+static Cell KnownOr(bool known, CellKind kind, int64_t value)
+{
+    return known ? Cell{kind, value, 0, {}} : Cell{CELL_NONE, 0, 0, {}};
+}
+
+std::vector<Cell> DayCells(const Report& report, const DayRow& row)
 {
     std::vector<Cell> cells = {{CELL_TEXT, 0, 0, row.source}, {CELL_TEXT, 0, 0, row.user},
                                {CELL_TEXT, 0, 0, row.place}, {CELL_DATE, row.day, 0, {}}};
-    for (const Figure& figure : RowFigures(row)) cells.push_back({CellKindOf(figure.kind), figure.value, row.day, {}});
+    // A clocked day without PC use has no first or last.
+    bool used = !(row.flags & FLAG_NO_PC_RECORD);
+    for (const Figure& figure : RowFigures(row)) {
+        Cell cell{CellKindOf(figure.kind), figure.value, row.day, {}};
+        if (!used && figure.kind == FIGURE_TIME) cell.kind = CELL_NONE;
+        cells.push_back(cell);
+    }
     cells.push_back({CELL_DAY_FLAGS, row.flags, 0, {}});
     cells.push_back({CELL_COUNT, row.weekday, 0, {}});
     cells.push_back({CELL_TEXT, 0, 0, row.holiday});
     cells.push_back({CELL_DURATION, row.nightS, 0, {}});
+    if (report.hasAttendance) {
+        cells.push_back(KnownOr(row.hasClockIn, CELL_CLOCK, row.clockInS));
+        cells.push_back(KnownOr(row.hasClockOut, CELL_CLOCK, row.clockOutS));
+        cells.push_back(KnownOr(used && row.hasClockIn, CELL_COUNT, row.beforeClockInMin));
+        cells.push_back(KnownOr(used && row.hasClockOut, CELL_COUNT, row.afterClockOutMin));
+    }
+    if (report.hasPeople) {
+        cells.push_back({CELL_TEXT, 0, 0, row.name});
+        cells.push_back({CELL_TEXT, 0, 0, row.department});
+    }
+    if (report.hasAttendance) cells.push_back({CELL_TEXT, 0, 0, {}});
     return cells;
 }
 

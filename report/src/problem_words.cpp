@@ -39,6 +39,7 @@ std::string DescribeProblemInJapanese(const Problem& problem)
     case ProblemKind::NoSuchDate: return "名前の日付が存在しない日です。読みませんでした";
     case ProblemKind::NotDailyFile: return "日ごとのログファイル（YYYYMMDD.txt、実在の日付）ではありません";
     case ProblemKind::NoDailyFiles: return "日ごとのログファイル（<ユーザー>_log/YYYYMMDD.txt）が見つかりません";
+    case ProblemKind::InputRow: return problem.message;
     }
     return "読めません";
 }

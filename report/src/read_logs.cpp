@@ -11,6 +11,7 @@
 
 #include "file_read.h"
 #include "line_reader.h"
+#include "user_names.h"
 #include "users_union.h"
 
 namespace {
@@ -53,6 +54,15 @@ SourceResult ReadSource(const Source& source, const TimelineOptions& options, st
     return result;
 }
 
+// A night-shift worker's day begins at their own hour.
+TimelineOptions OptionsFor(const Source& source, TimelineOptions options,
+                           const std::map<std::string, CivilSeconds>& userDayStarts)
+{
+    auto found = userDayStarts.find(FoldUserName(source.identity.user));
+    if (found != userDayStarts.end()) options.dayStartS = found->second;
+    return options;
+}
+
 }  // namespace
 
 std::vector<InputProblem> DescribeDamage(const SourceFile& file, const FileLines& lines)
@@ -85,7 +95,8 @@ std::string FormatProblemLine(const InputProblem& problem)
     return text + ": " + problem.problem.message;
 }
 
-ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool mergeUsers, const ProgressFn& progress)
+ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool mergeUsers, const ProgressFn& progress,
+                     const std::map<std::string, CivilSeconds>& userDayStarts)
 {
     const std::vector<Source>& sources = discovery.sources;
     size_t filesTotal = 0;
@@ -104,7 +115,7 @@ ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool m
     for (size_t t = 0; t < threadCount; ++t) {
         threads.emplace_back([&] {
             for (size_t i = nextSource++; i < sources.size(); i = nextSource++)
-                results[i] = ReadSource(sources[i], sourceOptions, filesDone);
+                results[i] = ReadSource(sources[i], OptionsFor(sources[i], sourceOptions, userDayStarts), filesDone);
             std::lock_guard<std::mutex> lock(mutex);
             --threadsLeft;
             finished.notify_all();

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,10 @@ using ProgressFn = std::function<void(size_t filesDone, size_t filesTotal)>;
 // Reads the sources' files (one file per thread in memory at a time) into
 // per-day rows, by source and day, or by user and day with mergeUsers. The
 // problems found while looking for the logs come first.
+// userDayStarts: the day starts of users whose day begins elsewhere than
+// options.dayStartS, by folded user name (user_names.h).
 ReadOutcome ReadLogs(Discovery discovery, const TimelineOptions& options, bool mergeUsers,
-                     const ProgressFn& progress);
+                     const ProgressFn& progress, const std::map<std::string, CivilSeconds>& userDayStarts = {});
 
 // What a daily file's damage looks like as problems; at most a few bad lines
 // each, then how many more, so that a file of noise does not flood the output.

@@ -57,8 +57,12 @@ enum DayFlag : uint32_t {
     FLAG_CLOCK_JUMP = 1u << 2,
     FLAG_TORN_LINE = 1u << 3,
     FLAG_BAD_LINES = 1u << 4,
+    // With attendance times only.
+    FLAG_DIVERGENCE = 1u << 5,      // the PC's first or last far from the clocked times
+    FLAG_NO_ATTENDANCE = 1u << 6,   // PC use on a day with no clocked times
+    FLAG_NO_PC_RECORD = 1u << 7,    // clocked times on a day without PC use: a row of its own
 };
-constexpr size_t DAY_FLAG_COUNT = 5;
+constexpr size_t DAY_FLAG_COUNT = 8;
 // The flags' words, in bit order, as they appear in every output.
 extern const char* const DayFlagNames[DAY_FLAG_COUNT];
 
@@ -76,6 +80,14 @@ struct DayRow {
     int weekday = 0;       // 1 = Monday ... 7 = Sunday
     std::string holiday;   // the day off's name (a holiday, 土曜日, 日曜日), or empty
     int64_t nightS = 0;    // active seconds between 22:00 and 5:00 within first..last
+    // With attendance times: the clocked start and end (seconds from the date's
+    // midnight, past 24:00 for a night shift), and how far first came before
+    // the start and last after the end, in whole minutes (0 when not).
+    bool hasClockIn = false, hasClockOut = false;
+    int64_t clockInS = 0, clockOutS = 0;
+    int64_t beforeClockInMin = 0, afterClockOutMin = 0;
+    std::string name, department;  // with a users file
+    CivilSeconds dayStartS = 0;    // when the row's day begins: --day-starts, or the user's own
     // Every covered stretch of the whole day (from the day start to the next),
     // in time order; the figures count only [first, last), which they cover whole.
     std::vector<Interval> intervals;
@@ -104,6 +116,8 @@ struct MonthRow {
     int month = 0;                    // MonthIndex
     int64_t days = 0, holidayDays = 0, lateDays = 0;
     int64_t spanS = 0, activeS = 0, nightS = 0, overtimeS = 0;
+    int64_t divergenceDays = 0;       // with attendance times
+    std::string name, department;     // with a users file
     uint32_t flags = 0;
 };
 
@@ -117,6 +131,7 @@ enum class ProblemKind : uint8_t {
     NoSuchDate,    // a daily file's name that is no date
     NotDailyFile,  // a file given that is no daily log
     NoDailyFiles,  // a folder given that holds none
+    InputRow,      // a row of a file given beside the logs; its message is already Japanese
 };
 
 // Something met in the input that a person should know about.
@@ -134,5 +149,7 @@ struct Report {
     std::vector<DayRow> rows;        // by source, then day
     std::vector<MonthRow> months;    // by person, then month
     std::vector<Problem> problems;   // in the order of sources and files
+    bool hasAttendance = false;      // the attendance columns are written
+    bool hasPeople = false;          // the name and department columns are written
     CivilSeconds dayStartS = 0;      // seconds after midnight at which a day begins
 };

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "attendance.h"
 #include "company_holidays.h"
+#include "people.h"
 #include "csv_reader.h"
 #include "sources.h"
 
@@ -18,3 +20,9 @@ void AddLineProblems(const std::string& path, const std::vector<LineProblem>& li
 // Every --holidays file's days, by date, each date once (the first file's name).
 std::vector<CompanyHoliday> ReadHolidayFiles(const std::vector<std::string>& paths,
                                              std::vector<InputProblem>& problems);
+
+// The --users file; false when it cannot be read.
+bool ReadPeopleFile(const std::string& path, People& people, std::vector<InputProblem>& problems);
+
+// The --attendance file; false when it cannot be read.
+bool ReadAttendanceFile(const std::string& path, Attendance& attendance, std::vector<InputProblem>& problems);

@@ -419,6 +419,7 @@ std::vector<DayRow> FinishSource(SourceTimeline& t)
         if (!InRange(t.options, entry.first)) continue;
         SortIntervals(row.intervals);
         row.day = entry.first;
+        row.dayStartS = t.options.dayStartS;
         ComputeFigures(row);
         // A day without an active second has no row, but may still count in a user's union.
         if (!t.options.keepInactiveDays) {

@@ -125,6 +125,7 @@ std::vector<DayRow> MergeUsers(const std::vector<DayRow>& rows)
         out.source = out.user = group.first.first;
         out.day = group.first.second;
         out.files = userFiles[out.user];
+        out.dayStartS = group.second.front()->dayStartS;  // one user's sources share it
         std::vector<Part> parts;
         std::set<std::string> places;
         for (const DayRow* row : group.second) {

@@ -115,6 +115,8 @@ TEST_F(Files, HolidayFilesMergedAndTheirProblemsNamed)
     ASSERT_EQ(problems.size(), 2u);
     EXPECT_EQ(problems[0].problem.file + ":" + std::to_string(problems[0].problem.line), Path("a.txt") + ":3");
     EXPECT_FALSE(problems[0].failed);
+    EXPECT_EQ(problems[0].problem.kind, ProblemKind::InputRow);
     EXPECT_EQ(problems[1].problem.file, Path("missing.txt"));
     EXPECT_TRUE(problems[1].failed);
+    EXPECT_EQ(problems[1].problem.error, FileError::NotFound);
 }

@@ -21,6 +21,9 @@ std::string Show(const Options& o)
     if (o.timeline.dayStartS) s += " start=" + std::to_string(o.timeline.dayStartS);
     if (o.timeline.gapS) s += " gap=" + std::to_string(o.timeline.gapS);
     for (const std::string& h : o.holidayFiles) s += " holidays=" + h;
+    if (!o.attendanceFile.empty()) s += " attendance=" + o.attendanceFile;
+    if (!o.usersFile.empty()) s += " users=" + o.usersFile;
+    if (o.divergenceMin != 30) s += " divergence=" + std::to_string(o.divergenceMin);
     if (o.months.workdayS != 9 * 3600) s += " workday=" + std::to_string(o.months.workdayS);
     if (o.months.overtimeLimitS != 45 * 3600) s += " limit=" + std::to_string(o.months.overtimeLimitS);
     return s + (o.help ? " help" : "") + (o.version ? " version" : "");
@@ -51,6 +54,8 @@ TEST(Options, AcceptedCommandLines)
         {{"--format=Monthly-CSV", "--holidays", "h1", "--holidays=h2", "a"}, "[a] monthly-csv holidays=h1 holidays=h2"},
         {{"--format", "monthly-jsonl", "--workday", "7:45", "--overtime-limit=80", "a"},
          "[a] monthly-jsonl workday=27900 limit=288000"},
+        {{"--format", "csv", "--attendance", "a.csv", "--divergence=0", "a"}, "[a] csv attendance=a.csv divergence=0"},
+        {{"--users=people.csv", "--format", "csv", "a"}, "[a] csv users=people.csv"},
         {{"--format", "csv", "--workday=24:00", "--overtime-limit", "0", "a"}, "[a] csv workday=86400 limit=0"},
         {{"--help"}, " help"},
         {{"--format", "xml", "-h", "--bogus"}, " help"},
@@ -92,6 +97,9 @@ TEST(Options, UsageErrorsNameWhatIsWrong)
         {"--workday", {"9", "9:5", "24:01", "123:00", ":30", "9:60"}, "--workday"},
         {"--overtime-limit", {"", "-1", "45.5", "745", "1000"}, "--overtime-limit"},
         {"--holidays", {""}, "--holidays"},
+        {"--attendance", {""}, "--attendance"},
+        {"--users", {""}, "--users"},
+        {"--divergence", {"", "-1", "1441", "5m", "99999"}, "--divergence"},
     };
     for (const auto& row : values)
         for (const char* value : row.values) {

@@ -387,3 +387,49 @@ TEST(Monthly, KeysInOrderAndHoursPast24)
     EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 11);
     EXPECT_EQ(headings.rfind("\xEF\xBB\xBF", 0), 0u);
 }
+
+// With attendance times: four keys after night_s, null for what is not known,
+// the CSV's empty column for the reason; a clocked day without PC use has no
+// first or last; months count the divergences.
+TEST(Outputs, AttendanceColumnsOnlyWhenGiven)
+{
+    Report report;
+    report.hasAttendance = true;
+    DayRow early = MakeRow("PC1/u_log", "u", "PC1");
+    early.hasClockIn = true, early.clockInS = 9 * 3600 + 30 * 60, early.beforeClockInMin = 30;
+    early.hasClockOut = true, early.clockOutS = 26 * 3600, early.flags = FLAG_DIVERGENCE;
+    DayRow none = MakeRow("PC1/u_log", "u", "PC1");
+    none.flags = FLAG_NO_PC_RECORD, none.hasClockIn = true, none.clockInS = 8 * 3600;
+    report.rows = {early, none};
+    MonthRow month;
+    month.month = MonthIndex(2026, 12), month.divergenceDays = 4;
+    report.months = {month};
+    std::string json = FormatJsonLines(report);
+    EXPECT_NE(json.find("\"night_s\":0,\"clock_in\":\"09:30:00\",\"clock_out\":\"26:00:00\",\"before_clock_in_min\":30,"
+                        "\"after_clock_out_min\":0}\n"),
+              std::string::npos);
+    EXPECT_NE(json.find("\"first\":null,\"last\":null,"), std::string::npos);
+    EXPECT_NE(json.find("\"clock_in\":\"08:00:00\",\"clock_out\":null,\"before_clock_in_min\":null,"
+                        "\"after_clock_out_min\":null}\n"),
+              std::string::npos);
+    std::string csv = FormatCsv(report, CSV_UTF8, nullptr);
+    EXPECT_NE(csv.find(",勤怠との乖離,1,,0:00:00,09:30:00,26:00:00,30,0,\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",2026-12-07,,,9:00:00,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",PC記録なし,1,,0:00:00,08:00:00,,,,\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",乖離理由\r\n"), std::string::npos);
+    EXPECT_NE(FormatMonthlyJsonLines(report).find("\"flags\":[],\"divergence_days\":4}\n"), std::string::npos);
+    // A users file adds the person after them; the reason stays the CSV's last column.
+    report.hasPeople = true;
+    report.rows[0].name = "田中 一郎", report.rows[0].department = "00123";
+    report.months[0].name = "田中 一郎";
+    EXPECT_NE(FormatJsonLines(report).find("\"after_clock_out_min\":0,\"name\":\"田中 一郎\",\"department\":\"00123\"}\n"),
+              std::string::npos);
+    EXPECT_NE(FormatCsv(report, CSV_UTF8, nullptr).find(",30,0,田中 一郎,\"=\"\"00123\"\"\",\r\n"), std::string::npos);
+    EXPECT_NE(FormatCsv(report, CSV_UTF8, nullptr).find(",氏名,部署,乖離理由\r\n"), std::string::npos);
+    EXPECT_NE(FormatMonthlyJsonLines(report).find("\"divergence_days\":4,\"name\":\"田中 一郎\",\"department\":\"\"}\n"),
+              std::string::npos);
+    report.hasAttendance = false, report.hasPeople = false;
+    EXPECT_EQ(FormatJsonLines(report).find("clock_in"), std::string::npos);
+    EXPECT_EQ(FormatJsonLines(report).find("department"), std::string::npos);
+    EXPECT_EQ(FormatMonthlyJsonLines(report).find("divergence_days"), std::string::npos);
+}

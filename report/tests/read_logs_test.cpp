@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "civil_time.h"
 #include "log/event_texts.h"
+#include "people_join.h"
 
 namespace fs = std::filesystem;
 
@@ -71,3 +73,28 @@ TEST(ReadLogs, AFileOfNoiseGivesAFewLinesThenACount)
 }
 
 }  // namespace
+
+// A users file: a night-shift worker's own day start overrides the one given
+// (their 22:00 to 6:00 shift is one day); names and departments join in any case.
+TEST(ReadLogs, UsersOwnDayStartsAndNames)
+{
+    const char* const NIGHT = "2026/12/07 22:00:00 - " EVENT_TEXT_START "\r\n"
+                              "2026/12/08 06:00:00 - " EVENT_TEXT_EXIT "\r\n";
+    fs::path root = fs::temp_directory_path() / "read_logs_users_test";
+    fs::remove_all(root);
+    for (const char* f : {"PC1/Night_log/20261207.txt", "PC1/day_log/20261207.txt"}) {
+        fs::create_directories((root / f).parent_path());
+        std::ofstream(root / f, std::ios::binary) << NIGHT;
+    }
+    People people = ReadPeople("ユーザー,氏名,部署,日の始まり\nNIGHT,夜勤 太郎,製造,17:00\nother,,,5:00\n");
+    TimelineOptions options;
+    options.gapS = 10 * 3600;
+    ReadOutcome out = ReadLogs(DiscoverSources({root.u8string()}), options, false, nullptr, UserDayStarts(people));
+    fs::remove_all(root);
+    AddPeople(out.report.rows, people);
+    std::string shown;
+    for (const DayRow& r : out.report.rows)
+        shown += r.user + " " + std::to_string(r.day - DaysFromCivil(2026, 12, 7)) + " " + std::to_string(r.spanS / 3600) +
+                 "h " + std::to_string(r.dayStartS / 3600) + " " + r.name + "|" + r.department + ";";
+    EXPECT_EQ(shown, "Night 0 8h 17 夜勤 太郎|製造;day 0 2h 0 |;day 1 6h 0 |;");
+}
