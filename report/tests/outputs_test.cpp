@@ -305,6 +305,7 @@ TEST(Html, ProblemsAreListedInJapanese)
         {{"f", 0, "", ProblemKind::FileError, FileError::TooLarge}, "64 MiB を超え"},
         {{"f", 3, "", ProblemKind::ClockSetBack}, "時計が戻されました"},
         {{"f", 9, "", ProblemKind::TornLine}, "途中で切れています"},
+        {{"f", 2, "見出しに日付の列がありません", ProblemKind::InputRow}, "見出しに日付の列がありません"},
     };
     for (const auto& c : cases) {
         report.problems = {c.problem};
