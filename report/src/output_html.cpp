@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <set>
 #include <string>
 
 #include "civil_time.h"
@@ -136,6 +137,8 @@ std::string FormatPageCell(const Cell& cell)
     }
 }
 
+std::string PersonLabel(const DayRow& row) { return EscapeHtml(row.name.empty() ? row.source : row.name); }
+
 std::string FormatDayLabel(int64_t day)
 {
     return FormatDate(day) + "（" + WEEKDAYS[IsoWeekday(day) - 1] + "）";
@@ -187,7 +190,9 @@ bool WriteHtml(const Report& report, OutputSink& out)
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>PC の使用記録</title>\n<style>";
     out += STYLE;
-    AppendAxisStyle(out, report.dayStartS);
+    std::set<CivilSeconds> dayStarts;
+    for (const DayRow& row : report.rows) dayStarts.insert(row.dayStartS);
+    for (CivilSeconds dayStartS : dayStarts) AppendAxisStyle(out, dayStartS);
     out += "</style>\n</head>\n<body>\n<h1>PC の使用記録</h1>\n<p class=\"meta\">";
     std::vector<PagePerson> people = FindPeople(report);
     int64_t firstDay = 0, lastDay = 0;

@@ -32,7 +32,7 @@ void AppendProblemDays(OutputSink& out, const Report& report, const std::vector<
             const DayRow& row = report.rows[i];
             if (!row.flags) continue;
             out += "<li><a href=\"#" + DayAnchor(p, row.day) + "\">" + FormatDayLabel(row.day) + " " +
-                   EscapeHtml(row.source) + "</a> " + JoinFlagNames(row.flags, DayFlagWords, "、") + "</li>\n";
+                   PersonLabel(row) + "</a> " + JoinFlagNames(row.flags, DayFlagWords, "、") + "</li>\n";
         }
     }
     out += "</ul></section>\n";
@@ -51,7 +51,7 @@ static void AppendMonthGrid(OutputSink& out, const Report& report, const std::ve
     }
     out += "</tr></thead><tbody>\n";
     for (size_t p = 0; p < people.size(); ++p) {
-        out += "<tr><th><a href=\"#" + PersonAnchor(p) + "\">" + EscapeHtml(report.rows[people[p].begin].source) +
+        out += "<tr><th><a href=\"#" + PersonAnchor(p) + "\">" + PersonLabel(report.rows[people[p].begin]) +
                "</a></th>";
         for (int64_t day = monthBegin; day < monthEnd; ++day) {
             std::string classes = DayOffName(day).empty() ? "" : " off";

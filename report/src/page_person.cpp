@@ -132,16 +132,19 @@ void AppendPerson(OutputSink& out, const Report& report, const PagePerson& perso
     const DayRow& first = rows[0];
     // About its drawn height, so that the scroll bar is right before it is drawn.
     size_t height = 140 + count * 52;
-    out += "<section class=\"person\" id=\"" + PersonAnchor(index) + "\" style=\"contain-intrinsic-size:auto " +
+    out += "<section class=\"person " + DayStartClass(first.dayStartS) + "\" id=\"" + PersonAnchor(index) + "\" style=\"contain-intrinsic-size:auto " +
            std::to_string(height) + "px\">\n<table class=\"sheet\"><colgroup><col class=\"c-date\"><col><col class=\"c-total\"></colgroup><thead><tr><th colspan=\"3\" class=\"who\"><h2>" +
-           EscapeHtml(first.source) + "</h2> <span class=\"meta\">ユーザー " + EscapeHtml(first.user);
+           PersonLabel(first) + "</h2> <span class=\"meta\">";
+    if (!first.name.empty()) out += "ログフォルダー " + EscapeHtml(first.source) + " ・ ";
+    out += "ユーザー " + EscapeHtml(first.user);
+    if (!first.department.empty()) out += " ・ 部署 " + EscapeHtml(first.department);
     if (!first.place.empty()) out += " ・ PC " + EscapeHtml(first.place);
     out += " ・ " + std::to_string(count) + " 日</span>";
     AppendLegendKeys(out);
     out += "</th></tr>\n<tr class=\"axis\"><th></th><th>";
-    AppendAxisLabels(out, report.dayStartS);
+    AppendAxisLabels(out, first.dayStartS);
     out += "</th><th></th></tr></thead>\n<tbody>\n";
-    for (size_t i = 0; i < count; ++i) AppendDay(out, rows[i], index, report.dayStartS);
+    for (size_t i = 0; i < count; ++i) AppendDay(out, rows[i], index, rows[i].dayStartS);
     out += "</tbody>\n";
     AppendFigures(out, report, rows, count);
     out += "</table></section>\n";

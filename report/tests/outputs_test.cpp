@@ -203,6 +203,7 @@ static Report MakeHtmlReport()
     Report report;
     report.dayStartS = 5 * 3600;
     DayRow row = MakeRow("PC<1>/tanaka_log", "tanaka", "PC<1>");
+    row.dayStartS = report.dayStartS;
     row.files = std::make_shared<const std::vector<std::string>>(
         std::vector<std::string>{"PC<1>/tanaka_log/20261207.txt", "PC<1>/tanaka_log/20261208.txt"});
     row.first = At(DEC_7, 9, 0), row.last = At(DEC_7 + 1, 1, 30);
@@ -288,6 +289,21 @@ TEST(Html, MonthsOverTheLimitStandOutAndLinkToTheirPerson)
                                        "<td class=\"over\" title=\"0 日（休日 0 日）・22 時以降 0 日・深夜 0:00:00\">45:00:01"});
     EXPECT_LT(page.find("id=\"months\""), page.find("id=\"overview\""));
     EXPECT_LT(page.find("id=\"overview\""), page.find("id=\"p0\""));
+}
+
+// A night-shift worker's own day start: their sheet's axis, shade and bars count from it.
+TEST(Html, ASheetDrawnFromItsPersonsDayStart)
+{
+    Report report = MakeHtmlReport();
+    report.rows[0].dayStartS = 12 * 3600;
+    std::string page = FormatHtml(report);
+    EXPECT_NE(page.find("<section class=\"person ds43200\""), std::string::npos);
+    EXPECT_NE(page.find(".ds43200 .bar, .ds43200 .hours { background: linear-gradient(to right,transparent 41.666%,"
+                        "var(--night) 41.666% 70.833%,transparent 70.833%)"),
+              std::string::npos);
+    EXPECT_EQ(page.find(".ds18000"), std::string::npos);
+    EXPECT_NE(page.find("<rect class=s-active x=3600 width=45000>"), std::string::npos);
+    EXPECT_NE(page.find("<span class=\"edge\" style=\"left:70.833%\">29:00</span>"), std::string::npos);
 }
 
 // Each kind of problem in Japanese words on the page, its file escaped.
