@@ -306,6 +306,18 @@ TEST(Html, ASheetDrawnFromItsPersonsDayStart)
     EXPECT_NE(page.find("<span class=\"edge\" style=\"left:70.833%\">29:00</span>"), std::string::npos);
 }
 
+// A company's day off, as the row names it: the overview's column tinted, the day's bar tinted and named.
+TEST(Html, ADayOffTintedAndNamed)
+{
+    Report report = MakeHtmlReport();
+    report.rows[0].holiday = "創立記念日";
+    std::string page = FormatHtml(report);
+    EXPECT_NE(page.find("<th class=\"off\" title=\"創立記念日\">7</th>"), std::string::npos);
+    EXPECT_NE(page.find("<td class=\"e3 off\"><a href=\"#p0-2026-12-07\""), std::string::npos);
+    EXPECT_NE(page.find("<tr class=\"day off\" id=\"p0-2026-12-07\""), std::string::npos);
+    EXPECT_NE(page.find("2026-12-07（月）<small>創立記念日</small></th>"), std::string::npos);
+}
+
 // Each kind of problem in Japanese words on the page, its file escaped.
 TEST(Html, ProblemsAreListedInJapanese)
 {
