@@ -160,7 +160,7 @@ void AppendLegendKeys(OutputSink& out)
     out += "<span class=\"keys\"><span><span class=\"key key-active\"></span>ロック解除中（プログラム動作中）</span>"
            "<span><span class=\"key key-locked\"></span>ロック中</span>"
            "<span><span class=\"key key-suspended\"></span>スリープ</span>"
-           "<span><span class=\"key key-off\"></span>オフ（電源断・プログラム停止・記録なし）</span>"
+           "<span><span class=\"key key-off\"></span>記録なし（電源断・プログラム停止・長い無音）</span>"
            "<span><span class=\"key key-night\"></span>深夜 22:00–5:00</span>"
            "<span><span class=\"key key-mark key-start\"></span>起動</span>"
            "<span><span class=\"key key-mark key-exit\"></span>終了</span>"

@@ -15,7 +15,7 @@ struct Look {
     const char* label;
 };
 static const Look STATE_LOOKS[] = {
-    {"s-active", "ロック解除中"}, {"s-locked", "ロック中"}, {"s-suspended", "スリープ"}, {"s-off", "オフ"}};
+    {"s-active", "ロック解除中"}, {"s-locked", "ロック中"}, {"s-suspended", "スリープ"}, {"s-off", "記録なし"}};
 static const Look MARK_LOOKS[] = {
     {"m-start", "起動"}, {"m-exit", "終了"}, {"m-abnormal", "異常終了（終了の記録がないまま起動）"}};
 
