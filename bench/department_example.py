@@ -4,7 +4,9 @@ habit of its own: office days ending anywhere from 17:30 to near midnight (one p
 a month), a Saturday and a holiday worked, a laptop that sleeps through meetings, a crash, and a night
 shift from 21:00 to 6:00. Deterministic: the same files on every run.
 
-    python3 bench/department_example.py DIR     writes DIR/PCnn/<user>_log/YYYYMMDD.txt
+    python3 bench/department_example.py DIR     writes DIR/logs/PCnn/<user>_log/YYYYMMDD.txt and
+                                                DIR/users.csv (names, departments, the night shift's day start)
+    stillsentinel-report --users DIR/users.csv --out OUT DIR/logs
 """
 import datetime
 import random
@@ -18,6 +20,8 @@ from report_support import LOCK_TEXT, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT  # 
 
 FIRST, LAST = datetime.date(2026, 10, 1), datetime.date(2026, 11, 30)
 HOLIDAYS = {datetime.date(2026, 10, 12), datetime.date(2026, 11, 3), datetime.date(2026, 11, 23)}
+NAMES = ["佐藤 一郎", "鈴木 花子", "高橋 健", "田中 美咲", "伊藤 翔", "渡辺 由美", "山本 大輔", "中村 さくら", "小林 誠",
+         "加藤 恵", "吉田 拓也", "山田 彩", "佐々木 亮", "山口 直子", "松本 守"]
 USERS = ["sato", "suzuki", "takahashi", "tanaka", "ito", "watanabe", "yamamoto", "nakamura", "kobayashi",
          "kato", "yoshida", "yamada", "sasaki", "yamaguchi", "matsumoto"]
 # Per office worker: the latest usual end (minutes past 17:00) and how often a day runs late.
@@ -61,14 +65,27 @@ def department():
         elif n in (13, 14):  # laptops that sleep through meetings
             for day in workdays:
                 lines += office_day(day, rng, 60, .1, sleeps=1 + (n == 13))
-        else:  # the night shift, 21:00 to 6:00, Sunday to Thursday nights
-            for day in days:
-                if (day + datetime.timedelta(1)).weekday() < 5:
-                    lines += run_lines(day, "21:00:00", datetime.datetime.combine(day + datetime.timedelta(1),
-                                                                                   datetime.time(6)), 60)
+        else:  # the night shift, 21:00 to 6:00, on the evenings of working days
+            for day in workdays:
+                lines += run_lines(day, "21:00:00", datetime.datetime.combine(day + datetime.timedelta(1),
+                                                                               datetime.time(6)), 60)
         collection[f"PC{n:02d}/{user}_log"] = lines
     return collection
 
 
+def users_csv():
+    """The users file: each person's name and department, and the night shift's day start at noon."""
+    rows = [f"{user},{name},{'営業部' if n <= 8 else '開発部' if n <= 14 else '設備管理部'},{'12:00' if n == 15 else ''}"
+            for n, (user, name) in enumerate(zip(USERS, NAMES), 1)]
+    return "ユーザー,氏名,部署,日の始まり\r\n" + "\r\n".join(rows) + "\r\n"
+
+
+def write_example(root):
+    """root/logs and root/users.csv; returns the report's options for them."""
+    write_collection(root / "logs", department())
+    (root / "users.csv").write_text(users_csv(), encoding="utf-8")
+    return ["--users", str(root / "users.csv"), str(root / "logs")]
+
+
 if __name__ == "__main__":
-    write_collection(Path(sys.argv[1]), department())
+    write_example(Path(sys.argv[1]))

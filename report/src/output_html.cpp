@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <set>
 #include <string>
 
 #include "civil_time.h"
@@ -47,12 +48,12 @@ h2 { font-size: 1.15em; margin: 1.2em 0 .3em; break-after: avoid; page-break-aft
 .sheet thead th { background: #fff; text-align: left; }
 .who { white-space: normal; }
 .who h2 { display: inline; margin: 0; }
-.sheet .date { width: 9em; white-space: nowrap; font-weight: normal; text-align: left; }
-.sheet .date small { display: block; color: #a33; font-size: .8em; }
+.day > th { white-space: nowrap; font-weight: normal; text-align: left; }
+.day > th small { display: block; color: #a33; font-size: .8em; }
 .day { break-inside: avoid; page-break-inside: avoid; }
-tr.day.off > th, tr.day.off > td.total { background: var(--day-off); }
-.total { width: 5em; text-align: right; }
-.date, .total, .summary td { white-space: nowrap; font-variant-numeric: tabular-nums; }
+tr.day.off > th, tr.day.off > td:last-child { background: var(--day-off); }
+.day > td:last-child { text-align: right; }
+.day > th, .day > td:last-child, .summary td { white-space: nowrap; font-variant-numeric: tabular-nums; }
 .hours { position: relative; height: 1.3em; font-size: .75em; color: #555; }
 .hours span { position: absolute; top: 0; transform: translateX(-50%); }
 .hours .edge { top: auto; bottom: -.1em; color: var(--night-edge); font-weight: bold; }
@@ -136,6 +137,8 @@ std::string FormatPageCell(const Cell& cell)
     }
 }
 
+std::string PersonLabel(const DayRow& row) { return EscapeHtml(row.name.empty() ? row.source : row.name); }
+
 std::string FormatDayLabel(int64_t day)
 {
     return FormatDate(day) + "（" + WEEKDAYS[IsoWeekday(day) - 1] + "）";
@@ -157,7 +160,7 @@ void AppendLegendKeys(OutputSink& out)
     out += "<span class=\"keys\"><span><span class=\"key key-active\"></span>ロック解除中（プログラム動作中）</span>"
            "<span><span class=\"key key-locked\"></span>ロック中</span>"
            "<span><span class=\"key key-suspended\"></span>スリープ</span>"
-           "<span><span class=\"key key-off\"></span>オフ（電源断・プログラム停止・記録なし）</span>"
+           "<span><span class=\"key key-off\"></span>記録なし（電源断・プログラム停止・長い無音）</span>"
            "<span><span class=\"key key-night\"></span>深夜 22:00–5:00</span>"
            "<span><span class=\"key key-mark key-start\"></span>起動</span>"
            "<span><span class=\"key key-mark key-exit\"></span>終了</span>"
@@ -187,7 +190,9 @@ static bool WritePage(const Report& report, OutputSink& out, bool besideFiles)
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>PC の使用記録</title>\n<style>";
     out += STYLE;
-    AppendAxisStyle(out, report.dayStartS);
+    std::set<CivilSeconds> dayStarts;
+    for (const DayRow& row : report.rows) dayStarts.insert(row.dayStartS);
+    for (CivilSeconds dayStartS : dayStarts) AppendAxisStyle(out, dayStartS);
     out += "</style>\n</head>\n<body>\n<h1>PC の使用記録</h1>\n<p class=\"meta\">";
     std::vector<PagePerson> people = FindPeople(report);
     int64_t firstDay = 0, lastDay = 0;

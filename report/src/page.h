@@ -22,6 +22,9 @@ extern const FlagNames PAGE_FLAG_WORDS;
 // weekday and flags in the page's words; "<th>" for a date, "<td>" else.
 std::string FormatPageCell(const Cell& cell);
 
+// Who a person is on the page: their name from a users file, else the log folder; escaped.
+std::string PersonLabel(const DayRow& row);
+
 // "2026-12-07（月）"
 std::string FormatDayLabel(int64_t day);
 // What makes a day a day off: the holiday's name, 土曜日 or 日曜日; empty for a working day.
@@ -31,7 +34,9 @@ std::string PersonAnchor(size_t person);
 std::string DayAnchor(size_t person, int64_t day);
 
 // The axis: the page's rules for the night's shade and the hour lines under and
-// over every bar, which depend on the day start; and the hour labels.
+// over every bar of the sheets of one day start (a night-shift worker's own),
+// which carry its class ("ds18000"); and the hour labels.
+std::string DayStartClass(CivilSeconds dayStartS);
 void AppendAxisStyle(OutputSink& out, CivilSeconds dayStartS);
 void AppendAxisLabels(OutputSink& out, CivilSeconds dayStartS);
 

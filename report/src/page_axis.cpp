@@ -34,6 +34,8 @@ static std::string LinesGradient(const std::vector<int64_t>& at, const char* col
     return "linear-gradient(to right," + stops + ")";
 }
 
+std::string DayStartClass(CivilSeconds dayStartS) { return "ds" + std::to_string(dayStartS); }
+
 void AppendAxisStyle(OutputSink& out, CivilSeconds dayStartS)
 {
     // The night, 22:00 to 5:00, as one or two stretches of the bar.
@@ -47,8 +49,9 @@ void AppendAxisStyle(OutputSink& out, CivilSeconds dayStartS)
     std::vector<int64_t> hours;
     for (int64_t x = OnBar(0, dayStartS) % 3600; x < SECONDS_PER_DAY; x += 3600)
         if (x != 0) hours.push_back(x);
-    out += ".bar, .hours { background: linear-gradient(to right," + night + "), #f7f7f7; }\n";
-    out += ".line::after { background: " + LinesGradient({begin, end}, "var(--night-edge)", 2) + "," +
+    std::string scope = "." + DayStartClass(dayStartS) + " ";
+    out += scope + ".bar, " + scope + ".hours { background: linear-gradient(to right," + night + "), #f7f7f7; }\n";
+    out += scope + ".line::after { background: " + LinesGradient({begin, end}, "var(--night-edge)", 2) + "," +
            LinesGradient(hours, "rgba(0,0,0,.14)", 1) + "; }\n";
 }
 

@@ -31,7 +31,7 @@ void AppendMonths(OutputSink& out, const Report& report, const std::vector<PageP
     out += "</tr></thead><tbody>\n";
     for (size_t p = 0; p < people.size(); ++p) {
         const std::string& source = report.rows[people[p].begin].source;
-        out += "<tr><th><a href=\"#" + PersonAnchor(p) + "\">" + EscapeHtml(source) + "</a>";
+        out += "<tr><th><a href=\"#" + PersonAnchor(p) + "\">" + PersonLabel(report.rows[people[p].begin]) + "</a>";
         auto found = monthsOf.find(source);
         size_t next = 0;
         for (int month = firstMonth; month <= lastMonth; ++month) {

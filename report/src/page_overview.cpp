@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "civil_time.h"
 #include "page.h"
@@ -32,7 +33,7 @@ void AppendProblemDays(OutputSink& out, const Report& report, const std::vector<
             const DayRow& row = report.rows[i];
             if (!row.flags) continue;
             out += "<li><a href=\"#" + DayAnchor(p, row.day) + "\">" + FormatDayLabel(row.day) + " " +
-                   EscapeHtml(row.source) + "</a> " + JoinFlagNames(row.flags, DayFlagWords, "、") + "</li>\n";
+                   PersonLabel(row) + "</a> " + JoinFlagNames(row.flags, DayFlagWords, "、") + "</li>\n";
         }
     }
     out += "</ul></section>\n";
@@ -41,27 +42,33 @@ void AppendProblemDays(OutputSink& out, const Report& report, const std::vector<
 static void AppendMonthGrid(OutputSink& out, const Report& report, const std::vector<PagePerson>& people,
                             std::vector<size_t>& next, int64_t monthBegin, int64_t monthEnd)
 {
+    // The days off: national ones and weekends, and a company's as the rows name them.
+    std::vector<std::string> offNames;
+    for (int64_t day = monthBegin; day < monthEnd; ++day) offNames.emplace_back(DayOffName(day));
+    for (size_t p = 0; p < people.size(); ++p)
+        for (size_t i = next[p]; i < people[p].end && report.rows[i].day < monthEnd; ++i)
+            if (offNames[report.rows[i].day - monthBegin].empty())
+                offNames[report.rows[i].day - monthBegin] = report.rows[i].holiday;
     CivilDate month = CivilFromDays(monthBegin);
     out += "<table class=\"grid\"><caption>" + std::to_string(month.year) + " 年 " + std::to_string(month.month) +
            " 月</caption><thead><tr><th></th>";
     for (int64_t day = monthBegin; day < monthEnd; ++day) {
-        std::string_view dayOff = DayOffName(day);
-        out += std::string(dayOff.empty() ? "<th>" : "<th class=\"off\" title=\"" + std::string(dayOff) + "\">") +
+        const std::string& dayOff = offNames[day - monthBegin];
+        out += (dayOff.empty() ? "<th>" : "<th class=\"off\" title=\"" + EscapeHtml(dayOff) + "\">") +
                std::to_string(day - monthBegin + 1) + "</th>";
     }
     out += "</tr></thead><tbody>\n";
     for (size_t p = 0; p < people.size(); ++p) {
-        out += "<tr><th><a href=\"#" + PersonAnchor(p) + "\">" + EscapeHtml(report.rows[people[p].begin].source) +
+        out += "<tr><th><a href=\"#" + PersonAnchor(p) + "\">" + PersonLabel(report.rows[people[p].begin]) +
                "</a></th>";
         for (int64_t day = monthBegin; day < monthEnd; ++day) {
-            std::string classes = DayOffName(day).empty() ? "" : " off";
+            std::string classes = offNames[day - monthBegin].empty() ? "" : " off";
             size_t& i = next[p];
             if (i == people[p].end || report.rows[i].day != day) {
                 out += classes.empty() ? "<td></td>" : "<td class=\"off\"></td>";
                 continue;
             }
             const DayRow& row = report.rows[i++];
-            if (!row.holiday.empty()) classes = " off";
             std::string flags = JoinFlagNames(row.flags, DayFlagWords, "、");
             out += "<td class=\"e" + std::to_string(LateClass(row)) + classes + "\"><a href=\"#" +
                    DayAnchor(p, row.day) + "\" title=\"最後 " + FormatBusinessTime(row.last, row.day) +

@@ -15,7 +15,7 @@ struct Look {
     const char* label;
 };
 static const Look STATE_LOOKS[] = {
-    {"s-active", "ロック解除中"}, {"s-locked", "ロック中"}, {"s-suspended", "スリープ"}, {"s-off", "オフ"}};
+    {"s-active", "ロック解除中"}, {"s-locked", "ロック中"}, {"s-suspended", "スリープ"}, {"s-off", "記録なし"}};
 static const Look MARK_LOOKS[] = {
     {"m-start", "起動"}, {"m-exit", "終了"}, {"m-abnormal", "異常終了（終了の記録がないまま起動）"}};
 
@@ -63,8 +63,7 @@ static void AppendBar(OutputSink& out, const DayRow& row, CivilSeconds dayStartS
 {
     CivilSeconds dayBegin = row.day * SECONDS_PER_DAY + dayStartS;
     out += "<td class=\"line\"><svg class=\"bar\" viewBox=\"0 0 86400 " + std::to_string(BAR_HEIGHT) +
-           "\" preserveAspectRatio=\"none\" role=\"img\" aria-label=\"ロック解除中 " + FormatDuration(row.activeS) +
-           "\">";
+           "\" preserveAspectRatio=\"none\" aria-hidden=\"true\">";  // the total beside it and the figures say it in words
     // Only [first, last) is drawn: that is what the figures count.
     for (const Interval& interval : row.intervals) {
         CivilSeconds begin = std::max({interval.begin, row.first, dayBegin});
@@ -94,11 +93,11 @@ static void AppendDay(OutputSink& out, const DayRow& row, size_t person, CivilSe
            "\" data-source=\"" + EscapeHtml(row.source) + "\" data-date=\"" + FormatDate(row.day) +
            "\" data-active-s=\"" + std::to_string(row.activeS) + "\" data-locked-s=\"" + std::to_string(row.lockedS) +
            "\" data-suspended-s=\"" + std::to_string(row.suspendedS) + "\" data-off-s=\"" +
-           std::to_string(row.offS) + "\"><th class=\"date\">" + FormatDayLabel(row.day);
+           std::to_string(row.offS) + "\"><th>" + FormatDayLabel(row.day);
     if (!dayOff.empty()) out += "<small>" + EscapeHtml(dayOff) + "</small>";
     out += "</th>";
     AppendBar(out, row, dayStartS);
-    out += "<td class=\"total\">" + FormatDuration(row.activeS) + "</td></tr>\n";
+    out += "<td>" + FormatDuration(row.activeS) + "</td></tr>\n";
 }
 
 // The columns of the CSV after source, user and place, which the sheet's head
@@ -133,16 +132,19 @@ void AppendPerson(OutputSink& out, const Report& report, const PagePerson& perso
     const DayRow& first = rows[0];
     // About its drawn height, so that the scroll bar is right before it is drawn.
     size_t height = 140 + count * 52;
-    out += "<section class=\"person\" id=\"" + PersonAnchor(index) + "\" style=\"contain-intrinsic-size:auto " +
+    out += "<section class=\"person " + DayStartClass(first.dayStartS) + "\" id=\"" + PersonAnchor(index) + "\" style=\"contain-intrinsic-size:auto " +
            std::to_string(height) + "px\">\n<table class=\"sheet\"><colgroup><col class=\"c-date\"><col><col class=\"c-total\"></colgroup><thead><tr><th colspan=\"3\" class=\"who\"><h2>" +
-           EscapeHtml(first.source) + "</h2> <span class=\"meta\">ユーザー " + EscapeHtml(first.user);
+           PersonLabel(first) + "</h2> <span class=\"meta\">";
+    if (!first.name.empty()) out += "ログフォルダー " + EscapeHtml(first.source) + " ・ ";
+    out += "ユーザー " + EscapeHtml(first.user);
+    if (!first.department.empty()) out += " ・ 部署 " + EscapeHtml(first.department);
     if (!first.place.empty()) out += " ・ PC " + EscapeHtml(first.place);
     out += " ・ " + std::to_string(count) + " 日</span>";
     AppendLegendKeys(out);
     out += "</th></tr>\n<tr class=\"axis\"><th></th><th>";
-    AppendAxisLabels(out, report.dayStartS);
+    AppendAxisLabels(out, first.dayStartS);
     out += "</th><th></th></tr></thead>\n<tbody>\n";
-    for (size_t i = 0; i < count; ++i) AppendDay(out, rows[i], index, report.dayStartS);
+    for (size_t i = 0; i < count; ++i) AppendDay(out, rows[i], index, rows[i].dayStartS);
     out += "</tbody>\n";
     AppendFigures(out, report, rows, count);
     out += "</table></section>\n";

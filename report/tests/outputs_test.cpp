@@ -203,6 +203,7 @@ static Report MakeHtmlReport()
     Report report;
     report.dayStartS = 5 * 3600;
     DayRow row = MakeRow("PC<1>/tanaka_log", "tanaka", "PC<1>");
+    row.dayStartS = report.dayStartS;
     row.files = std::make_shared<const std::vector<std::string>>(
         std::vector<std::string>{"PC<1>/tanaka_log/20261207.txt", "PC<1>/tanaka_log/20261208.txt"});
     row.first = At(DEC_7, 9, 0), row.last = At(DEC_7 + 1, 1, 30);
@@ -290,6 +291,33 @@ TEST(Html, MonthsOverTheLimitStandOutAndLinkToTheirPerson)
     EXPECT_LT(page.find("id=\"overview\""), page.find("id=\"p0\""));
 }
 
+// A night-shift worker's own day start: their sheet's axis, shade and bars count from it.
+TEST(Html, ASheetDrawnFromItsPersonsDayStart)
+{
+    Report report = MakeHtmlReport();
+    report.rows[0].dayStartS = 12 * 3600;
+    std::string page = FormatHtml(report);
+    EXPECT_NE(page.find("<section class=\"person ds43200\""), std::string::npos);
+    EXPECT_NE(page.find(".ds43200 .bar, .ds43200 .hours { background: linear-gradient(to right,transparent 41.666%,"
+                        "var(--night) 41.666% 70.833%,transparent 70.833%)"),
+              std::string::npos);
+    EXPECT_EQ(page.find(".ds18000"), std::string::npos);
+    EXPECT_NE(page.find("<rect class=s-active x=3600 width=45000>"), std::string::npos);
+    EXPECT_NE(page.find("<span class=\"edge\" style=\"left:70.833%\">29:00</span>"), std::string::npos);
+}
+
+// A company's day off, as the row names it: the overview's column tinted, the day's bar tinted and named.
+TEST(Html, ADayOffTintedAndNamed)
+{
+    Report report = MakeHtmlReport();
+    report.rows[0].holiday = "創立記念日";
+    std::string page = FormatHtml(report);
+    EXPECT_NE(page.find("<th class=\"off\" title=\"創立記念日\">7</th>"), std::string::npos);
+    EXPECT_NE(page.find("<td class=\"e3 off\"><a href=\"#p0-2026-12-07\""), std::string::npos);
+    EXPECT_NE(page.find("<tr class=\"day off\" id=\"p0-2026-12-07\""), std::string::npos);
+    EXPECT_NE(page.find("2026-12-07（月）<small>創立記念日</small></th>"), std::string::npos);
+}
+
 // Each kind of problem in Japanese words on the page, its file escaped.
 TEST(Html, ProblemsAreListedInJapanese)
 {
@@ -305,6 +333,7 @@ TEST(Html, ProblemsAreListedInJapanese)
         {{"f", 0, "", ProblemKind::FileError, FileError::TooLarge}, "64 MiB を超え"},
         {{"f", 3, "", ProblemKind::ClockSetBack}, "時計が戻されました"},
         {{"f", 9, "", ProblemKind::TornLine}, "途中で切れています"},
+        {{"f", 2, "見出しに日付の列がありません", ProblemKind::InputRow}, "見出しに日付の列がありません"},
     };
     for (const auto& c : cases) {
         report.problems = {c.problem};

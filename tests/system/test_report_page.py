@@ -68,10 +68,15 @@ EXPECTED = {
 }
 
 
-def make_report(root, out, collection=COLLECTION):
+def make_report(root, out):
     """Writes the collection as the program does and reports on it."""
-    write_collection(root, collection)
-    result = run_native("--out", out, root)
+    write_collection(root, COLLECTION)
+    return run_report(out, root)
+
+
+def run_report(out, *arguments):
+    """The report's files written into out, and its JSON rows."""
+    result = run_native("--out", out, *arguments)
     assert result.returncode == 0, result.stderr.decode(errors="replace")
     return jsonl_rows((out / "report.jsonl").read_bytes())
 
@@ -272,10 +277,10 @@ def test_overview_links_land_on_their_days_and_print_carries_each_sheets_head(br
 
 if __name__ == "__main__":  # the README's picture: the first screen of the department example's page
     sys.path.insert(0, str(Path(__file__).parents[2] / "bench"))
-    from department_example import department
+    from department_example import write_example
     path = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).parents[2] / "docs/screenshots/report.png"
     with tempfile.TemporaryDirectory(prefix="stillsentinel-page-") as tmp:
-        make_report(Path(tmp) / "logs", Path(tmp) / "out", department())
+        run_report(Path(tmp) / "out", *write_example(Path(tmp)))
         browser = Browser(Path(tmp) / "profile")
         try:
             browser.open((Path(tmp) / "out" / "report.html").resolve().as_uri())
