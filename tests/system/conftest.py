@@ -338,13 +338,14 @@ class Wine:
             app.window()
         return app
 
-    def wait_window(self, cls=MAIN_CLASS, title="*", timeout=WAIT_SECONDS):
-        code, values, _ = self.sstest("wait", cls, title, int(timeout * 1000), timeout=timeout)
-        assert code == 0, f"window {cls!r}/{title!r} did not appear"
-        return values
-
-    def window_exists(self, cls=MAIN_CLASS, title="*"):
-        return self.sstest("wait", cls, title, 0)[0] == 0
+    def wait_window(self, cls=MAIN_CLASS, title="*", timeout=WAIT_SECONDS, shown=False, check=True):
+        """The first top-level window of that class and title (shown: a visible
+        one) as a dict (hwnd, pid, visible, class, title); None after timeout
+        unless check fails the test."""
+        code, values, _ = self.sstest("wait", cls, title, int(timeout * 1000), *(["shown"] if shown else []),
+                                      timeout=timeout)
+        assert code == 0 or not check, f"window {cls!r}/{title!r} did not appear"
+        return values if code == 0 else None
 
     def wait_gone(self, hwnd, timeout=WAIT_SECONDS):
         return self.sstest("waitgone", hex_handle(hwnd), int(timeout * 1000), timeout=timeout)[0] == 0
@@ -373,27 +374,32 @@ class Wine:
         return (entries[0], entries[1:]) if entries else (None, [])
 
     # --- message boxes (caption "StillSentinel") -------------------------
-    def message_box(self, timeout=WAIT_SECONDS, title=CAPTION):
-        """The first box with that caption as a dict (hwnd, pid, visible, owner,
-        text, count, buttons: [(id, text)]), or None after timeout."""
-        code, values, lines = self.sstest("msgbox", title, int(timeout * 1000), timeout=timeout)
-        if code != 0:
+    def message_box(self, timeout=WAIT_SECONDS):
+        """The first shown box with our caption as a dict (hwnd, pid, owner,
+        count: how many there are, text, buttons: [(id, text)]), or None after timeout."""
+        if not self.wait_window(DIALOG_CLASS, CAPTION, timeout, shown=True, check=False):
             return None
-        buttons = [line.partition("=")[2].split(":", 1) for line in lines if line.startswith("button=")]
-        return {**values, "buttons": [(int(i), text) for i, text in buttons]}
+        boxes = [w for w in self.windows() if (w["level"], w["class"], w["title"], w["visible"]) ==
+                 ("top", DIALOG_CLASS, CAPTION, "1")]
+        _, children = self.dump(boxes[0]["hwnd"])
+        # A box's text is the static 0xFFFF.
+        text = next((c["text"] for c in children if c["id"] & 0xFFFF == 0xFFFF), None)
+        buttons = [(c["id"], c["text"]) for c in children if c["class"].lower() == "button"]
+        return {**boxes[0], "count": len(boxes), "text": text, "buttons": buttons}
 
     def dismiss_box(self, box, button=IDOK):
-        values, _ = self.check("msgboxpress", box["hwnd"], button, 10000)
-        assert values.get("gone") == "1", f"message box {box['hwnd']} did not go away"
+        """Presses the box's button as a click would (its own modal loop handles it)."""
+        self.post(box["hwnd"], WM_COMMAND, button)
+        assert self.wait_gone(box["hwnd"]), f"message box {box['hwnd']} did not go away"
 
     def window_or_box(self, timeout=WAIT_SECONDS):
         """Whichever comes first: the main window ("window", values) or a box
         with our caption ("box", values), so that a box blocking start-up fails
         a test at once instead of after a long wait for the window."""
         def seen():
-            code, values, _ = self.sstest("wait", MAIN_CLASS, "*", 0)
-            box = None if code == 0 else self.message_box(timeout=0)
-            return ("window", values) if code == 0 else ("box", box) if box else None
+            window = self.wait_window(timeout=0, check=False)
+            box = None if window else self.message_box(timeout=0)
+            return ("window", window) if window else ("box", box) if box else None
         return wait_until(seen, timeout, what="the main window or a message box")
 
     # --- the shell's 'open' verbs ---------------------------------------
