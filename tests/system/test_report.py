@@ -1,14 +1,17 @@
 """The log report on what the real program logged under Wine: the figures of a
 run whose lock and sleep the test made itself, the same bytes from the native
 and the Windows build, and a day's file read while it is being written."""
+import datetime
 import os
 import subprocess
 import time
+from dataclasses import dataclass
 
-from conftest import EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE
+import pytest
+
+from conftest import EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, private_wine
 from ini import USER
-from log_support import (BOM, daily_name, lines_in, log_folder, read_utf8_log, same_local_day,
-                         second_writer)
+from log_support import BOM, log_folder, log_texts, read_utf8_log, same_local_day, second_writer
 from report_support import LOCK_TEXT, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native, run_windows
 from waits import WAIT_SECONDS, wait_until
 from wineplatform import session_state_text
@@ -27,52 +30,72 @@ FORMATS = ("csv", "jsonl", "html")
 COUNTS = {"starts": 1, "exits": 1, "locks": 1, "unlocks": 1, "suspends": 1, "resumes": 1, "bad_lines": 0}
 
 
-def test_report_gives_the_figures_of_a_logged_run_and_both_builds_the_same_bytes(wine):
-    folder = wine.install()
+@dataclass
+class LoggedRun:
+    today: datetime.date
+    made: dict     # line: [no earlier than, no later than] the moment it was made, as the test saw it
+    stamped: dict  # line: its time as the log stamps it
+    outputs: dict  # build: {what: its bytes}, the files --out writes and each --format's standard output
+
+
+def log_a_run(wine, folder):
+    """Runs the program with a 1 s heartbeat through a lock and a sleep of a
+    few seconds each; returns when each line was made, as the test saw it."""
     state = session_state_text(wine)
-    with same_local_day() as today:
-        daily = log_folder(folder) / daily_name(today)
-        states = lambda: lines_in(daily).count(state)  # noqa: E731
+    states = lambda: log_texts(folder).count(state)  # noqa: E731
 
-        def settle():
-            seen = states()
-            wait_until(lambda: states() >= seen + STEP_LINES, what=f"{STEP_LINES} more lines of {state}")
+    def settle():
+        seen = states()
+        wait_until(lambda: states() >= seen + STEP_LINES, what=f"{STEP_LINES} more lines of {state}")
 
-        # When each line was made, as the test saw it: no earlier than the
-        # moment it asked, no later than the line was seen.
-        made = {START_TEXT: [time.time()]}
-        app = wine.launch(folder=folder, ini=HEARTBEAT_INI)
-        wait_until(lambda: START_TEXT in lines_in(daily), what="the start line")
-        made[START_TEXT].append(time.time())
+    # No earlier than the moment the test asked, no later than it saw the line.
+    made = {START_TEXT: [time.time()]}
+    app = wine.launch(folder=folder, ini=HEARTBEAT_INI)
+    wait_until(lambda: START_TEXT in log_texts(folder), what="the start line")
+    made[START_TEXT].append(time.time())
+    settle()
+    for message, wparam, text in STEPS:
+        made[text] = [time.time()]
+        app.post(message, wparam)
+        wait_until(lambda: text in log_texts(folder), what=text)
+        made[text].append(time.time())
         settle()
-        for message, wparam, text in STEPS:
-            made[text] = [time.time()]
-            app.post(message, wparam)
-            wait_until(lambda: text in lines_in(daily), what=text)
-            made[text].append(time.time())
-            settle()
-        made[EXIT_TEXT] = [time.time()]
-        assert app.close() == 0
-        made[EXIT_TEXT].append(time.time())
+    made[EXIT_TEXT] = [time.time()]
+    assert app.close() == 0
+    made[EXIT_TEXT].append(time.time())
+    return made
 
-    _, entries = read_utf8_log(folder)
-    stamped = {e.text: e.time for e in entries if e.text in made}
-    logs = log_folder(folder)
 
-    outputs = {}  # build: {what: its bytes}, the files --out writes and each --format's standard output
-    for build, run in (("native", run_native), ("windows", lambda *a: run_windows(wine, *a))):
-        out = wine.tmp / f"out-{build}"
-        runs = {f"--out {out}": run("--out", out, logs)} | {fmt: run("--format", fmt, logs) for fmt in FORMATS}
-        for what, result in runs.items():
-            assert result.returncode == 0, f"{build} {what}: {result.stderr.decode(errors='replace')}"
-        outputs[build] = {fmt: runs[fmt].stdout for fmt in FORMATS} | {
-            name: (out / name).read_bytes() for name in (f"report.{fmt}" for fmt in FORMATS)}
-    for name, native in outputs["native"].items():
+@pytest.fixture(scope="module")
+def logged(tmp_path_factory):
+    """One logged run, and the report of it by each build, each input run once."""
+    with private_wine(tmp_path_factory.mktemp("logged")) as wine:
+        folder = wine.install()
+        with same_local_day() as today:
+            made = log_a_run(wine, folder)
+        _, entries = read_utf8_log(folder)
+        logs = log_folder(folder)
+        outputs = {}
+        for build, run in (("native", run_native), ("windows", lambda *a: run_windows(wine, *a))):
+            out = wine.tmp / f"out-{build}"
+            runs = {f"--out {out}": run("--out", out, logs)} | {fmt: run("--format", fmt, logs) for fmt in FORMATS}
+            for what, result in runs.items():
+                assert result.returncode == 0, f"{build} {what}: {result.stderr.decode(errors='replace')}"
+            outputs[build] = {fmt: runs[fmt].stdout for fmt in FORMATS} | {
+                name: (out / name).read_bytes() for name in (f"report.{fmt}" for fmt in FORMATS)}
+        yield LoggedRun(today, made, {e.text: e.time for e in entries if e.text in made}, outputs)
+
+
+def test_both_builds_report_the_same_bytes(logged):
+    for name, native in logged.outputs["native"].items():
         assert native, f"{name}: empty"
-        assert native == outputs["windows"][name], f"{name} differs between the builds"
+        assert native == logged.outputs["windows"][name], f"{name} differs between the builds"
 
-    (row,) = jsonl_rows(outputs["native"]["report.jsonl"])
-    assert (row["user"], row["date"]) == (USER, today.isoformat())
+
+def test_report_gives_the_figures_of_a_logged_run(logged):
+    stamped, made = logged.stamped, logged.made
+    (row,) = jsonl_rows(logged.outputs["native"]["report.jsonl"])
+    assert (row["user"], row["date"]) == (USER, logged.today.isoformat())
     # The day runs from the start line to the exit line, as the log stamps them.
     assert (row["first"], row["last"]) == (stamped[START_TEXT].isoformat(), stamped[EXIT_TEXT].isoformat())
     for figure, begins, ends in DURATIONS:
@@ -96,10 +119,9 @@ POWER_PREFIX, FIRST_CODE = "電源イベント：", 1000
 
 def test_report_reading_a_day_while_it_is_written_denies_no_line(wine):
     folder = wine.install()
-    with same_local_day() as today:
+    with same_local_day():
         app = wine.launch(folder=folder, ini=HEARTBEAT_INI)
-        daily = log_folder(folder) / daily_name(today)
-        wait_until(lambda: START_TEXT in lines_in(daily), what="the start line")
+        wait_until(lambda: START_TEXT in log_texts(folder), what="the start line")
         # A second writer through the program's own line writer, thousands of
         # lines fast, beside the program's own lines (one per report run).
         posted, runs = [], []
