@@ -432,9 +432,21 @@ class Wine:
         for app in self.apps:
             app.kill()
         self.stop_server()
-        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=WAIT_SECONDS)
+        # The prefix's processes end within milliseconds; the server then saves
+        # the registry of a prefix about to be thrown away, and "wineserver -k"
+        # polls for its end, 0.75 s in all. No test waits for that: the session
+        # reaps the shutdowns at its end.
+        SHUTDOWNS.append(subprocess.Popen(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         self.xvfb.stop()
+
+
+SHUTDOWNS = []
+
+
+def pytest_sessionfinish(session):
+    for shutdown in SHUTDOWNS:
+        shutdown.wait(timeout=WAIT_SECONDS)
 
 
 def read_records(record_file):
