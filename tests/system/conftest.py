@@ -182,6 +182,7 @@ class App:
                                      stdout=subprocess.DEVNULL, stderr=self.stderr_file, start_new_session=True)
         self.hwnd = self.pid = None
         self.probe_loaded = False
+        self.parsed, self.traced = relay.Trace(), 0  # the trace read so far, and its length in bytes
         wine.apps.append(self)
 
     def window(self, timeout=WAIT_SECONDS):
@@ -214,7 +215,14 @@ class App:
         return self.stderr_path.read_text(errors="replace")
 
     def trace(self):
-        return relay.Trace(self.stderr_text())
+        """The relay trace so far (a snapshot). Only the whole lines added since
+        the last look are parsed."""
+        with open(self.stderr_path, "rb") as stderr:
+            stderr.seek(self.traced)
+            data = stderr.read()
+        whole = data[:data.rfind(b"\n") + 1]
+        self.traced += len(whole)
+        return self.parsed.feed(whole.decode(errors="replace")).snapshot()
 
     def wait_trace(self, condition, timeout=WAIT_SECONDS, what=None):
         """Waits until condition(trace) holds; returns the last trace read

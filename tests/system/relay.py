@@ -111,9 +111,20 @@ class Event:
 class Trace:
     """The parsed Call/Ret lines of a trace, in order."""
 
-    def __init__(self, text):
-        self.events = []
-        open_calls = {}
+    def __init__(self, text=""):
+        self.events, self.open_calls = [], {}
+        self.feed(text)
+
+    def snapshot(self):
+        """The trace as it is now, which further feeding leaves as it is."""
+        copy = Trace()
+        copy.events = list(self.events)
+        return copy
+
+    def feed(self, text):
+        """Parses whole lines that continue the trace, so that a growing trace
+        is read once, not again at every look."""
+        open_calls = self.open_calls
         for spy, call in _SPY_DEFPROC:
             text = spy.sub(call, text)
         for line in text.splitlines():
@@ -146,6 +157,7 @@ class Trace:
                 event.call.ret, event.call.retval = event, event.retval
                 event.args, event.hwnd, event.wp, event.lp = (event.call.args, event.call.hwnd, event.call.wp,
                                                               event.call.lp)
+        return self
 
     def select(self, names=None, tid=None, kinds=("Call",), hwnd=None):
         """Events of the named functions or messages ("dll.Function": dll in any

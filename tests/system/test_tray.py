@@ -86,7 +86,7 @@ def unpack_notify_icon_data(record):
 def test_start_adds_the_icon_with_the_full_record(wine):
     app, _, prog = start_traced(wine, QUIET, channels=",+systray")
     text = app.stderr_text()
-    trace = relay.Trace(text)
+    trace = app.trace()
 
     adds = prog.calls(trace, "shell32.Shell_NotifyIconW")
     assert [c.args[0].int32 for c in adds] == [NIM_ADD], "start-up must add the icon exactly once"
