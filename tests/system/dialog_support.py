@@ -94,8 +94,11 @@ class Session:
         return [w for w in self.wine.windows(self.pid) if w["level"] == "top" and w["class"] == DIALOG_CLASS]
 
     # --- files and traces ------------------------------------------------
+    def ini_file(self):
+        return read_ini(self.folder, self.wine.env["USER"])
+
     def ini(self):
-        return ini_values(read_ini(self.folder, self.wine.env["USER"]))
+        return ini_values(self.ini_file())
 
     def ini_numbers(self):
         return {key: int(value) for key, value in self.ini().items() if key in FIELDS}

@@ -236,9 +236,8 @@ def test_ok_rewrites_ini_and_restarts_timers(wine, start_log, texts):
     session.press(dialog, IDOK)
     after_ok = session.session_state_count()
 
-    text = session.ini_path.read_text(encoding="ascii")
     assert session.ini() == shown(expected)
-    lines = text.splitlines()
+    lines = session.ini_file().decode("ascii").splitlines()
     assert lines[lines.index("[Other]") + 1] == "keep=yes", "a save dropped another section"
     writes = session.calls_since(mark, "kernel32.WritePrivateProfileStringW")
     ini = windows_path(session.ini_path)
@@ -315,7 +314,7 @@ def test_dismissing_changes_nothing(wine):
                                    "LogIntervalSec": "0"})
         session.click(dialog, STARTUP_CHECK)
         assert session.state(dialog)[f"check{STARTUP_CHECK}"] == ("0" if shortcut_present else "1"), name
-        ini_before = (session.ini_path.read_bytes(), session.ini_path.stat().st_mtime_ns)
+        ini_before = (session.ini_file(), session.ini_path.stat().st_mtime_ns)
         startup_before = snapshot(startup)
         mark = session.trace_mark()
         dismiss(session, dialog)
@@ -328,7 +327,7 @@ def test_dismissing_changes_nothing(wine):
                                     "kernel32.DeleteFileW", "ole32.CoCreateInstance")
         if session.timer_calls_since(mark) or [c for c in calls if function(c) not in ("KillTimer", "SetTimer")]:
             problems.append(f"{name}: calls after dismissing: {calls}")
-        if (session.ini_path.read_bytes(), session.ini_path.stat().st_mtime_ns) != ini_before:
+        if (session.ini_file(), session.ini_path.stat().st_mtime_ns) != ini_before:
             problems.append(f"{name}: the INI file changed")
         if snapshot(startup) != startup_before:
             problems.append(f"{name}: the Startup folder changed")
