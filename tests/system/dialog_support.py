@@ -107,7 +107,7 @@ class Session:
         return sum(text.startswith(SESSION_STATE_PREFIX) for text in log_texts(self.folder, self.wine.env["USER"]))
 
     def wait_session_state_count(self, at_least, what, timeout=WAIT_SECONDS):
-        wait_until(lambda: self.session_state_count() >= at_least, timeout, 0.2, what)
+        wait_until(lambda: self.session_state_count() >= at_least, timeout, what=what)
 
     def trace_mark(self):
         """A point in the relay trace; calls_since() returns what came after it."""
