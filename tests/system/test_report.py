@@ -83,7 +83,7 @@ def logged(tmp_path_factory):
                 assert result.returncode == 0, f"{build} {what}: {result.stderr.decode(errors='replace')}"
             outputs[build] = {fmt: runs[fmt].stdout for fmt in FORMATS} | {
                 name: (out / name).read_bytes() for name in (f"report.{fmt}" for fmt in FORMATS)}
-        yield LoggedRun(today, made, {e.text: e.time for e in entries if e.text in made}, outputs)
+    return LoggedRun(today, made, {e.text: e.time for e in entries if e.text in made}, outputs)
 
 
 def test_both_builds_report_the_same_bytes(logged):
