@@ -2,16 +2,14 @@
 run whose lock and sleep the test made itself, the same bytes from the native
 and the Windows build, and a day's file read while it is being written."""
 import datetime
-import os
-import subprocess
 import time
 from dataclasses import dataclass
 
 import pytest
 
-from conftest import EXIT_TEXT, ROOT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, private_wine
+from conftest import EXIT_TEXT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, private_wine
 from ini import USER
-from log_support import BOM, log_folder, log_texts, read_utf8_log, same_local_day, second_writer
+from log_support import log_folder, log_texts, read_utf8_log, same_local_day, second_writer
 from report_support import LOCK_TEXT, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native, run_windows
 from waits import WAIT_SECONDS, wait_until
 from wineplatform import session_state_text
@@ -150,28 +148,3 @@ def test_report_reading_a_day_while_it_is_written_denies_no_line(wine):
     assert texts[0] == START_TEXT and texts[-1] == EXIT_TEXT
     # And the report could read the file each time.
     assert [code for code, _ in runs] == [0] * len(runs), [err.decode(errors="replace") for code, err in runs if code]
-
-
-def test_report_script_builds_afresh_and_reports_as_the_native_build(tmp_path):
-    """The README's third command, from nothing built, on a small collection."""
-    logs = tmp_path / "collected" / "PC001" / f"{USER}_log"
-    logs.mkdir(parents=True)
-    (logs / "20261207.txt").write_bytes(BOM + f"2026/12/07 09:00:00 - {START_TEXT}\r\n"
-                                        f"2026/12/07 10:00:00 - {LOCK_TEXT}\r\n".encode())
-    (logs / "20261208.txt").write_bytes(BOM + f"2026/12/08 08:00:00 - {UNLOCK_TEXT}\r\n"
-                                        f"2026/12/08 09:00:00 - {EXIT_TEXT}\r\n".encode())
-    env = {**os.environ, "STILLSENTINEL_REPORT_BUILD": str(tmp_path / "build")}
-    script = subprocess.run(["bash", str(ROOT / "scripts" / "report.sh"), "--format", "jsonl", "--gap", "86400",
-                             tmp_path / "collected"], env=env, stdin=subprocess.DEVNULL, capture_output=True,
-                            timeout=30 * WAIT_SECONDS)
-    assert script.returncode == 0, script.stderr.decode(errors="replace")
-    assert script.stdout == run_native("--format", "jsonl", "--gap", "86400", tmp_path / "collected").stdout
-    # A path that cannot be read: the rest is still reported, the path named, exit 1; a usage error: 2.
-    missing = run_native("--format", "jsonl", "--gap", "86400", tmp_path / "collected", tmp_path / "missing")
-    assert (missing.returncode, missing.stdout) == (1, script.stdout)
-    assert str(tmp_path / "missing") in missing.stderr.decode()
-    assert run_native("--format", "jsonl", "--gap", "soon", tmp_path / "collected").returncode == 2
-    # Locked all night, across the two files: the second day begins at the unlock.
-    assert [(r["source"], r["date"], r["first"], r["locked_s"]) for r in jsonl_rows(script.stdout)] == [
-        (f"PC001/{USER}_log", "2026-12-07", "2026-12-07T09:00:00", 0),
-        (f"PC001/{USER}_log", "2026-12-08", "2026-12-08T08:00:00", 0)]
