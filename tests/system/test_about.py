@@ -9,7 +9,8 @@ thread shows the order of calls; xdotool moves the real pointer.
 import re
 
 from about_support import BLUE, IDC_ABOUT_ICON, IDC_ABOUT_LINK, RED, AboutApp, control
-from conftest import ABOUT_TITLE, DIALOG_CLASS, IDCANCEL, IDM_EXIT, IDOK, WM_CLOSE, WM_COMMAND, centre, parse_fields, parse_rect
+from conftest import (ABOUT_TITLE, DIALOG_CLASS, IDCANCEL, IDM_EXIT, IDOK, WM_CLOSE, WM_COMMAND, centre, parse_fields,
+                      parse_rect)
 from relay import low32
 from resources import ABOUT_CONTROLS as CONTROLS, ADDED_BY_SYSTEM, DIALOG_STYLE, LINK, NOTICE
 from waits import stays, wait_until
@@ -338,7 +339,7 @@ def test_enter_and_close_button_end_with_1_escape_and_close_box_with_2(wine):
         action(about, about.children(dialog))
         assert wine.wait_gone(dialog), f"{name} did not close the box"
         dialogs.append(dialog)
-    
+
     ended = [(int(e.args[0]), e.args[1].int32) for e in about.own.calls(about.events(), "user32.EndDialog")]
     assert ended == [(d, result) for d, (_, _, result) in zip(dialogs, ENDINGS)]
     for (name, _, _), cycle in zip(ENDINGS, about.cycles()):
