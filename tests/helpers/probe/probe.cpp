@@ -464,8 +464,8 @@ void ReplyPing(Reply* reply)
 {
     BYTE* exe = (BYTE*)GetModuleHandleW(NULL);
     IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(exe + ((IMAGE_DOS_HEADER*)exe)->e_lfanew);
-    Add(reply, "thread=%lu\nhooks=%d\nexe=%llx\nexe_size=%lx\n", GuiThread, CallHook && RetHook && GetMessageHook ? 1 : 0,
-        Hex(exe), (unsigned long)nt->OptionalHeader.SizeOfImage);
+    Add(reply, "thread=%lu\nhooks=%d\nexe=%llx\nexe_size=%lx\n", GuiThread,
+        CallHook && RetHook && GetMessageHook ? 1 : 0, Hex(exe), (unsigned long)nt->OptionalHeader.SizeOfImage);
 }
 
 void Handle(const char* request, Reply* reply)
