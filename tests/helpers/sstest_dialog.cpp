@@ -4,9 +4,11 @@
 
 #include <commctrl.h>
 
-static const int EDIT_IDS[4] = {1001, 1003, 1005, 1007};
-static const int SPIN_IDS[4] = {1002, 1004, 1006, 1008};
-static const int STARTUP_CHECK_ID = 1009;
+#include "res/resource.h"
+
+static const int EDIT_IDS[4] = {IDC_TIMER_INTERVAL, IDC_IDLE_LIMIT, IDC_MOVE_THRESHOLD, IDC_LOG_INTERVAL};
+static const int SPIN_IDS[4] = {IDC_TIMER_INTERVAL_SPIN, IDC_IDLE_LIMIT_SPIN, IDC_MOVE_THRESHOLD_SPIN,
+                                IDC_LOG_INTERVAL_SPIN};
 
 static bool PrintDialogState(HWND dialog)
 {
@@ -23,10 +25,10 @@ static bool PrintDialogState(HWND dialog)
         PrintUtf8(Format(L"range%d=%d,%d\npos%d=%d\n", SPIN_IDS[i], (int)(short)HIWORD((DWORD)range),
                          (int)(short)LOWORD((DWORD)range), SPIN_IDS[i], (int)pos));
     }
-    HWND check = GetDlgItem(dialog, STARTUP_CHECK_ID);
+    HWND check = GetDlgItem(dialog, IDC_STARTUP);
     LRESULT state = 0;
     if (!check || !SendTo(check, BM_GETCHECK, 0, 0, &state)) return false;
-    PrintUtf8(Format(L"check%d=%d\n", STARTUP_CHECK_ID, (int)state));
+    PrintUtf8(Format(L"check%d=%d\n", IDC_STARTUP, (int)state));
     return true;
 }
 
@@ -46,30 +48,6 @@ static bool SetItemTexts(HWND dialog, int argc, wchar_t** argv)
         }
     }
     return true;
-}
-
-// One round with the settings dialog in a single helper run, which saves a
-// Wine process start per step.
-SSTEST_COMMAND(dlgrun, "<main> <button_id|0> <timeout_ms> [<id> <text>...]: posts the settings command, waits "
-                       "for the dialog, prints hwnd and state, sets texts, clicks the button (0: none) and waits "
-                       "until the dialog is gone")
-{
-    if (argc < 3 || (argc - 3) % 2) return 2;
-    HWND main = ParseWindow(argv[0]);
-    int button = (int)ParseNumber(argv[1]);
-    DWORD timeoutMs = (DWORD)ParseNumber(argv[2]);
-    if (!PostMessageW(main, WM_COMMAND, 40003, 0)) return 1;
-    std::vector<HWND> shown = TopWindows({0, L"#32770", L"\u8a2d\u5b9a", true, main}, timeoutMs);
-    if (shown.empty()) return 1;
-    HWND dialog = shown[0];
-    PrintUtf8(Format(L"hwnd=%llx\n", Hex(dialog)));
-    if (!PrintDialogState(dialog) || !SetItemTexts(dialog, argc - 3, argv + 3)) return 1;
-    if (!button) return 0;
-    HWND item = GetDlgItem(dialog, button);
-    if (!item || !PostMessageW(item, BM_CLICK, 0, 0)) return 1;
-    bool gone = WaitGone(dialog, timeoutMs);
-    PrintUtf8(Format(L"gone=%d\n", gone ? 1 : 0));
-    return gone ? 0 : 1;
 }
 
 SSTEST_COMMAND(dlgset, "<dialog> <id> <text> [<id> <text>...]: WM_SETTEXT to dialog items (bypasses ES_NUMBER)")

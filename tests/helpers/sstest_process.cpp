@@ -1,7 +1,6 @@
 // Commands that reach into the program's process (its memory, the probe DLL
-// inside it, its About box in a loop) or stand in for the platform (the
-// taskbar's broadcast and icons, a recorder for the shell's handlers, the
-// session query).
+// inside it) or stand in for the platform (the taskbar's broadcast and icons,
+// a recorder for the shell's handlers, the session query).
 #include "sstest.h"
 
 #include <shellapi.h>
@@ -127,37 +126,6 @@ SSTEST_COMMAND(probe, "<pid> <request...>: asks probe.dll inside the process; pr
     fwrite(reply.data(), 1, reply.size(), stdout);
     fflush(stdout);
     return reply.empty() || reply.compare(0, 6, "error=") == 0 ? 1 : 0;
-}
-
-SSTEST_COMMAND(aboutloop, "<main hwnd> <pid> <count>: opens and closes the About box count times, varying hover and close")
-{
-    if (argc < 3) return 2;
-    HWND main = ParseWindow(argv[0]);
-    DWORD pid = (DWORD)ParseNumber(argv[1]);
-    unsigned long long count = ParseNumber(argv[2]);
-    for (unsigned long long i = 0; i < count; ++i) {
-        PostMessageW(main, WM_COMMAND, 40002, 0);  // IDM_ABOUT
-        std::vector<HWND> shown =
-            TopWindows({pid, L"#32770", L"\u30d0\u30fc\u30b8\u30e7\u30f3\u60c5\u5831 StillSentinel", true, NULL}, 10000);
-        if (shown.empty()) {
-            PrintUtf8(Format(L"error=not shown in round %llu\n", i));
-            return 1;
-        }
-        // Leave the link normal, hot then normal again, or hot at the close.
-        if (i % 3 >= 1) AskProbe(pid, "move 2 2");
-        if (i % 3 == 1) AskProbe(pid, "move -3 -3");
-        switch (i % 4) {
-        case 0: PostMessageW(shown[0], WM_COMMAND, IDOK, 0); break;
-        case 1: PostMessageW(shown[0], WM_COMMAND, IDCANCEL, 0); break;
-        default: PostMessageW(shown[0], WM_CLOSE, 0, 0); break;
-        }
-        if (!WaitGone(shown[0], 10000)) {
-            PrintUtf8(Format(L"error=not closed in round %llu\n", i));
-            return 1;
-        }
-    }
-    PrintUtf8(Format(L"rounds=%llu\n", count));
-    return 0;
 }
 
 // What a normal start meets when an elevated instance made the mutex: the

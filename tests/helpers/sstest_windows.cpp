@@ -1,13 +1,17 @@
 // Window commands: find, list and wait for windows, message them (singly, in
-// bursts, with the receiving thread held), read message boxes and popup menus.
+// bursts, with the receiving thread held), list popup menus.
 #include "sstest.h"
 
-SSTEST_COMMAND(wait, "<class|*> <title|*> <timeout_ms>: waits for a top-level window; prints hwnd, pid, visible, class, title")
+SSTEST_COMMAND(wait, "<class|*> <title|*> <timeout_ms> [shown]: waits for a top-level window (shown: a visible one); "
+                     "prints hwnd, pid, visible, class, title")
 {
     if (argc < 3) return 2;
     const wchar_t* cls = wcscmp(argv[0], L"*") ? argv[0] : NULL;
     const wchar_t* title = wcscmp(argv[1], L"*") ? argv[1] : NULL;
-    std::vector<HWND> found = TopWindows({0, cls, title, false, NULL}, (DWORD)ParseNumber(argv[2]));
+    // A dialog is shown once WM_INITDIALOG has set its items; one found while
+    // still being made may lack its texts.
+    bool shown = argc > 3 && wcscmp(argv[3], L"shown") == 0;
+    std::vector<HWND> found = TopWindows({0, cls, title, shown, NULL}, (DWORD)ParseNumber(argv[2]));
     if (found.empty()) {
         PrintUtf8(L"hwnd=0\n");
         return 1;
@@ -78,47 +82,6 @@ SSTEST_COMMAND(menus, "<pid> <timeout_ms> <count>: waits until pid shows exactly
                          r.right, r.bottom));
     }
     return shown.size() == (size_t)wanted ? 0 : 1;
-}
-
-SSTEST_COMMAND(msgbox, "<title> <timeout_ms>: waits for a shown message box (#32770) with this caption; prints count, hwnd, "
-                       "pid, visible, owner, text (static id 0xFFFF) and one button=<id>:<text> line per button")
-{
-    if (argc < 2) return 2;
-    // Only a shown box: one found while still being made may lack its text and buttons.
-    std::vector<HWND> boxes = TopWindows({0, L"#32770", argv[0], true, NULL}, (DWORD)ParseNumber(argv[1]));
-    PrintUtf8(Format(L"count=%u\n", (unsigned)boxes.size()));
-    if (boxes.empty()) {
-        PrintUtf8(L"hwnd=0\n");
-        return 1;
-    }
-    HWND box = boxes[0];
-    PrintUtf8(Format(L"hwnd=%llx\npid=%lu\nvisible=%d\nowner=%llx\n", Hex(box), WindowProcess(box),
-                     IsWindowVisible(box) ? 1 : 0, Hex(GetWindow(box, GW_OWNER))));
-    bool textFound = false;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        int id = GetDlgCtrlID(child);
-        if ((id & 0xFFFF) == 0xFFFF && !textFound) {  // a message box's text is static 0xFFFF
-            textFound = true;
-            PrintUtf8(L"text=" + WindowText(child) + L"\n");
-        } else if (_wcsicmp(WindowClass(child).c_str(), L"Button") == 0) {
-            PrintUtf8(Format(L"button=%d:", id) + WindowText(child) + L"\n");
-        }
-    }
-    return textFound ? 0 : 1;
-}
-
-SSTEST_COMMAND(msgboxpress, "<hwnd> <button_id> <timeout_ms>: presses the box's button (WM_COMMAND BN_CLICKED) "
-                            "and waits until the box is gone; prints gone=0|1")
-{
-    if (argc < 3) return 2;
-    HWND box = ParseWindow(argv[0]);
-    int id = (int)ParseNumber(argv[1]);
-    HWND button = GetDlgItem(box, id);
-    // Posted, as a click would be: the box's own modal loop handles it.
-    bool gone = IsWindow(box) && button && PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button) &&
-                WaitGone(box, (DWORD)ParseNumber(argv[2]));
-    PrintUtf8(Format(L"gone=%d\n", gone ? 1 : 0));
-    return gone ? 0 : 1;
 }
 
 // Posts one message count times with wParam first, first+1, ... so that the

@@ -3,7 +3,6 @@ its web addresses recorded instead of opened, the real pointer (xdotool)
 and the screen's pixels.
 """
 import re
-import time
 from itertools import groupby
 
 from conftest import ABOUT_TITLE, DIALOG_CLASS, IDM_ABOUT, WM_COMMAND, parse_fields, read_records
@@ -49,9 +48,7 @@ class AboutApp:
         self.main = self.app.hwnd
         ping = self.probe("ping")
         assert ping["hooks"] == "1", ping
-        exe = int(ping["exe"], 16)
-        # The trace spells a thread in hex, with four digits at least.
-        self.own = Own(f"{int(ping['thread']):04x}", range(exe, exe + int(ping["exe_size"], 16)))
+        self.own = Own.of_probe(ping)
 
     def probe(self, *request):
         return self.app.probe(*request)[0]
@@ -66,13 +63,12 @@ class AboutApp:
 
     def open_about(self):
         """Opens the box as the tray menu does, away from the pointer (which
-        would otherwise undo a link made hot by a move from the probe);
-        returns its handle once it shows."""
+        would otherwise undo a link made hot by a move from the probe), at a
+        screen corner off every window of the program; returns its handle
+        once it shows."""
         self.wine.x("mousemove", 1, 1)
         self.app.post(WM_COMMAND, IDM_ABOUT)
-        hwnd = int(self.wine.wait_window(DIALOG_CLASS, ABOUT_TITLE)["hwnd"], 16)
-        wait_until(lambda: self.visible(hwnd), 10, what="the About box to become visible")
-        return hwnd
+        return int(self.wine.wait_window(DIALOG_CLASS, ABOUT_TITLE, shown=True)["hwnd"], 16)
 
     def visible(self, hwnd):
         window, _ = self.wine.dump(hwnd)
@@ -96,11 +92,6 @@ class AboutApp:
             last = self.probe("lastmove")
             return int(last["moves"]) > before and (int(last["x"]), int(last["y"])) == (x, y)
         wait_until(arrived, timeout, what=f"the pointer move to {(x, y)} to reach the program")
-
-    def park_pointer(self):
-        """Moves the pointer to a screen corner, off every window of the program."""
-        self.wine.x("mousemove", 1, 1)
-        time.sleep(0.2)  # X reports no motion there, so there is nothing to wait for
 
     def grab(self, rect):
         return Image(self.wine.screenshot("-", rect, "ppm"))

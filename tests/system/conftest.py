@@ -141,14 +141,16 @@ def ensure_template():
         try:
             env = base_env(TEMPLATE, xvfb.display)
             run_checked([*WINE, "wineboot", "-i"], env, timeout=300)
-            # Dialog texts are Japanese: without this they render as boxes.
-            run_checked([*WINE, "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v",
-                         "MS UI Gothic", "/t", "REG_SZ", "/d", "IPAGothic", "/f"], env)
+            # One import for both values (a Wine process start each would cost 2 s).
+            # Dialog texts are Japanese: without the font they render as boxes.
             # With no window manager on the display, Wine waits 2 s for one to
             # withdraw every managed window it hides (each dialog close);
             # unmanaged windows close at once, and Wine draws their captions itself.
-            run_checked([*WINE, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
-                         "/d", "N", "/f"], env)
+            values = TEMPLATE.parent / "wine-template.reg"
+            values.write_text('REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
+                              '"MS UI Gothic"="IPAGothic"\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n'
+                              '"Managed"="N"\n')
+            run_checked([*WINE, "regedit", "/S", windows_path(values)], env)
             run_checked(["wineserver", "-w"], env, timeout=120)
         finally:
             xvfb.stop()
@@ -180,6 +182,7 @@ class App:
                                      stdout=subprocess.DEVNULL, stderr=self.stderr_file, start_new_session=True)
         self.hwnd = self.pid = None
         self.probe_loaded = False
+        self.parsed, self.traced = relay.Trace(), 0  # the trace read so far, and its length in bytes
         wine.apps.append(self)
 
     def window(self, timeout=WAIT_SECONDS):
@@ -212,7 +215,14 @@ class App:
         return self.stderr_path.read_text(errors="replace")
 
     def trace(self):
-        return relay.Trace(self.stderr_text())
+        """The relay trace so far (a snapshot). Only the whole lines added since
+        the last look are parsed."""
+        with open(self.stderr_path, "rb") as stderr:
+            stderr.seek(self.traced)
+            data = stderr.read()
+        whole = data[:data.rfind(b"\n") + 1]
+        self.traced += len(whole)
+        return self.parsed.feed(whole.decode(errors="replace")).snapshot()
 
     def wait_trace(self, condition, timeout=WAIT_SECONDS, what=None):
         """Waits until condition(trace) holds; returns the last trace read
@@ -338,13 +348,14 @@ class Wine:
             app.window()
         return app
 
-    def wait_window(self, cls=MAIN_CLASS, title="*", timeout=WAIT_SECONDS):
-        code, values, _ = self.sstest("wait", cls, title, int(timeout * 1000), timeout=timeout)
-        assert code == 0, f"window {cls!r}/{title!r} did not appear"
-        return values
-
-    def window_exists(self, cls=MAIN_CLASS, title="*"):
-        return self.sstest("wait", cls, title, 0)[0] == 0
+    def wait_window(self, cls=MAIN_CLASS, title="*", timeout=WAIT_SECONDS, shown=False, check=True):
+        """The first top-level window of that class and title (shown: a visible
+        one) as a dict (hwnd, pid, visible, class, title); None after timeout
+        unless check fails the test."""
+        code, values, _ = self.sstest("wait", cls, title, int(timeout * 1000), *(["shown"] if shown else []),
+                                      timeout=timeout)
+        assert code == 0 or not check, f"window {cls!r}/{title!r} did not appear"
+        return values if code == 0 else None
 
     def wait_gone(self, hwnd, timeout=WAIT_SECONDS):
         return self.sstest("waitgone", hex_handle(hwnd), int(timeout * 1000), timeout=timeout)[0] == 0
@@ -373,27 +384,32 @@ class Wine:
         return (entries[0], entries[1:]) if entries else (None, [])
 
     # --- message boxes (caption "StillSentinel") -------------------------
-    def message_box(self, timeout=WAIT_SECONDS, title=CAPTION):
-        """The first box with that caption as a dict (hwnd, pid, visible, owner,
-        text, count, buttons: [(id, text)]), or None after timeout."""
-        code, values, lines = self.sstest("msgbox", title, int(timeout * 1000), timeout=timeout)
-        if code != 0:
+    def message_box(self, timeout=WAIT_SECONDS):
+        """The first shown box with our caption as a dict (hwnd, pid, owner,
+        count: how many there are, text, buttons: [(id, text)]), or None after timeout."""
+        if not self.wait_window(DIALOG_CLASS, CAPTION, timeout, shown=True, check=False):
             return None
-        buttons = [line.partition("=")[2].split(":", 1) for line in lines if line.startswith("button=")]
-        return {**values, "buttons": [(int(i), text) for i, text in buttons]}
+        boxes = [w for w in self.windows() if (w["level"], w["class"], w["title"], w["visible"]) ==
+                 ("top", DIALOG_CLASS, CAPTION, "1")]
+        _, children = self.dump(boxes[0]["hwnd"])
+        # A box's text is the static 0xFFFF.
+        text = next((c["text"] for c in children if c["id"] & 0xFFFF == 0xFFFF), None)
+        buttons = [(c["id"], c["text"]) for c in children if c["class"].lower() == "button"]
+        return {**boxes[0], "count": len(boxes), "text": text, "buttons": buttons}
 
     def dismiss_box(self, box, button=IDOK):
-        values, _ = self.check("msgboxpress", box["hwnd"], button, 10000)
-        assert values.get("gone") == "1", f"message box {box['hwnd']} did not go away"
+        """Presses the box's button as a click would (its own modal loop handles it)."""
+        self.post(box["hwnd"], WM_COMMAND, button)
+        assert self.wait_gone(box["hwnd"]), f"message box {box['hwnd']} did not go away"
 
     def window_or_box(self, timeout=WAIT_SECONDS):
         """Whichever comes first: the main window ("window", values) or a box
         with our caption ("box", values), so that a box blocking start-up fails
         a test at once instead of after a long wait for the window."""
         def seen():
-            code, values, _ = self.sstest("wait", MAIN_CLASS, "*", 0)
-            box = None if code == 0 else self.message_box(timeout=0)
-            return ("window", values) if code == 0 else ("box", box) if box else None
+            window = self.wait_window(timeout=0, check=False)
+            box = None if window else self.message_box(timeout=0)
+            return ("window", window) if window else ("box", box) if box else None
         return wait_until(seen, timeout, what="the main window or a message box")
 
     # --- the shell's 'open' verbs ---------------------------------------
@@ -426,9 +442,21 @@ class Wine:
         for app in self.apps:
             app.kill()
         self.stop_server()
-        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=WAIT_SECONDS)
+        # The prefix's processes end within milliseconds; the server then saves
+        # the registry of a prefix about to be thrown away, and "wineserver -k"
+        # polls for its end, 0.75 s in all. No test waits for that: the session
+        # reaps the shutdowns at its end.
+        SHUTDOWNS.append(subprocess.Popen(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         self.xvfb.stop()
+
+
+SHUTDOWNS = []
+
+
+def pytest_sessionfinish(session):
+    for shutdown in SHUTDOWNS:
+        shutdown.wait(timeout=WAIT_SECONDS)
 
 
 def read_records(record_file):

@@ -13,14 +13,8 @@ MB_ICONERROR, MB_ICONWARNING = 0x10, 0x30
 MUTEX_CALL = "KERNEL32.CreateMutexW"
 
 
-def instance(trace):
-    """The program's own calls: its thread is the one that made the single-instance
-    mutex, which also an instance that never makes a window has done."""
-    return Own(trace.thread_of_call(MUTEX_CALL, "StillSentinel_Mutex"))
-
-
 def gui_calls(trace, function):
-    return instance(trace).calls(trace, function)
+    return Own.of_mutex(trace).calls(trace, function)
 
 
 def timer_periods(trace):
@@ -51,7 +45,7 @@ class IdleTicks:
     def ticks(self):
         trace = self.app.trace()
         ticks, seen_capture = [], False
-        tid = instance(trace).tid
+        tid = Own.of_mutex(trace).tid
         for e in trace.select(("user32.GetCursorPos", "user32.LockWorkStation"), tid, ("Call", "Ret")):
             if e.name.endswith("GetCursorPos") and not seen_capture:
                 seen_capture = e.kind == "Ret"

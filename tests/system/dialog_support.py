@@ -2,8 +2,8 @@
 StillSentinel.exe whose settings dialog is driven from outside through sstest."""
 from pathlib import Path
 
-from conftest import DIALOG_CLASS, EXE, IDCANCEL, IDOK, windows_path
-from ini import KEYS, ini_path, read_ini
+from conftest import DIALOG_CLASS, EXE, IDCANCEL, IDM_SETTINGS, IDOK, SETTINGS_TITLE, WM_COMMAND, windows_path
+from ini import KEYS, ini_path, ini_values, read_ini
 from log_support import log_texts
 from relay import Own
 from waits import WAIT_SECONDS, wait_until
@@ -46,19 +46,20 @@ class Session:
         self.ini_path = ini_path(self.folder, wine.env["USER"])
 
     # --- the dialog ------------------------------------------------------
-    def run_dialog(self, button=0, texts=None):
-        """Opens the dialog with the settings command, sets texts and clicks button (0: leaves it open).
-
-        Returns (dialog handle, state on opening: texts, ranges, positions, check box).
-        """
-        args = [part for key, text in (texts or {}).items() for part in (FIELDS[key][0], text)]
-        values, lines = self.wine.check("dlgrun", f"{self.main:x}", button, 30000, *args)
-        if button:
-            assert values.get("gone") == "1", f"the dialog stayed open: {lines}"
-        return values["hwnd"], values
-
     def open_dialog(self):
-        return self.run_dialog()[0]
+        """Opens the dialog as the tray menu does; returns its handle once it shows."""
+        self.app.post(WM_COMMAND, IDM_SETTINGS)
+        return self.wine.wait_window(DIALOG_CLASS, SETTINGS_TITLE, shown=True)["hwnd"]
+
+    def run_dialog(self, button=0, texts=None):
+        """Opens the dialog, sets texts and presses button (0: leaves it open).
+        Returns (dialog handle, state on opening: texts, ranges, positions, check box)."""
+        dialog = self.open_dialog()
+        state = self.state(dialog)
+        self.set_texts(dialog, texts)
+        if button:
+            self.press(dialog, button)
+        return dialog, state
 
     def apply(self, texts):
         self.run_dialog(IDOK, texts)
@@ -93,8 +94,11 @@ class Session:
         return [w for w in self.wine.windows(self.pid) if w["level"] == "top" and w["class"] == DIALOG_CLASS]
 
     # --- files and traces ------------------------------------------------
+    def ini_file(self):
+        return read_ini(self.folder, self.wine.env["USER"])
+
     def ini(self):
-        return read_ini(self.ini_path)
+        return ini_values(self.ini_file())
 
     def ini_numbers(self):
         return {key: int(value) for key, value in self.ini().items() if key in FIELDS}
@@ -102,9 +106,8 @@ class Session:
     def session_state_count(self):
         return sum(text.startswith(SESSION_STATE_PREFIX) for text in log_texts(self.folder, self.wine.env["USER"]))
 
-    def wait_session_state_count(self, at_least, timeout=WAIT_SECONDS):
-        wait_until(lambda: self.session_state_count() >= at_least, timeout, 0.2)
-        return self.session_state_count()
+    def wait_session_state_count(self, at_least, what, timeout=WAIT_SECONDS):
+        wait_until(lambda: self.session_state_count() >= at_least, timeout, what=what)
 
     def trace_mark(self):
         """A point in the relay trace; calls_since() returns what came after it."""
@@ -113,7 +116,7 @@ class Session:
     def calls_since(self, mark, *functions):
         """The program's calls made after mark, of the named functions (all without names)."""
         trace = self.app.trace()
-        return Own(trace.thread_of_window(self.main)).calls(trace, *functions, since=mark)
+        return Own.of_window(trace, self.main).calls(trace, *functions, since=mark)
 
     def timer_calls_since(self, mark):
         """KillTimer/SetTimer calls on the main window, as (name, id, period or None)."""

@@ -1,4 +1,4 @@
-"""The per-user INI file beside the exe, written and read byte for byte."""
+"""The per-user INI file beside the exe, written and read (here only) byte for byte."""
 from pathlib import Path
 
 SECTION = "StillSentinel"
@@ -28,10 +28,17 @@ def write_ini(folder, values, user=USER):
     return path
 
 
-def read_ini(path):
-    """{key: value text} of our section."""
+def read_ini(folder, user=USER):
+    """The user's INI beside the exe, which must be there: its bytes (the one reader)."""
+    path = ini_path(folder, user)
+    assert path.exists(), f"{path.name} was not written beside the exe"
+    return path.read_bytes()
+
+
+def ini_values(data):
+    """{key: value text} of our section in an INI file's bytes."""
     values, section = {}, None
-    for line in Path(path).read_text(encoding="ascii").splitlines():
+    for line in data.decode("ascii").splitlines():
         line = line.strip()
         if line.startswith("[") and line.endswith("]"):
             section = line[1:-1]

@@ -144,13 +144,11 @@ class LogWatcher:
         return (len(times) - 1) / (times[-1] - times[0]) if len(times) > 1 and times[-1] > times[0] else None
 
 
-def lines_in(path):
-    """The event texts of the whole lines in path so far (none while it is missing)."""
-    watcher = LogWatcher(path)
-    watcher.poll()
-    return [text for text, _ in watcher.lines]
-
-
 def log_texts(folder, user=USER):
-    """The event texts of the whole lines of every daily file beside the exe in folder, day by day."""
-    return [text for path in sorted(log_folder(folder, user).glob("*.txt")) for text in lines_in(path)]
+    """The event texts of the whole lines so far of every daily file beside the exe in folder, day by day."""
+    texts = []
+    for path in sorted(log_folder(folder, user).glob("*.txt")):
+        watcher = LogWatcher(path)
+        watcher.poll()
+        texts += [text for text, _ in watcher.lines]
+    return texts

@@ -111,9 +111,20 @@ class Event:
 class Trace:
     """The parsed Call/Ret lines of a trace, in order."""
 
-    def __init__(self, text):
-        self.events = []
-        open_calls = {}
+    def __init__(self, text=""):
+        self.events, self.open_calls = [], {}
+        self.feed(text)
+
+    def snapshot(self):
+        """The trace as it is now, which further feeding leaves as it is."""
+        copy = Trace()
+        copy.events = list(self.events)
+        return copy
+
+    def feed(self, text):
+        """Parses whole lines that continue the trace, so that a growing trace
+        is read once, not again at every look."""
+        open_calls = self.open_calls
         for spy, call in _SPY_DEFPROC:
             text = spy.sub(call, text)
         for line in text.splitlines():
@@ -146,6 +157,7 @@ class Trace:
                 event.call.ret, event.call.retval = event, event.retval
                 event.args, event.hwnd, event.wp, event.lp = (event.call.args, event.call.hwnd, event.call.wp,
                                                               event.call.lp)
+        return self
 
     def select(self, names=None, tid=None, kinds=("Call",), hwnd=None):
         """Events of the named functions or messages ("dll.Function": dll in any
@@ -202,24 +214,49 @@ def image_range(exe, base):
 class Own:
     """The program's own calls in its traces: those of its GUI thread tid and,
     where its image is known, made from that image (on the same thread the
-    system DLLs also call one another). The one rule every test uses."""
+    system DLLs also call one another). The one rule every test uses, made
+    from one of three anchors below."""
 
-    def __init__(self, tid, image=None):
+    def __init__(self, tid, image=None, hwnd=None):
         assert tid, "the trace does not show the program's thread"
-        self.tid, self.image = tid, image
+        self.tid, self.image, self.hwnd = tid, image, hwnd
+
+    @classmethod
+    def of_mutex(cls, trace):
+        """The thread that made the single-instance mutex: also an instance
+        that never makes a window has done that."""
+        return cls(trace.thread_of_call("kernel32.CreateMutexW", "StillSentinel_Mutex"))
+
+    @classmethod
+    def of_window(cls, trace, hwnd, exe=None):
+        """The thread that runs the main window hwnd's procedure; with the exe's
+        file, also its image, which start-up's first LoadIconW (the class icon) names."""
+        tid = trace.thread_of_window(hwnd)
+        image = exe and image_range(exe, trace.calls("user32.LoadIconW", tid)[0].args[0].value)
+        return cls(tid, image, hwnd)
+
+    @classmethod
+    def of_probe(cls, ping):
+        """The GUI thread and image as probe.dll inside the program reports them
+        (the trace spells a thread in hex, with four digits at least)."""
+        exe = int(ping["exe"], 16)
+        return cls(f"{int(ping['thread']):04x}", range(exe, exe + int(ping["exe_size"], 16)))
 
     def __contains__(self, event):
         return event.tid == self.tid and (self.image is None or event.what != "api" or event.caller in self.image)
 
-    def calls(self, trace, *functions, since=0):
-        """Calls of the functions (all calls without any) from event index since on."""
-        return [e for e in trace.select(functions or None, self.tid)
-                if e.what == "api" and e.index >= since and e in self]
+    def calls(self, events, *functions, since=0):
+        """The program's calls of the functions (all calls without any) among
+        events (a Trace, or a slice of its events), from event index since on."""
+        wanted = {_normal(f) for f in functions}
+        return [e for e in getattr(events, "events", events)
+                if e.kind == "Call" and e.what == "api" and e.index >= since and e in self
+                and (not wanted or _normal(e.name) in wanted)]
 
     def inside(self, trace, outer, function):
         """The program's own calls of function made while outer was running."""
         return [e for e in self.calls(trace, function) if outer.spans(e)]
 
-    def messages(self, trace, hwnd, number=None, name=None):
-        """Procedure calls for the window hwnd, optionally of one message."""
-        return [m for m in trace.messages(hwnd, self.tid) if number is None or m.is_msg(number, name)]
+    def messages(self, trace, number=None, name=None, hwnd=None):
+        """Procedure calls for the window hwnd (the main window without one), optionally of one message."""
+        return [m for m in trace.messages(hwnd or self.hwnd, self.tid) if number is None or m.is_msg(number, name)]

@@ -4,13 +4,19 @@ import os
 import subprocess
 from pathlib import Path
 
-from conftest import REPORT_EXE, ROOT, windows_path
+from conftest import EXIT_TEXT, REPORT_EXE, ROOT, START_TEXT, windows_path
+from ini import USER
+from log_support import BOM
 from waits import WAIT_SECONDS
 
 LOCK_TEXT = "ワークステーションがロックされました。"
 UNLOCK_TEXT = "ワークステーションのロックが解除されました。"
 SUSPEND_TEXT = "システムがサスペンド状態に入りました。"
 RESUME_TEXT = "システムがサスペンドから復帰しました。"
+
+FORMATS = ("csv", "jsonl", "html", "monthly-csv", "monthly-jsonl")
+# What --out writes: a file for each format.
+FILES = tuple(fmt.replace("monthly-", "monthly.") if "-" in fmt else f"report.{fmt}" for fmt in FORMATS)
 
 NATIVE = Path(os.environ.get("STILLSENTINEL_REPORT", ROOT / "build-report" / "stillsentinel-report"))
 WINDOWS_EXE = Path(os.environ.get("STILLSENTINEL_REPORT_EXE", REPORT_EXE))
@@ -30,3 +36,14 @@ def run_windows(wine, *args):
 
 def jsonl_rows(data):
     return [json.loads(line) for line in data.decode("utf-8").splitlines() if line.strip()]
+
+
+def make_collection(root, user=USER):
+    """A small collection, root/PC001/<user>_log: two days, locked all night between them (read with --gap 86400)."""
+    logs = root / "PC001" / f"{user}_log"
+    logs.mkdir(parents=True)
+    (logs / "20261207.txt").write_bytes(BOM + f"2026/12/07 09:00:00 - {START_TEXT}\r\n"
+                                        f"2026/12/07 10:00:00 - {LOCK_TEXT}\r\n".encode())
+    (logs / "20261208.txt").write_bytes(BOM + f"2026/12/08 08:00:00 - {UNLOCK_TEXT}\r\n"
+                                        f"2026/12/08 09:00:00 - {EXIT_TEXT}\r\n".encode())
+    return logs

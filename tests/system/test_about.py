@@ -9,7 +9,8 @@ thread shows the order of calls; xdotool moves the real pointer.
 import re
 
 from about_support import BLUE, IDC_ABOUT_ICON, IDC_ABOUT_LINK, RED, AboutApp, control
-from conftest import ABOUT_TITLE, DIALOG_CLASS, IDM_EXIT, IDOK, WM_CLOSE, WM_COMMAND, centre, parse_fields, parse_rect
+from conftest import (ABOUT_TITLE, DIALOG_CLASS, IDCANCEL, IDM_EXIT, IDOK, WM_CLOSE, WM_COMMAND, centre, parse_fields,
+                      parse_rect)
 from relay import low32
 from resources import ABOUT_CONTROLS as CONTROLS, ADDED_BY_SYSTEM, DIALOG_STYLE, LINK, NOTICE
 from waits import stays, wait_until
@@ -54,11 +55,6 @@ def open_calls(events, event):
     """The window/dialog procedure calls of event's thread still running at event (outermost first)."""
     return [c for c in events[:event.index]
             if c.what != "api" and c.kind == "Call" and c.tid == event.tid and c.spans(event)]
-
-
-def calls(events, name, about):
-    """The calls of one function made by the program's GUI thread from the exe."""
-    return [e for e in events if e.kind == "Call" and e.name == name and e in about.own]
 
 
 # ---- opening ----
@@ -111,7 +107,6 @@ def test_link_answers_ctlcolorstatic_blue_transparent_and_other_statics_keep_def
     about = AboutApp(wine, relay=("gdi32.SetTextColor", "gdi32.SetBkMode"))
     children = about.children(about.open_about())
     link = int(control(children, IDC_ABOUT_LINK)["hwnd"], 16)
-    about.park_pointer()
 
     # Asked directly, on a DC that starts with other colours.
     colours = about.probe("colors")
@@ -126,7 +121,7 @@ def test_link_answers_ctlcolorstatic_blue_transparent_and_other_statics_keep_def
 
     # On the real paint: the program sets colours only for the link, blue and transparent.
     events = about.events()
-    settings = calls(events, "gdi32.SetTextColor", about) + calls(events, "gdi32.SetBkMode", about)
+    settings = about.own.calls(events, "gdi32.SetTextColor") + about.own.calls(events, "gdi32.SetBkMode")
     assert settings, "the dialog never coloured the link while painting"
     for event in settings:
         enclosing = [c for c in open_calls(events, event) if c.name == "WM_CTLCOLORSTATIC"]
@@ -200,7 +195,6 @@ def test_mouse_move_far_outside_the_dialog_restores_the_link(wine):
     # windows, so the move the system sends the capture holder is made here.
     about = AboutApp(wine)
     about.open_about()
-    about.park_pointer()
     about.probe("move", 3, 3)
     assert is_hot(state(about))
     for x, y in [(-500, -400), (3000, 2000)]:
@@ -228,7 +222,7 @@ def test_click_resets_link_to_blue_then_opens_address_once(wine):
     assert about.visible(dialog), "the dialog closed on a click"
 
     events = about.events()
-    shell = calls(events, "shell32.ShellExecuteW", about)
+    shell = about.own.calls(events, "shell32.ShellExecuteW")
     assert len(shell) == 1
     assert [a.text or int(a) for a in shell[0].args[:5]] == [0, "open", address, 0, 0]
     assert shell[0].args[5].int32 == 1  # SW_SHOWNORMAL
@@ -238,11 +232,11 @@ def test_click_resets_link_to_blue_then_opens_address_once(wine):
     assert clicked and clicked[-1].wp == IDC_ABOUT_LINK and clicked[-1].lp == link, "not inside the STN_CLICKED"
     between = events[clicked[-1].index:shell[0].index]
     reset_font = [e for e in between if e.kind == "Call" and e.name == "WM_SETFONT" and e.hwnd == link]
-    release = calls(between, "user32.ReleaseCapture", about)
+    release = about.own.calls(between, "user32.ReleaseCapture")
     assert [(e.wp, e.lp) for e in reset_font[:1]] == [(normal_font, 1)], "the link was not given its plain font"
     assert len(release) == 1 and release[0].index > reset_font[0].index, "ReleaseCapture not after WM_SETFONT"
     # The repaint that WM_SETFONT asked for already drew blue.
-    colours = [e.args[1].int32 for e in calls(between, "gdi32.SetTextColor", about)]
+    colours = [e.args[1].int32 for e in about.own.calls(between, "gdi32.SetTextColor")]
     assert colours and set(colours) == {LINK_NORMAL}
 
 
@@ -273,7 +267,7 @@ def test_link_notifications_other_than_click_do_nothing(wine):
     answered = wait_until(answers, 15, what="every notification to be handled")
 
     events = about.events()
-    shell = calls(events, "shell32.ShellExecuteW", about)
+    shell = about.own.calls(events, "shell32.ShellExecuteW")
     opened_for = []
     for call in shell:
         command = [c for c in open_calls(events, call) if c.what == "dialog proc" and c.name == "WM_COMMAND"]
@@ -295,7 +289,7 @@ def test_real_double_click_opens_the_page_once(wine):
     events = about.events()
     assert any(e.name == "WM_COMMAND" and e.what == "dialog proc" and e.wp == (1 << 16) | IDC_ABOUT_LINK
                for e in events), "no STN_DBLCLK arrived: the test did not double-click"
-    assert len(calls(events, "shell32.ShellExecuteW", about)) == 1
+    assert len(about.own.calls(events, "shell32.ShellExecuteW")) == 1
     assert len(about.urls_opened()) == 1
 
 
@@ -345,9 +339,8 @@ def test_enter_and_close_button_end_with_1_escape_and_close_box_with_2(wine):
         action(about, about.children(dialog))
         assert wine.wait_gone(dialog), f"{name} did not close the box"
         dialogs.append(dialog)
-        about.park_pointer()
 
-    ended = [(int(e.args[0]), e.args[1].int32) for e in calls(about.events(), "user32.EndDialog", about)]
+    ended = [(int(e.args[0]), e.args[1].int32) for e in about.own.calls(about.events(), "user32.EndDialog")]
     assert ended == [(d, result) for d, (_, _, result) in zip(dialogs, ENDINGS)]
     for (name, _, _), cycle in zip(ENDINGS, about.cycles()):
         assert cycle["proc_at_destroy"] == cycle["proc_before"], f"{name}: link procedure not put back"
@@ -369,18 +362,18 @@ def test_second_opening_builds_a_new_font_and_subclasses_the_new_link(wine):
     first, second = about.cycles()
     assert first["link"] != second["link"]
     events = about.events()
-    created = calls(events, "gdi32.CreateFontIndirectW", about)
+    created = about.own.calls(events, "gdi32.CreateFontIndirectW")
     assert len(created) == 2
     for cycle, font in zip((first, second), created):
         link, dialog = int(cycle["link"], 16), int(cycle["dialog"], 16)
         assert int(cycle["underline_font"], 16) == font.retval and cycle["font_type_after_close"] == "0"
         init = [c for c in open_calls(events, font) if c.name == "WM_INITDIALOG"]
         assert init and init[-1].hwnd == dialog, "font not made by this dialog's WM_INITDIALOG"
-        subclass = [e for e in calls(events, "user32.SetWindowLongPtrW", about) if e.args[0] == link]
+        subclass = [e for e in about.own.calls(events, "user32.SetWindowLongPtrW") if e.args[0] == link]
         assert len(subclass) == 2 and subclass[0].args[1].int32 == GWLP_WNDPROC
         assert subclass[0].args[2] == int(cycle["proc_after"], 16) != int(cycle["proc_before"], 16)
         assert subclass[1].args[2] == int(cycle["proc_before"], 16), "the old procedure was not put back"
-        deleted = [e for e in calls(events, "gdi32.DeleteObject", about) if e.args[0] == font.retval]
+        deleted = [e for e in about.own.calls(events, "gdi32.DeleteObject") if e.args[0] == font.retval]
         assert len(deleted) == 1
         destroy = [c for c in open_calls(events, deleted[0]) if c.name == "WM_DESTROY"]
         assert destroy and destroy[-1].hwnd == dialog
@@ -403,9 +396,9 @@ def test_exit_from_tray_menu_while_box_is_open_ends_program_through_wm_destroy(w
                    and e.hwnd == dialog)
     assert destroy.ret, "the dialog's WM_DESTROY never returned"
     inside = events[destroy.index:destroy.ret.index]
-    restore = [e for e in calls(inside, "user32.SetWindowLongPtrW", about) if e.args[0] == link]
+    restore = [e for e in about.own.calls(inside, "user32.SetWindowLongPtrW") if e.args[0] == link]
     assert [(e.args[1].int32, e.args[2]) for e in restore] == [(GWLP_WNDPROC, int(cycle["proc_before"], 16))]
-    deleted = calls(inside, "gdi32.DeleteObject", about)
+    deleted = about.own.calls(inside, "gdi32.DeleteObject")
     assert [e.args[0] for e in deleted][:1] == [int(cycle["underline_font"], 16)]
     assert restore[0].index < deleted[0].index
     # The link went after the dialog's WM_DESTROY, handled by its own procedure again.
@@ -413,13 +406,28 @@ def test_exit_from_tray_menu_while_box_is_open_ends_program_through_wm_destroy(w
     assert link_destroy.index > destroy.ret.index and link_destroy.proc == int(cycle["proc_before"], 16)
     main_gone = next(e for e in events if e.kind == "Call" and e.name == "WM_NCDESTROY" and e.hwnd == about.main)
     assert destroy.index < main_gone.index
-    assert calls(events, "user32.EndDialog", about) == []  # destroyed with its owner, not ended
+    assert about.own.calls(events, "user32.EndDialog") == []  # destroyed with its owner, not ended
 
 
 # ---- resources over many openings ----
 
 def gdi_counts(about):
-    return {kind: int(n) for kind, n in about.probe("gdi").items() if kind != "gdi_total"}
+    return {kind: int(n) for kind, n in about.probe("gdi").items()}
+
+
+def open_and_close(about, rounds):
+    """Opens and closes the box rounds times, leaving the link normal, hot
+    then normal again, or hot at the close, and closing it by OK, Cancel or
+    WM_CLOSE in turn."""
+    closings = [(WM_COMMAND, IDOK), (WM_COMMAND, IDCANCEL), (WM_CLOSE, 0), (WM_CLOSE, 0)]
+    for i in range(rounds):
+        dialog = about.open_about()
+        if i % 3 >= 1:
+            about.probe("move", 2, 2)
+        if i % 3 == 1:
+            about.probe("move", -3, -3)
+        about.wine.post(dialog, *closings[i % 4])
+        assert about.wine.wait_gone(dialog), f"round {i}: the box stayed open"
 
 
 WARM_UP = 5
@@ -428,12 +436,11 @@ GDI_FONT = "gdi_type_0a"  # Wine's handle-table kind for fonts
 
 def test_fifty_openings_and_closings_leak_nothing(wine):
     about = AboutApp(wine)
-    main = f"{about.main:x}"
     # A few openings first: Wine's cache of window DCs grows over the first
     # three (each with its region, surface and brush) and then stays put.
-    wine.check("aboutloop", main, about.app.pid, WARM_UP, timeout=60)
+    open_and_close(about, WARM_UP)
     before = gdi_counts(about)
-    wine.check("aboutloop", main, about.app.pid, 50, timeout=180)
+    open_and_close(about, 50)
     after = gdi_counts(about)
     # The box makes one font and one 128-pixel icon (two bitmaps) per opening,
     # so a leak of its own leaves 50 or more of a kind. Fonts must not change
@@ -482,7 +489,7 @@ def test_dialog_works_when_the_underlined_font_cannot_be_made(wine):
     wait_until(about.urls_opened, 15, what="the page to be opened")
     wine.post(dialog, WM_COMMAND, IDOK)
     assert wine.wait_gone(dialog)
-    assert [e for e in calls(about.events(), "gdi32.DeleteObject", about) if e.args[0] == 0] == []
+    assert [e for e in about.own.calls(about.events(), "gdi32.DeleteObject") if e.args[0] == 0] == []
     again = about.open_about()  # still working
     wine.post(again, WM_CLOSE)
     assert wine.wait_gone(again)
@@ -502,6 +509,6 @@ def test_dialog_works_without_its_link_control(wine):
     wine.post(dialog, WM_COMMAND, IDOK)
     assert wine.wait_gone(dialog)
     events = about.events()
-    assert calls(events, "user32.SetWindowLongPtrW", about) == []
-    assert [e for e in calls(events, "gdi32.DeleteObject", about) if e.args[0] == 0] == []
+    assert about.own.calls(events, "user32.SetWindowLongPtrW") == []
+    assert [e for e in about.own.calls(events, "gdi32.DeleteObject") if e.args[0] == 0] == []
     assert about.app.close() == 0

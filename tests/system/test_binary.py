@@ -110,7 +110,7 @@ def run_logging_every_second(wine, overrides, notification, logged, report, rela
     app = wine.launch(ini=(1, 900, 3, 1), relay=relay,
                       env={"WINEDLLOVERRIDES": wine.env["WINEDLLOVERRIDES"] + overrides})
     app.post(*notification)
-    wait_until(lambda: log_texts(app.folder).count(report) >= 2, 20, 0.2, f"two reports of {report}")
+    wait_until(lambda: log_texts(app.folder).count(report) >= 2, 20, what=f"two reports of {report}")
     assert app.close() == 0
     texts = log_texts(app.folder)
     assert logged in texts

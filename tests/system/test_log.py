@@ -11,7 +11,7 @@ import pytest
 from conftest import (EXIT_TEXT, START_TEXT, WM_CLOSE, WM_ENDSESSION, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE,
                       chattr, immutable, windows_path)
 from ini import USER, write_ini
-from log_support import (BOM, LogWatcher, daily_name, decode, lines_in, log_folder, parse_lines, read_utf8_log,
+from log_support import (BOM, LogWatcher, daily_name, decode, log_folder, log_texts, parse_lines, read_utf8_log,
                          rebuild, responds, returns, same_local_day, second_writer)
 from relay import Own, ok_sequence
 from waits import WAIT_SECONDS, wait_until
@@ -78,8 +78,8 @@ def test_first_start_makes_the_daily_file_with_mark_and_start_line(wine):
     with same_local_day():
         before = datetime.datetime.now().replace(microsecond=0)
         app = wine.launch(folder=folder, ini=QUIET_INI)
-        daily = wait_until(lambda: list(log_folder(folder).glob("*.txt")), what="the daily file")[0]
-        wait_until(lambda: lines_in(daily), what="the start line")
+        wait_until(lambda: log_texts(folder), what="the start line")
+        (daily,) = log_folder(folder).glob("*.txt")
         after = datetime.datetime.now()
         first = daily.read_bytes()
 
@@ -185,12 +185,12 @@ def test_posted_notifications_log_their_texts_between_start_and_exit(wine):
     # Registered for suspend and resume after the session notifications, and
     # unregistered beside them when the window goes, before the exit line.
     trace = app.trace()
-    own = Own(trace.thread_of_window(app.hwnd))
+    own = Own.of_window(trace, app.hwnd)
     _, power, _, unpower = ok_sequence(own.calls(trace), [
         (REGISTRATIONS[0], {0: app.hwnd, 1: 0}), (REGISTRATIONS[1], {0: app.hwnd, 1: 0}),
         (REGISTRATIONS[2], {0: app.hwnd}), REGISTRATIONS[3]])
     assert power.retval and unpower.args[0].value == power.retval
-    [destroy] = own.messages(trace, app.hwnd, 2, "WM_DESTROY")
+    [destroy] = own.messages(trace, 2, "WM_DESTROY")
     ok_sequence([e for e in own.calls(trace) if destroy.spans(e)], [*REGISTRATIONS[2:], "kernel32.CreateFileW"])
 
 
@@ -200,10 +200,9 @@ def test_session_state_is_reported_every_period_from_a_full_period_after_start(w
     folder = wine.install()
     # What this platform answers to the state query (Wine 8 fails it).
     expected = session_state_text(wine)
-    with same_local_day() as today:
+    with same_local_day():
         app = wine.launch(folder=folder, ini={"LogIntervalSec": period})
-        daily = log_folder(folder) / daily_name(today)
-        wait_until(lambda: lines_in(daily).count(expected) >= reports,
+        wait_until(lambda: log_texts(folder).count(expected) >= reports,
                    timeout=period * reports + WAIT_SECONDS, what=f"{reports} session-state reports of {expected}")
         assert app.close() == 0
 
@@ -252,15 +251,14 @@ def test_plain_file_in_place_of_the_folder_loses_lines_and_nothing_else(wine):
 
 
 def test_folder_removed_mid_run_is_made_again_by_the_next_line(wine):
-    with same_local_day() as today:
+    with same_local_day():
         app = wine.launch(ini=QUIET_INI, relay=("kernel32.CreateDirectoryW",))
         folder = app.folder
         logs = log_folder(folder)
-        daily = logs / daily_name(today)
-        wait_until(lambda: lines_in(daily), what="the start line")
+        wait_until(lambda: log_texts(folder), what="the start line")
         shutil.rmtree(logs)
         post_all(app, NOTIFICATIONS[:3])
-        wait_until(lambda: len(lines_in(daily)) >= 3, what="the lines after the folder was removed")
+        wait_until(lambda: len(log_texts(folder)) >= 3, what="the lines after the folder was removed")
         # A new daily file: the mark, then every line since, whole.
         _, entries = read_utf8_log(folder)
         assert [e.text for e in entries] == [row[3] for row in NOTIFICATIONS[:3]]
@@ -285,7 +283,7 @@ def test_folder_not_creatable_loses_lines_and_each_later_line_tries_again(wine):
     folder = wine.install()
     write_ini(folder, QUIET_INI)  # must exist before the folder is locked
     created = lambda app: returns(app, "KERNEL32.CreateDirectoryW")  # noqa: E731
-    with same_local_day() as today, immutable(folder):
+    with same_local_day(), immutable(folder):
         app = wine.launch(folder=folder, relay=("kernel32.CreateDirectoryW",), window=False)
         # The start line tried to make the folder and failed.
         wait_until(lambda: len(created(app)) >= 1, what="the first folder attempt")
@@ -297,8 +295,7 @@ def test_folder_not_creatable_loses_lines_and_each_later_line_tries_again(wine):
 
         chattr("-i", folder)
         app.post(WM_POWERBROADCAST, 7)
-        daily = log_folder(folder) / daily_name(today)
-        wait_until(lambda: lines_in(daily), what="the folder and the later line")
+        wait_until(lambda: log_texts(folder), what="the folder and the later line")
         assert app.close() == 0
 
     _, entries = read_utf8_log(folder)
@@ -385,7 +382,7 @@ def test_burst_of_posted_events_gives_one_whole_line_each_in_order(wine, capsys,
     with same_local_day() as today:
         app = wine.launch(folder=folder, ini=QUIET_INI)
         daily = log_folder(folder) / daily_name(today)
-        wait_until(lambda: lines_in(daily), what="the start line")
+        wait_until(lambda: log_texts(folder), what="the start line")
         accepted = post_burst_held(wine, app)
         watcher = LogWatcher(daily)
         watcher.poll()
@@ -408,7 +405,7 @@ def test_second_writer_appending_meanwhile_loses_and_tears_no_line(wine, capsys,
     with same_local_day() as today:
         app = wine.launch(folder=folder, ini=QUIET_INI)
         daily = log_folder(folder) / daily_name(today)
-        wait_until(lambda: lines_in(daily), what="the start line")
+        wait_until(lambda: log_texts(folder), what="the start line")
         accepted = post_burst_held(wine, app)
 
         # The writer stands for this user's instance in another logon

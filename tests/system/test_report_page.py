@@ -12,7 +12,6 @@ import base64
 import datetime
 import json
 import os
-import re
 import select
 import signal
 import shutil
@@ -281,12 +280,12 @@ if __name__ == "__main__":  # the README's picture: the first screen of the depa
     path = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).parents[2] / "docs/screenshots/report.png"
     with tempfile.TemporaryDirectory(prefix="stillsentinel-page-") as tmp:
         run_report(Path(tmp) / "out", *write_example(Path(tmp)))
-        browser = Browser(Path(tmp) / "profile")
+        session = Browser(Path(tmp) / "profile")
         try:
-            browser.open((Path(tmp) / "out" / "report.html").resolve().as_uri())
-            shot = browser.call("Page.captureScreenshot", format="png",
+            session.open((Path(tmp) / "out" / "report.html").resolve().as_uri())
+            shot = session.call("Page.captureScreenshot", format="png",
                                 clip={"x": 0, "y": 0, "width": 1280, "height": 900, "scale": 1})
             path.write_bytes(base64.b64decode(shot["data"]))
         finally:
-            browser.close()
+            session.close()
     print(path)

@@ -41,32 +41,19 @@ QUIET = {"TimerIntervalSec": 3600, "LogIntervalSec": 3600}
 
 def start_traced(wine, settings, channels=""):
     """Starts the exe with the relay trace (and any further debug channels) on;
-    returns (app, folder, Program)."""
+    returns (app, folder, the program's own calls: its main window's thread and its image)."""
     app = wine.launch(ini=settings, relay=RELAY, channels=channels)
     hwnd = app.hwnd
     trace = app.wait_trace(lambda t: t.thread_of_window(hwnd) and t.calls("shell32.Shell_NotifyIconW"),
                            what="the main window's messages and the icon's addition in the trace")
-    return app, app.folder, Program(trace, hwnd)
+    return app, app.folder, relay.Own.of_window(trace, hwnd, EXE)
 
 
-class Program(relay.Own):
-    """The program in the trace: its GUI thread and image, and its main window."""
-
-    def __init__(self, trace, hwnd):
-        # Start-up's first LoadIconW (the class icon) names the program's module.
-        tid = trace.thread_of_window(hwnd)
-        self.hwnd, self.base = hwnd, trace.calls("user32.LoadIconW", tid)[0].args[0].value
-        super().__init__(tid, relay.image_range(EXE, self.base))
-
-    def messages(self, trace, number=None, name=None):
-        """Messages to the main window, optionally only one kind."""
-        return super().messages(trace, self.hwnd, number, name)
-
-    def default_handling(self, trace, message, number):
-        """DefWindowProcW calls for this very message, from whichever caller
-        (start_traced with DEF_WINDOW_PROC_DEBUG)."""
-        return [e for e in trace.calls("user32.DefWindowProcW", self.tid) if message.spans(e)
-                and e.args[0].value == self.hwnd and e.args[1].int32 == number]
+def default_handling(trace, prog, message, number):
+    """DefWindowProcW calls for this very message to the main window, from
+    whichever caller (start_traced with DEF_WINDOW_PROC_DEBUG)."""
+    return [e for e in trace.calls("user32.DefWindowProcW", prog.tid) if message.spans(e)
+            and e.args[0].value == prog.hwnd and e.args[1].int32 == number]
 
 
 def read_record(wine, pid, address, size=976):
@@ -99,7 +86,7 @@ def unpack_notify_icon_data(record):
 def test_start_adds_the_icon_with_the_full_record(wine):
     app, _, prog = start_traced(wine, QUIET, channels=",+systray")
     text = app.stderr_text()
-    trace = relay.Trace(text)
+    trace = app.trace()
 
     adds = prog.calls(trace, "shell32.Shell_NotifyIconW")
     assert [c.args[0].int32 for c in adds] == [NIM_ADD], "start-up must add the icon exactly once"
@@ -112,7 +99,7 @@ def test_start_adds_the_icon_with_the_full_record(wine):
     # The record as the program holds it, read from its memory.
     fields = unpack_notify_icon_data(read_record(wine, app.pid, add.args[1].value))
     icon_loads = [c for c in prog.calls(trace, "user32.LoadIconW") if c.index < add.index]
-    assert icon_loads[-1].args[0].value == prog.base and icon_loads[-1].args[1].value == IDI_APP
+    assert icon_loads[-1].args[0].value == prog.image.start and icon_loads[-1].args[1].value == IDI_APP
     expected = {"cbSize": 976, "hWnd": app.hwnd, "uID": 1, "uFlags": 7, "uCallbackMessage": WM_TRAYICON,
                 "hIcon": icon_loads[-1].retval, "szTip": "StillSentinel"}
     assert {k: fields[k] for k in expected} == expected
@@ -158,7 +145,7 @@ def test_taskbar_created_adds_the_icon_again(wine):
     [received] = prog.messages(trace, number, "TaskbarCreated")
     assert received.spans(notifies[1]), "the re-add happens while handling the broadcast"
     # It then goes on to DefWindowProcW, whose answer is the window's answer.
-    [default] = prog.default_handling(trace, received, number)
+    [default] = default_handling(trace, prog, received, number)
     assert default.index > notifies[1].ret_index and received.retval == default.retval
     [ignored] = prog.messages(trace, int(other["message"], 16), "StillSentinelTrayTestMessage")
     assert not prog.inside(trace, ignored, "shell32.Shell_NotifyIconW")
@@ -199,7 +186,7 @@ def test_right_button_release_shows_the_five_item_menu_at_the_pointer(wine):
     seq = [e for e in prog.calls(trace) if callback.spans(e)]
     _, _, load, sub, track, destroy = relay.ok_sequence(seq, [
         "user32.GetCursorPos", ("user32.SetForegroundWindow", {0: hwnd}),
-        ("user32.LoadMenuW", {0: prog.base, 1: IDR_TRAYMENU}), ("user32.GetSubMenu", {1: 0}),
+        ("user32.LoadMenuW", {0: prog.image.start, 1: IDR_TRAYMENU}), ("user32.GetSubMenu", {1: 0}),
         ("user32.TrackPopupMenu", {1: TPM_RIGHTBUTTON, 2: 300, 3: 200, 4: 0, 5: hwnd, 6: 0}), "user32.DestroyMenu"])
     assert sub.args[0].value == load.retval and track.args[0].value == sub.retval
     assert track.args[0].value == int(menu["hmenu"], 16), "the menu read inside is the one that was tracked"
@@ -259,7 +246,7 @@ def test_only_right_button_release_opens_the_menu(callback_app, lparam, opens):
     loaded = prog.inside(trace, callback, "user32.LoadMenuW")
     assert (len(loaded), len(tracked)) == ((1, 1) if opens else (0, 0))
     assert menus_shown(wine, pid, 0, 3000)[0], "a menu is still shown"
-    assert not prog.default_handling(trace, callback, WM_TRAYICON), "a handled callback never reaches DefWindowProcW"
+    assert not default_handling(trace, prog, callback, WM_TRAYICON), "a handled callback never reaches DefWindowProcW"
 
 
 @pytest.mark.parametrize("clicks,callbacks", [(1, [0x201, 0x202]), (2, [0x201, 0x202, 0x203, 0x202])],
@@ -268,9 +255,12 @@ def test_real_left_clicks_on_the_icon_open_nothing(callback_app, clicks, callbac
     wine, app, prog = callback_app
     icons = wait_until(lambda: tray_icons(wine), 10)
     assert len(icons) == 1, "no icon in Wine's notification area"
-    # Let any earlier click fall out of the double-click time (500 ms).
-    time.sleep(1.0)
-    since = len(app.trace().events)
+    # Any earlier click must fall out of the double-click time (500 ms) first;
+    # the trace's times are the monotonic clock's.
+    trace = app.trace()
+    last_up = max((m.time for m in prog.messages(trace, WM_TRAYICON) if m.lp == 0x202), default=0)
+    time.sleep(max(0, last_up + 0.6 - time.clock_gettime(time.CLOCK_MONOTONIC_RAW)))
+    since = len(trace.events)
     x, y = centre(icons[0])
     wine.x("mousemove", x, y, "click", "--repeat", clicks, "--delay", 100, 1)
 

@@ -15,10 +15,10 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "res/resource.h"
+
 namespace {
 
-const int ABOUT_ICON_ID = 2001;
-const int ABOUT_LINK_ID = 2002;
 const int MAX_CYCLES = 512;
 
 // One opening of the About box, from WM_INITDIALOG to WM_NCDESTROY.
@@ -99,11 +99,11 @@ LRESULT CALLBACK BeforeMessage(int code, WPARAM wParam, LPARAM lParam)
     EnterCriticalSection(&Lock);
     Cycle* cycle = Current();
     if (message->message == WM_INITDIALOG && HasClass(message->hwnd, L"#32770") &&
-        GetDlgItem(message->hwnd, ABOUT_ICON_ID) && CycleCount < MAX_CYCLES) {
+        GetDlgItem(message->hwnd, IDC_ABOUT_ICON) && CycleCount < MAX_CYCLES) {
         cycle = &Cycles[CycleCount++];
         ZeroMemory(cycle, sizeof(*cycle));
         cycle->dialog = message->hwnd;
-        cycle->link = GetDlgItem(message->hwnd, ABOUT_LINK_ID);
+        cycle->link = GetDlgItem(message->hwnd, IDC_ABOUT_LINK);
         cycle->linkProcBefore = cycle->link ? GetWindowLongPtrW(cycle->link, GWLP_WNDPROC) : 0;
         cycle->dialogDestroySeq = cycle->linkDestroySeq = -1;
         if (FaultNoLink && cycle->link) {
@@ -142,7 +142,7 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam)
         if (message->message == WM_INITDIALOG) {
             cycle->linkProcAfter = cycle->link ? GetWindowLongPtrW(cycle->link, GWLP_WNDPROC) : 0;
             cycle->normalFont = cycle->link ? (HFONT)SendMessageW(cycle->link, WM_GETFONT, 0, 0) : NULL;
-            cycle->image = (HICON)SendDlgItemMessageW(cycle->dialog, ABOUT_ICON_ID, STM_GETIMAGE, IMAGE_ICON, 0);
+            cycle->image = (HICON)SendDlgItemMessageW(cycle->dialog, IDC_ABOUT_ICON, STM_GETIMAGE, IMAGE_ICON, 0);
             IconState(cycle->image, &cycle->imageWidth, &cycle->imageHeight);
         } else if (message->message == WM_NCDESTROY) {
             int width, height;
@@ -255,10 +255,9 @@ void AddColorAnswer(Reply* reply, const char* prefix, HWND dialog, HWND control)
     SetBkColor(dc, 0x00654321);
     SetBkMode(dc, OPAQUE);
     DWORD_PTR brush = 0;
-    LRESULT ok = SendMessageTimeoutW(dialog, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)control, SMTO_NORMAL, 5000, &brush);
-    Add(reply, "%s.id=%d\n%s.sent=%d\n%s.text=0x%08lx\n%s.bkmode=%d\n%s.bkcolor=0x%08lx\n%s.brush_btnface=%d\n",
-        prefix, GetDlgCtrlID(control), prefix, ok ? 1 : 0, prefix, (unsigned long)GetTextColor(dc), prefix,
-        GetBkMode(dc), prefix, (unsigned long)GetBkColor(dc), prefix,
+    SendMessageTimeoutW(dialog, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)control, SMTO_NORMAL, 5000, &brush);
+    Add(reply, "%s.id=%d\n%s.text=0x%08lx\n%s.bkmode=%d\n%s.brush_btnface=%d\n", prefix, GetDlgCtrlID(control),
+        prefix, (unsigned long)GetTextColor(dc), prefix, GetBkMode(dc), prefix,
         (HBRUSH)brush == GetSysColorBrush(COLOR_BTNFACE) ? 1 : 0);
     DeleteDC(dc);
 }
@@ -267,9 +266,7 @@ void ReplyColors(Reply* reply)
 {
     HWND dialog = AboutDialog(reply);
     if (!dialog) return;
-    Add(reply, "sys.windowtext=0x%08lx\nsys.btntext=0x%08lx\nsys.btnface=0x%08lx\n",
-        (unsigned long)GetSysColor(COLOR_WINDOWTEXT), (unsigned long)GetSysColor(COLOR_BTNTEXT),
-        (unsigned long)GetSysColor(COLOR_BTNFACE));
+    Add(reply, "sys.windowtext=0x%08lx\n", (unsigned long)GetSysColor(COLOR_WINDOWTEXT));
     int index = 0;
     char prefix[32];
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -284,7 +281,7 @@ void ReplyState(Reply* reply)
 {
     HWND dialog = AboutDialog(reply);
     if (!dialog) return;
-    HWND link = GetDlgItem(dialog, ABOUT_LINK_ID);
+    HWND link = GetDlgItem(dialog, IDC_ABOUT_LINK);
     HFONT font = link ? (HFONT)SendMessageW(link, WM_GETFONT, 0, 0) : NULL;
     EnterCriticalSection(&Lock);
     Cycle cycle = *Current();
@@ -292,12 +289,10 @@ void ReplyState(Reply* reply)
     CURSORINFO cursor = {};
     cursor.cbSize = sizeof(cursor);
     GetCursorInfo(&cursor);
-    Add(reply, "cursor_hand=%d\ncursor_arrow=%d\n", cursor.hCursor && cursor.hCursor == LoadCursorW(NULL, IDC_HAND) ? 1 : 0,
-        cursor.hCursor && cursor.hCursor == LoadCursorW(NULL, IDC_ARROW) ? 1 : 0);
-    Add(reply, "dialog=%llx\nlink=%llx\nfont=%llx\nunderlined=%d\nnormal_font=%d\ncapture=%llx\n"
-               "subclassed=%d\nset_font_hot=%d\nset_font_normal=%d\nset_font_other=%d\n",
-        Hex(dialog), Hex(link), Hex(font), IsUnderlined(font) ? 1 : 0, font && font == cycle.normalFont ? 1 : 0,
-        Hex(GuiCapture()), link && GetWindowLongPtrW(link, GWLP_WNDPROC) != cycle.linkProcBefore ? 1 : 0,
+    Add(reply, "cursor_hand=%d\n", cursor.hCursor && cursor.hCursor == LoadCursorW(NULL, IDC_HAND) ? 1 : 0);
+    Add(reply, "link=%llx\nunderlined=%d\nnormal_font=%d\ncapture=%llx\nset_font_hot=%d\nset_font_normal=%d\n"
+               "set_font_other=%d\n",
+        Hex(link), IsUnderlined(font) ? 1 : 0, font && font == cycle.normalFont ? 1 : 0, Hex(GuiCapture()),
         cycle.setFontHot, cycle.setFontNormal, cycle.setFontOther);
     if (link) AddColorAnswer(reply, "link", dialog, link);
 }
@@ -309,15 +304,13 @@ void ReplyCycles(Reply* reply)
     for (int i = 0; i < CycleCount; ++i) {
         const Cycle& c = Cycles[i];
         Add(reply,
-            "cycle\tindex=%d\tdialog=%llx\tlink=%llx\tproc_before=%llx\tproc_after=%llx\tproc_at_destroy=%llx\t"
-            "normal_font=%llx\tunderline_font=%llx\tunderline_fonts=%d\tset_font_hot=%d\tset_font_normal=%d\t"
-            "set_font_other=%d\timage=%llx\timage_size=%dx%d\tdialog_destroy_seq=%d\tlink_destroy_seq=%d\tclosed=%d\t"
-            "font_type_after_close=%lu\timage_alive_after_close=%d\n",
-            i, Hex(c.dialog), Hex(c.link), (unsigned long long)c.linkProcBefore, (unsigned long long)c.linkProcAfter,
-            (unsigned long long)c.linkProcAtDestroy, Hex(c.normalFont), Hex(c.underlineFont), c.underlineFonts,
-            c.setFontHot, c.setFontNormal, c.setFontOther, Hex(c.image), c.imageWidth, c.imageHeight,
-            c.dialogDestroySeq, c.linkDestroySeq, c.closed, (unsigned long)c.fontTypeAfterClose,
-            c.imageAliveAfterClose);
+            "cycle\tdialog=%llx\tlink=%llx\tproc_before=%llx\tproc_after=%llx\tproc_at_destroy=%llx\t"
+            "underline_font=%llx\tunderline_fonts=%d\tset_font_other=%d\timage_size=%dx%d\tdialog_destroy_seq=%d\t"
+            "link_destroy_seq=%d\tclosed=%d\tfont_type_after_close=%lu\timage_alive_after_close=%d\n",
+            Hex(c.dialog), Hex(c.link), (unsigned long long)c.linkProcBefore, (unsigned long long)c.linkProcAfter,
+            (unsigned long long)c.linkProcAtDestroy, Hex(c.underlineFont), c.underlineFonts, c.setFontOther,
+            c.imageWidth, c.imageHeight, c.dialogDestroySeq, c.linkDestroySeq, c.closed,
+            (unsigned long)c.fontTypeAfterClose, c.imageAliveAfterClose);
     }
     LeaveCriticalSection(&Lock);
 }
@@ -344,14 +337,10 @@ void ReplyGdi(Reply* reply)
     const BYTE* table = peb ? *(const BYTE**)(peb + 0xF8) : NULL;  // PEB.GdiSharedHandleTable (x64)
     if (!table) return Add(reply, "error=no gdi handle table\n");
     int counts[128] = {0};
-    int total = 0;
     for (int i = 0; i < GDI_TABLE_SIZE; ++i) {
         BYTE type = table[i * GDI_ENTRY_SIZE + GDI_TYPE_OFFSET];
-        if (!type) continue;
-        ++counts[type & 0x7f];
-        ++total;
+        if (type) ++counts[type & 0x7f];
     }
-    Add(reply, "gdi_total=%d\n", total);
     for (int type = 1; type < 128; ++type) {
         if (counts[type]) Add(reply, "gdi_type_%02x=%d\n", type, counts[type]);
     }
@@ -384,8 +373,8 @@ void ReplyLayout(Reply* reply, HWND dialog)
         SIZE extent = {0, 0};
         if (length > 0) GetTextExtentPoint32W(dc, text, length, &extent);
         SelectObject(dc, old);
-        Add(reply, "child\thwnd=%llx\tid=%d\trect=%ld,%ld,%ld,%ld\textent=%ld,%ld\n", Hex(child), GetDlgCtrlID(child),
-            r.left, r.top, r.right, r.bottom, extent.cx, extent.cy);
+        Add(reply, "child\thwnd=%llx\trect=%ld,%ld,%ld,%ld\textent=%ld,%ld\n", Hex(child), r.left, r.top, r.right,
+            r.bottom, extent.cx, extent.cy);
     }
     DeleteDC(dc);
 }
@@ -421,7 +410,7 @@ void ReplyCloseBox(Reply* reply)
         }
     }
     if (!count) Add(reply, "error=no close box\n");
-    else Add(reply, "x=%ld\ny=%ld\npoints=%ld\n", sumX / count, sumY / count, count);
+    else Add(reply, "x=%ld\ny=%ld\n", sumX / count, sumY / count);
 }
 
 // Sends WM_MOUSEMOVE at (x, y) in the link's client coordinates, as the
@@ -429,12 +418,11 @@ void ReplyCloseBox(Reply* reply)
 void ReplyMove(Reply* reply, int x, int y)
 {
     HWND dialog = AboutDialog(reply, "");
-    HWND link = dialog ? GetDlgItem(dialog, ABOUT_LINK_ID) : NULL;
+    HWND link = dialog ? GetDlgItem(dialog, IDC_ABOUT_LINK) : NULL;
     if (!link) return Add(reply, "error=no link\n");
     DWORD_PTR result = 0;
-    LRESULT ok = SendMessageTimeoutW(link, WM_MOUSEMOVE, 0, MAKELPARAM((WORD)(short)x, (WORD)(short)y), SMTO_NORMAL,
-                                     5000, &result);
-    Add(reply, "moved=%d\ncapture=%llx\n", ok ? 1 : 0, Hex(GuiCapture()));
+    SendMessageTimeoutW(link, WM_MOUSEMOVE, 0, MAKELPARAM((WORD)(short)x, (WORD)(short)y), SMTO_NORMAL, 5000, &result);
+    Add(reply, "capture=%llx\n", Hex(GuiCapture()));
 }
 
 // The items of the popup menu shown in window (found by the helper), read
@@ -470,11 +458,13 @@ void ReplyMenu(Reply* reply, HWND found)
     }
 }
 
+// The GUI thread and the exe's image, so that a test can tell the program's
+// own calls in a relay trace.
 void ReplyPing(Reply* reply)
 {
     BYTE* exe = (BYTE*)GetModuleHandleW(NULL);
     IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(exe + ((IMAGE_DOS_HEADER*)exe)->e_lfanew);
-    Add(reply, "pong=1\nmain=%llx\nthread=%lu\nhooks=%d\nexe=%llx\nexe_size=%lx\n", Hex(MainWindow), GuiThread,
+    Add(reply, "thread=%lu\nhooks=%d\nexe=%llx\nexe_size=%lx\n", GuiThread,
         CallHook && RetHook && GetMessageHook ? 1 : 0, Hex(exe), (unsigned long)nt->OptionalHeader.SizeOfImage);
 }
 
