@@ -239,7 +239,7 @@ void CountLine(SourceTimeline& t, const LogLine& line, CivilSeconds at, LineRef 
 
 // The state after a line, from the state before it. Nothing here depends on
 // the gap limit, so the stream can go on before that limit is known.
-void ApplyLine(SourceTimeline& t, const LogLine& line, CivilSeconds at)
+void ApplyLine(SourceTimeline& t, const LogLine& line)
 {
     switch (line.kind) {
     case LineKind::Start:
@@ -329,7 +329,7 @@ bool FeedLine(SourceTimeline& t, const LogLine& line, uint32_t fileIndex)
     if (t.any) DecideKnownDays(t, FloorDiv(at, SECONDS_PER_DAY));
     TrackHeartbeat(t, line, at);
     CountLine(t, line, at, ref);
-    ApplyLine(t, line, at);
+    ApplyLine(t, line);
     t.any = true;
     t.latest = at;
     t.previous = ref;

@@ -70,7 +70,7 @@ TEST_F(DoubleClick, WritesANewFolderOpensThePageAndWaits)
             EXPECT_NE(said.find(row.says), std::string::npos) << said;
             EXPECT_EQ(waits, row.held ? (int)run + 1 : 0);
             if (row.reports.empty()) continue;
-            fs::path folder = root_ / row.reports[run];
+            fs::path folder = (root_ / row.reports[run]).make_preferred();  // as the summary spells it
             std::ifstream page(folder / "report.html");
             std::string html(std::istreambuf_iterator<char>(page), {});
             EXPECT_TRUE(fs::exists(folder / "report.csv") && fs::exists(folder / "monthly.csv"));
