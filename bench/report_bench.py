@@ -15,6 +15,10 @@ sources, written once into MONTH_DATA: the rows of many sources at once.
 
 Each command runs --runs times in turn, warm cache; the median wall time and
 the largest peak resident memory are printed, with the ratio to `wc -l`.
+With every output: `--out` with `--attendance`, a clocked start and end
+for each user and weekday (CP932, as Excel saves it), a few minutes around
+the office day's own, now and then more than half an hour off. The page's
+size is printed for each `--out`.
 A measurement, not a test: nothing here fails on a slow machine.
 Usage: python3 bench/report_bench.py [--data /var/tmp/stillsentinel-report-year]
        [--month-data /var/tmp/stillsentinel-report-month] [--runs 5] [--sources 20] [--month-sources 1000]
@@ -22,6 +26,7 @@ Usage: python3 bench/report_bench.py [--data /var/tmp/stillsentinel-report-year]
 import argparse
 import datetime
 import os
+import random
 import shutil
 import statistics
 import subprocess
@@ -93,6 +98,24 @@ def make_year(data, sources):
     print(f"wrote the year in {time.monotonic() - began:.0f} s")
 
 
+def clocked(seconds):
+    return f"{seconds // 3600}:{seconds // 60 % 60:02d}"
+
+
+def write_attendance(path, sources, days):
+    """The clocked times of each user's office days, in CP932 with Excel's CR LF."""
+    rng = random.Random(7)
+    rows = ["ユーザー,日付,出勤,退勤,備考"]
+    for n in range(1, sources + 1):
+        start = 8 * 3600 + 1800 + n * 60  # as office_day(n)
+        for day in days:
+            early = rng.choice((0, 0, 0, 35)) * 60  # a day now and then far from the PC's
+            clock_in = start + rng.randint(-10, 15) * 60 + early
+            clock_out = start + 9 * 3600 + rng.randint(-15, 10) * 60 - early
+            rows.append(f"user{n:02d},{day.year}/{day.month}/{day.day},{clocked(clock_in)},{clocked(clock_out)},")
+    path.write_bytes("\r\n".join(rows + [""]).encode("cp932"))
+
+
 def make_month(month, data, sources, year_sources):
     """MONTH/PCnnnn/usernnnn_log: the first weekdays of the year, hard links to the year's files, once."""
     ready = MONTH_READY.format(sources, data)
@@ -140,15 +163,22 @@ def main():
     make_month(args.month_data, args.data, args.month_sources, args.sources)
 
     results = {}
-    with tempfile.TemporaryDirectory(prefix="report-bench-") as out:
+    with tempfile.TemporaryDirectory(prefix="report-bench-") as temp:
+        out, clocked_out, attendance = (Path(temp) / name for name in ("out", "attended", "attendance.csv"))
         for part, root in (("full", args.data / "full"), ("half", args.data / "half"), ("month", args.month_data)):
             files = sorted(str(p.relative_to(root)) for p in root.glob("*/*_log/*.txt"))
             size = sum((root / f).stat().st_size for f in files)
             commands = {
                 "wc -l": (["wc", "-l", *files], root),
-                "report --out DIR": ([str(NATIVE), "--out", out, str(root)], None),
+                "report --out DIR": ([str(NATIVE), "--out", str(out), str(root)], None),
                 "report --format jsonl": ([str(NATIVE), "--format", "jsonl", str(root)], None),
             }
+            pages = {"report --out DIR": out}
+            if part != "month":  # the year's users, on the days of the part
+                write_attendance(attendance, args.sources, weekdays()[:len(files) // args.sources])
+                commands["report --out --attendance"] = (
+                    [str(NATIVE), "--out", str(clocked_out), "--attendance", str(attendance), str(root)], None)
+                pages["report --out --attendance"] = clocked_out
             runs = {name: [] for name in commands}
             for _ in range(args.runs + 1):  # the first round warms the cache and is dropped
                 for name, (command, cwd) in commands.items():
@@ -163,11 +193,12 @@ def main():
                 peak = max(v[2] for v in values)
                 results[(part, name)] = (wall, peak)
                 ratio = wall / results[(part, "wc -l")][0]
-                print(f"  {name:24} {wall:7.2f} s wall  {cpu:7.2f} s CPU  {peak / 1024:7.1f} MiB peak  "
-                      f"{ratio:5.2f} x wc -l")
+                page = f"  page {(pages[name] / 'report.html').stat().st_size / 1e6:5.1f} MB" if name in pages else ""
+                print(f"  {name:26} {wall:7.2f} s wall  {cpu:7.2f} s CPU  {peak / 1024:7.1f} MiB peak  "
+                      f"{ratio:5.2f} x wc -l{page}")
     print("\npeak memory, half the days against all:")
-    for name in ("report --out DIR", "report --format jsonl"):
-        print(f"  {name:24} {results[('half', name)][1] / 1024:.1f} against {results[('full', name)][1] / 1024:.1f} MiB")
+    for name in ("report --out DIR", "report --format jsonl", "report --out --attendance"):
+        print(f"  {name:26} {results[('half', name)][1] / 1024:.1f} against {results[('full', name)][1] / 1024:.1f} MiB")
 
 
 if __name__ == "__main__":

@@ -299,7 +299,10 @@ void TrackHeartbeat(SourceTimeline& t, const LogLine& line, CivilSeconds at)
 {
     if (line.kind != LineKind::SessionState) return;
     t.anyStateLine = true;
-    if (t.hasLastStateLine && at > t.lastStateLine) {
+    // Only a spacing between two of the day's own lines tells the day's interval:
+    // the one from the day before spans the night, and would make nine count as ten.
+    if (t.hasLastStateLine && at > t.lastStateLine &&
+        FloorDiv(at, SECONDS_PER_DAY) == FloorDiv(t.lastStateLine, SECONDS_PER_DAY)) {
         int64_t spacing = at - t.lastStateLine;
         CalendarDay& c = Calendar(t, at);
         AddSpacing(c.spacings, spacing, 1);

@@ -82,6 +82,11 @@ TEST(Outputs, TextPieces)
         {MakeValidUtf8, "\xE0\x80\xAF", R + R + R},            // overlong, three bytes
         {MakeValidUtf8, "\xED\xA0\x80", R + R + R},            // surrogate
         {MakeValidUtf8, "\xF4\x90\x80\x80", R + R + R + R},    // past U+10FFFF
+        {MakeValidUtf8, "\xF5\x80\x80\x80", R + R + R + R},    // a lead byte that never begins one
+        {MakeValidUtf8, "\xC1\xBF", R + R},                    // overlong U+007F
+        // The first and last of each length are code points.
+        {MakeValidUtf8, "\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
+         "\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
         {MakeValidUtf8, "\xE3\x81" "a", R + "a"},              // cut off: one replacement
         {MakeValidUtf8, "\xF0\x9F\x98", R},
         {MakeValidUtf8, "\x80\xBF", R + R},                    // stray continuations
@@ -90,15 +95,19 @@ TEST(Outputs, TextPieces)
         {ToUtf16Units, "\xED\xA0\x80" "a", "FFFD FFFD FFFD 0061"},
         {FromUtf16Units, "0061 3042 FFFF D83D DE00", "a\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80"},
         {FromUtf16Units, "D83D 0061 DE00 DBFF DFFF", R + "a" + R + "\xF4\x8F\xBF\xBF"},  // lone halves
+        {FromUtf16Units, "DE00 D83D 0080 D83D", R + R + "\xC2\x80" + R},  // reversed, and a high half last
+        {ToUtf16Units, "\xC2\x80\xC0\xAF\xF4\x90\x80\x80", "0080 FFFD FFFD FFFD FFFD FFFD FFFD"},
         // A name on the page: markup escaped, control characters (C0, DEL, C1) shown as U+FFFD.
         {EscapeHtml, "PC<1> & \"a\" 'b'", "PC&lt;1&gt; &amp; &quot;a&quot; &#39;b&#39;"},
         {EscapeHtml, "a\x01\x1b[31mb\x7f\t\xC2\x85\xC2\x9F\xC2\xA0", "a" + R + R + "[31mb" + R + "\t" + R + R + "\xC2\xA0"},
+        {EscapeHtml, "\xC2\x80|\xC0\x80|\xE0\x82\x80|\xC2\x7F", R + "|" + R + R + "|" + R + R + R + "|" + R + R},
         {QuoteJsonString, "plain/path", "\"plain/path\""},
         {QuoteJsonString, "say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
         {QuoteJsonString, "\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
         {QuoteJsonString, std::string("\x01\x1f\x00\x7f", 4), "\"\\u0001\\u001f\\u0000\x7f\""},
         {QuoteJsonString, "\xE7\x94\xB0\xE4\xB8\xAD", "\"\xE7\x94\xB0\xE4\xB8\xAD\""},
         {QuoteJsonString, "a\xFF" "b", "\"a" + R + "b\""},
+        {QuoteJsonString, "\xC2\x80\xC0\xAF\xED\xB0\x80", "\"\xC2\x80" + R + R + R + R + R + "\""},
         {QuoteCsvField, "", ""},
         {QuoteCsvField, "PC001/tanaka_log", "PC001/tanaka_log"},
         {QuoteCsvField, "a,b", "\"a,b\""},

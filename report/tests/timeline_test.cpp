@@ -296,43 +296,53 @@ TEST(Timeline, ALongSilenceCostsOnlyItsEnds)
     EXPECT_EQ(quiet.first.state, State::Off);
 }
 
-// The gap limit from the data: three of the most common spacings of the
-// session-state lines, or ten minutes while there are fewer than ten of them.
+// "; DD HH:MM:SS event" for each of `count` lines `spacing` seconds apart from `from`.
+static std::string Every(int day, CivilSeconds from, int count, int64_t spacing, const char* event)
+{
+    std::string lines;
+    for (CivilSeconds t = from; count-- > 0; t += spacing) {
+        char line[48];
+        std::snprintf(line, sizeof(line), "; %02d %02d:%02d:%02d %s", day, (int)(t / H), (int)(t / M % 60),
+                      (int)(t % 60), event);
+        lines += line;
+    }
+    return lines;
+}
+
+// The gap limit from the data: three of the most common spacings of the day's
+// session-state lines while it has ten of them, else of the source's, else ten minutes.
 TEST(Timeline, GapLimitFromTheHeartbeat)
 {
+    // The day before, at a 60 s heartbeat: twenty spacings for the source.
+    const std::string DAY_AT_60 = "06 09:00 start" + Every(6, 9 * H + M, 21, 60, "state") + "; 06 10:00 exit; ";
     struct Row {
         const char* name;
         int beats;         // session-state lines 30 s apart from 09:00
         int64_t silence;   // then this long without a line, then one more
         int64_t off, heartbeat;
+        std::string before = "";
     };
     const Row rows[] = {
         {"ten spacings: 90 s is the limit, 100 s is off", 11, 100, 100, 30},
         {"ten spacings: 90 s is not off", 11, 90, 0, 30},
         {"nine spacings: ten minutes is the limit", 10, 100, 0, 600},
         {"nine spacings: eleven minutes is off", 10, 11 * M, 11 * M, 600},
+        {"ten spacings after a day at 60 s: the day's own", 11, 100, 100, 30, DAY_AT_60},
+        {"nine spacings after a day at 60 s: the source's, 180 s the limit", 10, 100, 0, 60, DAY_AT_60},
+        {"nine spacings after a day at 60 s: 190 s is off", 10, 190, 190, 60, DAY_AT_60},
     };
     for (const Row& r : rows) {
-        std::string script = "07 09:00 start";
-        CivilSeconds t = 9 * H;
-        for (int i = 0; i < r.beats; ++i, t += 30) {
-            char line[40];
-            std::snprintf(line, sizeof(line), "; 07 %02d:%02d:%02d state", (int)(t / H), (int)(t / M % 60),
-                          (int)(t % 60));
-            script += line;
-        }
+        std::string script = r.before + "07 09:00 start" + Every(7, 9 * H, r.beats, 30, "state");
         // Then two other lines, so that the silence lies inside the day's active span.
-        for (CivilSeconds at : {t - 30 + r.silence, t + r.silence}) {
-            char line[40];
-            std::snprintf(line, sizeof(line), "; 07 %02d:%02d:%02d power10", (int)(at / H), (int)(at / M % 60),
-                          (int)(at % 60));
-            script += line;
-        }
+        CivilSeconds t = 9 * H + 30 * r.beats;
+        script += Every(7, t - 30 + r.silence, 2, 30, "power10");
         std::vector<DayRow> days = RunSource(script, TimelineOptions());
-        ASSERT_EQ(days.size(), 1u) << r.name;
-        EXPECT_EQ(days[0].offS, r.off) << r.name;
-        EXPECT_EQ(days[0].heartbeatS, r.heartbeat) << r.name;
-        ExpectSound(days[0], r.name);
+        ASSERT_FALSE(days.empty()) << r.name;
+        const DayRow& d = days.back();
+        EXPECT_EQ(d.day, DaysFromCivil(2026, 12, 7)) << r.name;
+        EXPECT_EQ(d.offS, r.off) << r.name;
+        EXPECT_EQ(d.heartbeatS, r.heartbeat) << r.name;
+        ExpectSound(d, r.name);
     }
 }
 
