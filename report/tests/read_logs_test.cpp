@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "civil_time.h"
 #include "log/event_texts.h"
@@ -22,7 +23,7 @@ const char* const DAY = "2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\n"
 
 TEST(ReadLogs, RowsBySourceProblemsInSourceOrderAndWhatCouldNotBeRead)
 {
-    fs::path root = fs::temp_directory_path() / "read_logs_test";
+    fs::path root = fs::temp_directory_path() / ("read_logs_test_" + std::to_string(std::random_device{}()));
     fs::remove_all(root);
     for (const char* f : {"PC002/b_log/20261207.txt", "PC001/a_log/20261207.txt", "PC001/a_log/20261208.txt"}) {
         fs::create_directories((root / f).parent_path());
@@ -80,7 +81,7 @@ TEST(ReadLogs, UsersOwnDayStartsAndNames)
 {
     const char* const NIGHT = "2026/12/07 22:00:00 - " EVENT_TEXT_START "\r\n"
                               "2026/12/08 06:00:00 - " EVENT_TEXT_EXIT "\r\n";
-    fs::path root = fs::temp_directory_path() / "read_logs_users_test";
+    fs::path root = fs::temp_directory_path() / ("read_logs_users_test_" + std::to_string(std::random_device{}()));
     fs::remove_all(root);
     for (const char* f : {"PC1/Night_log/20261207.txt", "PC1/day_log/20261207.txt"}) {
         fs::create_directories((root / f).parent_path());

@@ -1,16 +1,19 @@
 // A folder of the test's own under the system's temporary folder, made empty
-// before the test and removed after it.
+// before the test and removed after it; named by the run too, so that two runs
+// of the tests at once (a build tree and a clone) never share one.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 
 class TestFolder : public testing::Test {
 protected:
     std::filesystem::path root_ =
         std::filesystem::temp_directory_path() /
-        (std::string("report_test_") + testing::UnitTest::GetInstance()->current_test_info()->name());
+        (std::string("report_test_") + testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+         std::to_string(std::random_device{}()));
     void SetUp() override
     {
         std::filesystem::remove_all(root_);
