@@ -11,7 +11,7 @@ sanitize=(-O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanit
 
 # The core's pure parts only: no files, no platform.
 sources=(report/fuzz/timeline_fuzz.cpp)
-for part in line_reader timeline day_figures users_union civil_time utf8 report_model; do
+for part in line_reader timeline day_figures night_time users_union civil_time utf8 report_model; do
   sources+=("report/src/$part.cpp")
 done
 mkdir -p build-fuzz
