@@ -40,7 +40,8 @@ class LoggedRun:
 
 def log_a_run(wine, folder):
     """Runs the program with a 1 s heartbeat through a lock and a sleep of a
-    few seconds each; returns when each line was made, as the test saw it."""
+    few seconds each; returns when each line was made, as the test saw it, and
+    the session-state line of this Wine."""
     state = session_state_text(wine)
     states = lambda: log_texts(folder).count(state)  # noqa: E731
 
@@ -63,7 +64,7 @@ def log_a_run(wine, folder):
     made[EXIT_TEXT] = [time.time()]
     assert app.close() == 0
     made[EXIT_TEXT].append(time.time())
-    return made
+    return made, state
 
 
 @pytest.fixture(scope="module")
@@ -72,7 +73,7 @@ def logged(tmp_path_factory):
     with private_wine(tmp_path_factory.mktemp("logged")) as wine:
         folder = wine.install()
         with same_local_day() as today:
-            made = log_a_run(wine, folder)
+            made, state = log_a_run(wine, folder)
         _, entries = read_utf8_log(folder)
         logs = log_folder(folder)
         outputs = {}
@@ -83,8 +84,7 @@ def logged(tmp_path_factory):
                 assert result.returncode == 0, f"{build} {what}: {result.stderr.decode(errors='replace')}"
             outputs[build] = {fmt: runs[fmt].stdout for fmt in FORMATS} | {
                 name: (out / name).read_bytes() for name in FILES}
-    return LoggedRun(today, made, {e.text: e.time for e in entries if e.text in made}, outputs, entries,
-                     session_state_text(wine))
+    return LoggedRun(today, made, {e.text: e.time for e in entries if e.text in made}, outputs, entries, state)
 
 
 def test_both_builds_report_the_same_bytes(logged):
