@@ -5,7 +5,7 @@
 # undefined-behaviour sanitizers. Builds into build-fuzz and build-sanitize.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup-debian.sh
+bash scripts/setup-debian.sh clang libclang-rt-dev  # only here: the chroots need no clang
 seconds=${FUZZ_SECONDS:-60}
 sanitize=(-O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all)
 

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Installs what building and testing StillSentinel needs on Debian 12 or 13.
+# Installs what building and testing StillSentinel needs on Debian 12 or 13, and the
+# packages given as arguments (what only one script needs, such as fuzz.sh's clang).
 # The package names are the same on both.
 set -euo pipefail
 
 packages=(
   cmake make g++
-  clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   googletest
   wine wine64
@@ -18,6 +18,7 @@ packages=(
 )
 
 missing=()
+packages+=("$@")
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
