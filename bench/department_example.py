@@ -14,9 +14,9 @@ import sys
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "system"))
-from collection_support import STATE_TEXT, run_lines, write_collection  # noqa: E402
 from conftest import EXIT_TEXT  # noqa: E402
-from report_support import LOCK_TEXT, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT  # noqa: E402
+from report_support import (LOCK_TEXT, RESUME_TEXT, STATE_TEXT, SUSPEND_TEXT, UNLOCK_TEXT,  # noqa: E402
+                            run_lines, write_collection)
 
 FIRST, LAST = datetime.date(2026, 10, 1), datetime.date(2026, 11, 30)
 HOLIDAYS = {datetime.date(2026, 10, 12), datetime.date(2026, 11, 3), datetime.date(2026, 11, 23)}

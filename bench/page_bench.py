@@ -31,9 +31,7 @@ TIMES = """new Promise(done => requestAnimationFrame(() => requestAnimationFrame
 
 def open_timed(browser, url):
     """(first paint, loaded and drawn) in ms for one opening of url in a new tab."""
-    browser.session = {}
-    target = browser.call("Target.createTarget", url="about:blank")["targetId"]
-    browser.session = {"sessionId": browser.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]}
+    target = browser.tab()
     browser.events = []
     browser.open(url)
     times = browser.call("Runtime.evaluate", expression=TIMES, awaitPromise=True, returnByValue=True)

@@ -38,10 +38,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "system"))
 from conftest import EXIT_TEXT, START_TEXT  # noqa: E402
-from report_support import LOCK_TEXT, NATIVE, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT  # noqa: E402
-from wineplatform import SESSION_STATE_LABELS  # noqa: E402
-
-STATE_TEXT = "セッション状態: " + SESSION_STATE_LABELS[0]
+from report_support import LOCK_TEXT, NATIVE, RESUME_TEXT, STATE_TEXT, SUSPEND_TEXT, UNLOCK_TEXT  # noqa: E402
 
 YEAR = 2025
 TEMPLATE_DATE = b"2025/01/01"

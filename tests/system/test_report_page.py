@@ -1,13 +1,6 @@
-"""The report's page in a real browser (Debian's Chromium, headless, driven over
-the DevTools protocol through a pipe): it loads with no console error and no
-request but its own file, every day's bar is drawn as wide as the figures it
-stands for, and the figures are those of the log collection it was made from;
-the overview's links land on their days, and printed, every page of a person's
-sheet carries the name, the hour axis and the colours' key.
-
-Run directly, it saves the README's picture of the page:
-    python3 tests/system/test_report_page.py [docs/screenshots/report.png]
-"""
+"""The report's page in headless Chromium, driven over the DevTools protocol through a pipe: its bars, links
+and printed sheets against the figures of the collection it was made from.
+Run directly, it saves the README's picture: python3 tests/system/test_report_page.py [PNG]"""
 import base64
 import datetime
 import json
@@ -23,8 +16,8 @@ from pathlib import Path
 
 import pytest
 
-from collection_support import STATE_TEXT, run_lines, write_collection
-from report_support import LOCK_TEXT, NATIVE, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native
+from report_support import (LOCK_TEXT, NATIVE, RESUME_TEXT, STATE_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, report_rows,
+                            run_lines, write_collection)
 from waits import WAIT_SECONDS
 
 CHROMIUM = Path("/usr/bin/chromium")
@@ -67,19 +60,6 @@ EXPECTED = {
 }
 
 
-def make_report(root, out):
-    """Writes the collection as the program does and reports on it."""
-    write_collection(root, COLLECTION)
-    return run_report(out, root)
-
-
-def run_report(out, *arguments):
-    """The report's files written into out, and its JSON rows."""
-    result = run_native("--out", out, *arguments)
-    assert result.returncode == 0, result.stderr.decode(errors="replace")
-    return jsonl_rows((out / "report.jsonl").read_bytes())
-
-
 class Browser:
     """Headless Chromium reading DevTools commands on its fd 3 and answering on its fd 4, each message JSON
     ended by a NUL byte; one page, attached flat. Every message not an answer is kept in events."""
@@ -94,9 +74,15 @@ class Browser:
              "--remote-debugging-pipe", f"--user-data-dir={profile}", "about:blank"], pass_fds=(3, 4), preexec_fn=plumb,
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         os.close(to_browser), os.close(from_browser)
-        self.buffer, self.sent, self.events, self.session = b"", 0, [], {}
+        self.buffer, self.sent, self.events, self.page = b"", 0, [], None
+        self.tab()
+
+    def tab(self):
+        """A new blank tab, attached: the one the calls go to from now on. Returns its target id."""
+        self.session = {}
         target = self.call("Target.createTarget", url="about:blank")["targetId"]
         self.session = {"sessionId": self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]}
+        return target
 
     def message(self, deadline):
         while b"\0" not in self.buffer:
@@ -122,6 +108,7 @@ class Browser:
             self.call(f"{domain}.enable")
         self.call("Emulation.setDeviceMetricsOverride", width=1280, height=900, deviceScaleFactor=1, mobile=False)
         self.call("Page.navigate", url=url)
+        self.page = url
         deadline = time.monotonic() + WAIT_SECONDS
         while not any(e.get("method") == "Page.loadEventFired" for e in self.events):
             self.events.append(self.message(deadline))
@@ -150,6 +137,12 @@ class Browser:
             os.killpg(self.proc.pid, signal.SIGKILL)  # its own group: the browser and its helpers
         self.proc.wait(timeout=WAIT_SECONDS)
         os.close(self.commands), os.close(self.answers)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.close()
 
 
 # Per day: its attributes, the bar's box, each state's rendered width, the drawn stretch's edges, and its
@@ -188,28 +181,31 @@ LINKS = """[...document.querySelectorAll('.overview td a, .problem-days a')].map
 def browser(tmp_path):
     if not CHROMIUM.exists() or not NATIVE.exists():
         pytest.fail(f"needs {CHROMIUM} (scripts/setup-debian.sh) and the native report {NATIVE}")
-    session = Browser(tmp_path / "profile")
-    yield session
-    session.close()
+    with Browser(tmp_path / "profile") as session:
+        yield session
 
 
-def test_page_draws_each_day_as_wide_as_its_figures_with_no_error_and_no_request(browser, tmp_path):
-    rows = make_report(tmp_path / "logs", tmp_path / "out")
-    page = (tmp_path / "out" / "report.html").resolve().as_uri()
-    browser.open(page)
+@pytest.fixture
+def rows(browser, tmp_path):
+    """The collection's JSON rows, its page open in the browser."""
+    write_collection(tmp_path / "logs", COLLECTION)
+    rows = report_rows(tmp_path / "out", tmp_path / "logs")
+    browser.open((tmp_path / "out" / "report.html").resolve().as_uri())
+    return rows
+
+
+def test_page_draws_each_day_as_wide_as_its_figures_with_no_error_and_no_request(browser, rows):
     days = browser.evaluate(MEASURE)
 
     assert [e for e in browser.events if e.get("method") in ("Runtime.exceptionThrown", "Runtime.consoleAPICalled")
             or e.get("method") == "Log.entryAdded" and e["params"]["entry"]["level"] == "error"] == []
     assert [e["params"]["request"]["url"] for e in browser.events
-            if e.get("method") == "Network.requestWillBeSent"] == [page]
+            if e.get("method") == "Network.requestWillBeSent"] == [browser.page]
 
     # The figures are those of the collection, one row and one bar per source and day.
     got = {(row["source"], row["date"]): row for row in rows}
-    assert sorted(got) == sorted((source, day.isoformat()) for source, day in EXPECTED)
-    for (source, day), expected in EXPECTED.items():
-        row = got[(source, day.isoformat())]
-        assert (row["first"][11:], row["last"][11:], *(row[f"{s}_s"] for s in STATES), row["flags"]) == expected
+    assert {key: (row["first"][11:], row["last"][11:], *(row[f"{s}_s"] for s in STATES), row["flags"])
+            for key, row in got.items()} == {(source, day.isoformat()): e for (source, day), e in EXPECTED.items()}
     assert sorted((d["source"], d["date"]) for d in days) == sorted(got)
 
     for day in days:
@@ -231,14 +227,10 @@ def test_page_draws_each_day_as_wide_as_its_figures_with_no_error_and_no_request
                                 "abnormal": int("abnormal_end" in row["flags"])}, where
 
 
-def test_overview_links_land_on_their_days_and_print_carries_each_sheets_head(browser, tmp_path):
+def test_overview_links_land_on_their_days_and_print_carries_each_sheets_head(browser, rows, tmp_path):
     if not shutil.which("pdftotext"):
         pytest.fail("needs pdftotext (poppler-utils, scripts/setup-debian.sh)")
-    rows = make_report(tmp_path / "logs", tmp_path / "out")
-    browser.open((tmp_path / "out" / "report.html").resolve().as_uri())
-
-    # Every day with a row has a cell, every flagged day is in the list and marked, and each link's target is the
-    # day it says.
+    # Every day with a row has a cell, every flagged day is listed and marked, each link's target the day it says.
     links = browser.evaluate(LINKS)
     assert [link for link in links if link["target"] != link["said"]] == []
     days = sorted(f"{row['date']} {row['source']}" for row in rows)
@@ -266,7 +258,7 @@ def test_overview_links_land_on_their_days_and_print_carries_each_sheets_head(br
                           timeout=WAIT_SECONDS).stdout.decode()
     pages = text.split("\f")
     sheets = [i for i, page in enumerate(pages) if "ユーザー tanaka" in page or "ユーザー suzuki" in page]
-    names = [folder for folder in COLLECTION]
+    names = list(COLLECTION)
     assert len(sheets) > len(names), f"each sheet on one page: {len(pages)} pages"
     for i in range(sheets[0], sheets[-1] + 1):
         assert any(name in pages[i] for name in names), pages[i]
@@ -278,14 +270,10 @@ if __name__ == "__main__":  # the README's picture: the first screen of the depa
     sys.path.insert(0, str(Path(__file__).parents[2] / "bench"))
     from department_example import write_example
     path = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).parents[2] / "docs/screenshots/report.png"
-    with tempfile.TemporaryDirectory(prefix="stillsentinel-page-") as tmp:
-        run_report(Path(tmp) / "out", *write_example(Path(tmp)))
-        session = Browser(Path(tmp) / "profile")
-        try:
-            session.open((Path(tmp) / "out" / "report.html").resolve().as_uri())
-            shot = session.call("Page.captureScreenshot", format="png",
-                                clip={"x": 0, "y": 0, "width": 1280, "height": 900, "scale": 1})
-            path.write_bytes(base64.b64decode(shot["data"]))
-        finally:
-            session.close()
+    with tempfile.TemporaryDirectory(prefix="stillsentinel-page-") as tmp, Browser(Path(tmp) / "profile") as session:
+        report_rows(Path(tmp) / "out", *write_example(Path(tmp)))
+        session.open((Path(tmp) / "out" / "report.html").resolve().as_uri())
+        shot = session.call("Page.captureScreenshot", format="png",
+                            clip={"x": 0, "y": 0, "width": 1280, "height": 900, "scale": 1})
+        path.write_bytes(base64.b64decode(shot["data"]))
     print(path)
