@@ -1,7 +1,5 @@
-"""The log report's files: what is named like a daily file but is not one, where
---out may write and two runs writing one folder, the Windows build on paths past
-MAX_PATH with the files people keep beside the logs, and the Windows build
-started as Explorer starts it."""
+"""The log report's files: what is named like a daily file but is not one, where --out may write, two runs
+on one folder, paths past MAX_PATH with the files kept beside the logs, and a start as Explorer starts it."""
 import os
 import re
 import shutil
@@ -10,11 +8,11 @@ from pathlib import Path
 
 import pytest
 
-from conftest import EXIT_TEXT, START_TEXT, read_records, windows_path
+from conftest import read_records, windows_path
 from ini import USER
 from log_support import BOM
-from report_support import (FILES, LOCK_TEXT, NATIVE, UNLOCK_TEXT, WINDOWS_EXE, jsonl_rows, make_collection,
-                            run_native, run_windows)
+from report_support import (FILES, NATIVE, WINDOWS_EXE, make_collection, report_rows, run_native, run_windows,
+                            written)
 from waits import WAIT_SECONDS, stays, wait_until
 from wineplatform import WINE
 
@@ -76,11 +74,9 @@ def test_two_reports_on_one_out_each_put_whole_files_of_their_own(tmp_path):
     for root in roots:
         make_collection(root, root.name)
     # Each run's own files, as it writes them alone (the page links to the CSV files beside it).
-    own = []
-    for root in roots:
-        alone = tmp_path / f"alone-{root.name}"
-        assert run_native("--out", alone, "--gap", "86400", root).returncode == 0
-        own.append({name: (alone / name).read_bytes() for name in FILES})
+    alone = [tmp_path / f"alone-{root.name}" for root in roots]
+    assert [run_native("--out", out, "--gap", "86400", root).returncode for out, root in zip(alone, roots)] == [0, 0]
+    own = [written(out) for out in alone]
     assert own[0] != own[1]
     out = tmp_path / "out"
     for _ in range(ROUNDS):
@@ -95,9 +91,8 @@ def test_two_reports_on_one_out_each_put_whole_files_of_their_own(tmp_path):
 
 
 def make_past_path_max(parent):
-    """A folder below parent whose path is longer than the host allows (4096 bytes), so that no one can list
-    it, not even root; the folders above it 3,900 bytes long, so that Wine, which reaches them through its
-    prefix's dosdevices (a hundred bytes more), lists them. Made a step at a time; returns its path."""
+    """A folder below parent past the host's 4096 bytes, which no one can list, below folders of 3,900 bytes
+    that Wine lists through its prefix's dosdevices (a hundred bytes more). Made a step at a time."""
     names, length = [], len(os.fsencode(parent))
     while length < 3900:
         names.append("x" * min(250, 3900 - length))
@@ -126,11 +121,9 @@ def test_windows_build_reads_past_max_path_as_the_native_build_and_names_a_folde
     (deep / "休日.txt").write_bytes("2026/12/8,創立記念日\n".encode())
     beside = ["--attendance", deep / "勤怠.csv", "--users", deep / "利用者.csv", "--holidays", deep / "休日.txt"]
     windows = run_windows(wine, "--out", deep / "出力", "--gap", "86400", *beside, deep / "collected")
-    native = run_native("--out", tmp_path / "native", "--gap", "86400", *beside, deep / "collected")
-    assert (windows.returncode, native.returncode) == (0, 0), windows.stderr.decode(errors="replace")
-    for name in FILES:
-        assert (deep / "出力" / name).read_bytes() == (tmp_path / "native" / name).read_bytes() != b"", name
-    rows = jsonl_rows((tmp_path / "native" / "report.jsonl").read_bytes())
+    assert windows.returncode == 0, windows.stderr.decode(errors="replace")
+    rows = report_rows(tmp_path / "native", "--gap", "86400", *beside, deep / "collected")
+    assert written(deep / "出力") == written(tmp_path / "native") and all(written(tmp_path / "native").values())
     assert [(r["clock_in"], r["holiday"], r["name"]) for r in rows] == [
         ("08:00:00", "", "試験 太郎"), (None, "創立記念日", "試験 太郎")]
 
@@ -141,18 +134,14 @@ def test_windows_build_reads_past_max_path_as_the_native_build_and_names_a_folde
     assert f"{windows_path(unlistable)}: folder cannot be listed" in windows.stderr.decode().splitlines()
 
 
-CLICK_DAY = (f"2026/12/07 09:00:00 - {START_TEXT}\r\n2026/12/07 09:00:10 - {LOCK_TEXT}\r\n"
-             f"2026/12/07 09:00:20 - {UNLOCK_TEXT}\r\n2026/12/07 09:00:30 - {EXIT_TEXT}\r\n")
 REPORT_FOLDER = re.compile(r"\d{4}-\d\d-\d\d_\d{6}")
 
 
 def test_report_started_from_explorer_writes_a_dated_folder_opens_the_page_and_waits_for_enter(wine):
-    """`start` gives the exe a console of its own, as Explorer does: double-clicked
-    among the collected logs, then with a folder dropped on it while nothing can
-    be written beside it."""
+    """`start` gives the exe a console of its own, as Explorer does: double-clicked among the collected
+    logs, then with a folder dropped on it while nothing can be written beside it."""
     app, dropped = wine.tmp / "app", wine.tmp / "dropped"
-    (app / "PC001" / "tanaka_log").mkdir(parents=True)
-    (app / "PC001" / "tanaka_log" / "20261207.txt").write_text(CLICK_DAY, encoding="utf-8", newline="")
+    make_collection(app)
     shutil.copytree(app / "PC001", dropped / "PC002")
     shutil.copy2(WINDOWS_EXE, app)
     opened = wine.tmp / "opened.txt"
