@@ -1,7 +1,5 @@
-"""The log report on what the real program logged under Wine: the figures of a
-run whose lock and sleep the test made itself (a sleep that did not happen, as
-the session-state lines go on), the same bytes from the native and the Windows
-build, and a day's file read while it is being written."""
+"""The log report on what the real program logged under Wine: the figures of a run whose lock and sleep the
+test made, the same bytes from both builds, and a day's file read while it is being written."""
 import datetime
 import time
 from dataclasses import dataclass
@@ -11,16 +9,13 @@ import pytest
 from conftest import EXIT_TEXT, START_TEXT, WM_POWERBROADCAST, WM_WTSSESSION_CHANGE, private_wine
 from ini import USER
 from log_support import log_folder, log_texts, read_utf8_log, same_local_day, second_writer
-from report_support import (FILES, FORMATS, LOCK_TEXT, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT,
-                            jsonl_rows, run_native, run_windows)
+from report_support import (FORMATS, LOCK_TEXT, RESUME_TEXT, SUSPEND_TEXT, UNLOCK_TEXT, jsonl_rows, run_native,
+                            run_windows, written)
 from waits import WAIT_SECONDS, wait_until
 from wineplatform import session_state_text
 
 HEARTBEAT_INI = {"LogIntervalSec": 1}
-# Session-state lines to wait for between two steps, so that each state lasts
-# a few measurable seconds (and the day holds the ten lines that give its
-# heartbeat).
-STEP_LINES = 3
+STEP_LINES = 3  # session-state lines between two steps: each state lasts seconds, the day has its heartbeat
 STEPS = [(WM_WTSSESSION_CHANGE, 7, LOCK_TEXT), (WM_WTSSESSION_CHANGE, 8, UNLOCK_TEXT),  # (message, wParam, its line)
          (WM_POWERBROADCAST, 4, SUSPEND_TEXT), (WM_POWERBROADCAST, 7, RESUME_TEXT)]
 # (figure, the line that begins it, the line that ends it)
@@ -39,31 +34,26 @@ class LoggedRun:
 
 
 def log_a_run(wine, folder):
-    """Runs the program with a 1 s heartbeat through a lock and a sleep of a
-    few seconds each; returns when each line was made, as the test saw it, and
-    the session-state line of this Wine."""
-    state = session_state_text(wine)
+    """Runs the program with a 1 s heartbeat through a lock and a sleep of a few seconds each; returns when
+    each line was made, and the session-state line of this Wine."""
+    state, made = session_state_text(wine), {}
     states = lambda: log_texts(folder).count(state)  # noqa: E731
 
-    def settle():
-        seen = states()
-        wait_until(lambda: states() >= seen + STEP_LINES, what=f"{STEP_LINES} more lines of {state}")
-
-    # No earlier than the moment the test asked, no later than it saw the line.
-    made = {START_TEXT: [time.time()]}
-    app = wine.launch(folder=folder, ini=HEARTBEAT_INI)
-    wait_until(lambda: START_TEXT in log_texts(folder), what="the start line")
-    made[START_TEXT].append(time.time())
-    settle()
-    for message, wparam, text in STEPS:
-        made[text] = [time.time()]
-        app.post(message, wparam)
+    def step(act, text):
+        """act(); made[text] is [no earlier than, no later than] the making of its line. Then the state lasts."""
+        asked = time.time()
+        result = act()
         wait_until(lambda: text in log_texts(folder), what=text)
-        made[text].append(time.time())
-        settle()
-    made[EXIT_TEXT] = [time.time()]
-    assert app.close() == 0
-    made[EXIT_TEXT].append(time.time())
+        made[text] = [asked, time.time()]
+        if text != EXIT_TEXT:
+            seen = states()
+            wait_until(lambda: states() >= seen + STEP_LINES, what=f"{STEP_LINES} more lines of {state}")
+        return result
+
+    app = step(lambda: wine.launch(folder=folder, ini=HEARTBEAT_INI), START_TEXT)
+    for message, wparam, text in STEPS:
+        step(lambda: app.post(message, wparam), text)
+    assert step(app.close, EXIT_TEXT) == 0
     return made, state
 
 
@@ -82,8 +72,7 @@ def logged(tmp_path_factory):
             runs = {f"--out {out}": run("--out", out, logs)} | {fmt: run("--format", fmt, logs) for fmt in FORMATS}
             for what, result in runs.items():
                 assert result.returncode == 0, f"{build} {what}: {result.stderr.decode(errors='replace')}"
-            outputs[build] = {fmt: runs[fmt].stdout for fmt in FORMATS} | {
-                name: (out / name).read_bytes() for name in FILES}
+            outputs[build] = {fmt: runs[fmt].stdout for fmt in FORMATS} | written(out)
     return LoggedRun(today, made, {e.text: e.time for e in entries if e.text in made}, outputs, entries, state)
 
 
@@ -100,14 +89,11 @@ def test_report_gives_the_figures_of_a_logged_run(logged):
     # The day runs from the start line to the exit line, as the log stamps them.
     assert (row["first"], row["last"]) == (stamped[START_TEXT].isoformat(), stamped[EXIT_TEXT].isoformat())
     for figure, begins, ends in DURATIONS:
-        # Exactly as the log's seconds show it...
+        # Exactly as the log's seconds show it, and within them of what the test did.
         assert row[figure] == (stamped[ends] - stamped[begins]).total_seconds(), figure
-        # ...and within the log's resolution of what the test did: each line
-        # was stamped (seconds cut) between asking and seeing it.
         shortest, longest = made[ends][0] - made[begins][1] - 1, made[ends][1] - made[begins][0] + 1
         assert shortest < row[figure] < longest, f"{figure}: {row[figure]} s, made {shortest:.2f}..{longest:.2f} s"
-    # Wine does not sleep: the program goes on writing its session-state lines, and
-    # the first of two within the gap limit (three heartbeats) ends the suspension.
+    # Wine does not sleep: the first of two session-state lines within three heartbeats ends the suspension.
     entries, state = logged.entries, logged.state
     after = entries[next(i for i, e in enumerate(entries) if e.text == SUSPEND_TEXT) + 1:]
     woke = next(e.time for e, n in zip(after, after[1:]) if e.text == n.text == state and
@@ -131,8 +117,8 @@ def test_report_reading_a_day_while_it_is_written_denies_no_line(wine):
     with same_local_day():
         app = wine.launch(folder=folder, ini=HEARTBEAT_INI)
         wait_until(lambda: START_TEXT in log_texts(folder), what="the start line")
-        # A second writer through the program's own line writer, thousands of
-        # lines fast, beside the program's own lines (one per report run).
+        # A second writer through the program's own line writer, thousands of lines fast, beside the program's
+        # own lines (one per report run).
         posted, runs = [], []
         deadline = time.monotonic() + 10 * WAIT_SECONDS
         with second_writer(wine, folder, WRITTEN, WRITER_TAG) as writer:
@@ -146,11 +132,9 @@ def test_report_reading_a_day_while_it_is_written_denies_no_line(wine):
         assert writer.returncode == 0
         assert app.close() == 0
 
-    # Every run but the last began and ended while the writer was still going
-    # (it was seen running after each): the reads fell within the writing.
+    # Every run but the last fell within the writing (the writer was seen running after each).
     assert len(runs) >= 4, f"only {len(runs)} report runs while the writer wrote"
-    # read_utf8_log fails on any torn or stray bytes; then every line of both
-    # writers is there, in its own order.
+    # read_utf8_log fails on any torn or stray bytes; then every line of both writers is there, in its order.
     _, entries = read_utf8_log(folder)
     texts = [e.text for e in entries]
     written = [t for t in texts if t.startswith(WRITER_TAG + " ")]
