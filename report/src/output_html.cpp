@@ -4,7 +4,6 @@
 
 #include "civil_time.h"
 #include "cp932.h"
-#include "holidays.h"
 #include "outputs.h"
 #include "page.h"
 #include "problem_words.h"
@@ -142,14 +141,6 @@ std::string PersonLabel(const DayRow& row) { return EscapeHtml(row.name.empty() 
 std::string FormatDayLabel(int64_t day)
 {
     return FormatDate(day) + "（" + WEEKDAYS[IsoWeekday(day) - 1] + "）";
-}
-
-std::string_view DayOffName(int64_t day)
-{
-    std::string_view holiday = NationalHolidayName(day);
-    if (!holiday.empty()) return holiday;
-    int weekday = IsoWeekday(day);
-    return weekday == 6 ? "土曜日" : weekday == 7 ? "日曜日" : "";
 }
 
 std::string PersonAnchor(size_t person) { return "p" + std::to_string(person); }
