@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
 // "YYYY/MM/DD HH:MM:SS - " before the text.
 constexpr size_t TEXT_OFFSET = 22;
 
