@@ -125,8 +125,5 @@ bool WriteCsv(const Report& report, CsvEncoding encoding, OutputSink& sink, size
 
 std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable)
 {
-    std::string whole;
-    OutputSink sink = StringSink(whole);
-    WriteCsv(report, encoding, sink, unmappable);
-    return whole;
+    return GatherOutput([&](OutputSink& sink) { WriteCsv(report, encoding, sink, unmappable); });
 }

@@ -224,11 +224,7 @@ bool WriteHtmlBesideFiles(const Report& report, OutputSink& out) { return WriteP
 
 std::string FormatHtml(const Report& report)
 {
-    std::string whole;
     // About what a day takes (its bar and its table row), so that a year's page
     // is not copied from buffer to doubled buffer on its way.
-    whole.reserve(16384 + report.rows.size() * 2560);
-    OutputSink sink = StringSink(whole);
-    WriteHtml(report, sink);
-    return whole;
+    return GatherOutput([&](OutputSink& sink) { WriteHtml(report, sink); }, 16384 + report.rows.size() * 2560);
 }
