@@ -29,10 +29,15 @@ CompanyHolidays ReadCompanyHolidays(std::string_view bytes)
             result.problems.push_back({row.line, DescribeBadDate(date)});
         }
     }
-    std::stable_sort(result.days.begin(), result.days.end(),
-                     [](const CompanyHoliday& a, const CompanyHoliday& b) { return a.day < b.day; });
-    auto repeated = std::unique(result.days.begin(), result.days.end(),
-                                [](const CompanyHoliday& a, const CompanyHoliday& b) { return a.day == b.day; });
-    result.days.erase(repeated, result.days.end());
+    KeepFirstOfEachDate(result.days);
     return result;
+}
+
+void KeepFirstOfEachDate(std::vector<CompanyHoliday>& days)
+{
+    std::stable_sort(days.begin(), days.end(),
+                     [](const CompanyHoliday& a, const CompanyHoliday& b) { return a.day < b.day; });
+    auto repeated = std::unique(days.begin(), days.end(),
+                                [](const CompanyHoliday& a, const CompanyHoliday& b) { return a.day == b.day; });
+    days.erase(repeated, days.end());
 }

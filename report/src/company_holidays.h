@@ -20,3 +20,6 @@ struct CompanyHolidays {
 };
 
 CompanyHolidays ReadCompanyHolidays(std::string_view bytes);
+
+// By date, each date once: the first of it in the order given.
+void KeepFirstOfEachDate(std::vector<CompanyHoliday>& days);

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
-
 bool IsValidUtf8(std::string_view text)
 {
     size_t pos = 0;

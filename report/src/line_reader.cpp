@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
 // "YYYY/MM/DD HH:MM:SS - " before the text.
 constexpr size_t TEXT_OFFSET = 22;
 
@@ -17,23 +16,10 @@ constexpr size_t TEXT_OFFSET = 22;
 // the start of a unit not yet written, and stays out like any unfinished line.
 std::string Utf16LeToUtf8(std::string_view bytes)
 {
-    std::string out;
-    out.reserve(bytes.size());
-    size_t units = bytes.size() / 2;
-    auto unit = [&](size_t i) {
-        return (uint32_t)(unsigned char)bytes[2 * i] | ((uint32_t)(unsigned char)bytes[2 * i + 1] << 8);
-    };
-    for (size_t i = 0; i < units; ++i) {
-        uint32_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(out, REPLACEMENT_CHARACTER);
-        } else {
-            AppendUtf8(out, u);
-        }
-    }
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i)
+        units[i] = (char16_t)((unsigned char)bytes[2 * i] | (unsigned char)bytes[2 * i + 1] << 8);
+    std::string out = Utf16ToUtf8(units);
     if (bytes.size() % 2) out += '\x01';  // keeps an unfinished last line unfinished
     return out;
 }

@@ -14,11 +14,8 @@
 #include "options.h"
 #include "outputs.h"
 #include "platform.h"
-#include "attendance_join.h"
-#include "day_holidays.h"
-#include "people_join.h"
 #include "read_logs.h"
-#include "side_files.h"
+#include "read_report.h"
 #include "sources.h"
 
 namespace fs = std::filesystem;
@@ -143,45 +140,16 @@ bool AnswersWithoutReading(const ParsedOptions& parsed, int& code)
     return true;
 }
 
-// The files beside the logs are named after the logs' own problems.
-void AddSideProblems(ReadOutcome& outcome, std::vector<InputProblem> problems)
-{
-    for (InputProblem& p : problems) {
-        outcome.allRead = outcome.allRead && !p.failed;
-        outcome.report.problems.push_back(p.problem);
-        outcome.problems.push_back(std::move(p));
-    }
-}
-
-// Reads the logs and writes what the options ask for, the problems on standard
-// error in the words of describe.
+// Reads the logs and the files beside them, and writes what the options ask
+// for, the problems on standard error in the words of describe.
 ReadOutcome ReadAndWrite(Discovery discovery, const Options& options, std::string (*describe)(const InputProblem&),
                          bool& written)
 {
-    // Before the logs: a user's own day start decides how their lines are read.
-    std::vector<InputProblem> sideProblems;
-    People people;
-    bool hasPeople = !options.usersFile.empty() && ReadPeopleFile(options.usersFile, people, sideProblems);
-
     ProgressLine progress;
     progress.enabled = StandardErrorIsTerminal();
-    ReadOutcome outcome = ReadLogs(std::move(discovery), options.timeline, options.mergeUsers,
-                                   [&](size_t done, size_t total) { ShowProgress(progress, done, total); },
-                                   UserDayStarts(people));
+    ReadOutcome outcome = ReadReport(std::move(discovery), options,
+                                     [&](size_t done, size_t total) { ShowProgress(progress, done, total); });
     ClearProgress(progress);
-    Attendance attendance;
-    // Without the file, no day is flagged for the want of it.
-    if (!options.attendanceFile.empty() && ReadAttendanceFile(options.attendanceFile, attendance, sideProblems)) {
-        JoinAttendance(outcome.report.rows, attendance, options.divergenceMin);
-        outcome.report.hasAttendance = true;
-    }
-    if (hasPeople) {
-        AddPeople(outcome.report.rows, people);
-        outcome.report.hasPeople = true;
-    }
-    NameHolidays(outcome.report.rows, ReadHolidayFiles(options.holidayFiles, sideProblems));
-    AddSideProblems(outcome, std::move(sideProblems));
-    outcome.report.months = ComputeMonths(outcome.report.rows, options.months);
     std::string messages;
     for (const InputProblem& problem : outcome.problems) messages += describe(problem) + "\n";
     WriteStandardError(messages);

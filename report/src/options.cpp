@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "cell_values.h"
 #include "civil_time.h"
 #include "res/version.h"
 
@@ -85,13 +86,11 @@ std::string ApplyCsvEncoding(Options& o, const std::string& v)
 
 std::string ApplyWorkday(Options& o, const std::string& v)
 {
-    size_t colon = v.find(':');
-    int h = 0, m = 0;
-    std::string_view t = v;
-    if (colon == std::string::npos || colon < 1 || colon > 2 || v.size() != colon + 3 ||
-        !ParseDigits(t.substr(0, colon), h) || !ParseDigits(t.substr(colon + 1), m) || m > 59 || h * 60 + m > 24 * 60)
+    // A length as a users or attendance file writes a time, but without seconds.
+    int64_t s = 0;
+    if (!ParseCellTime(v, s) || v.size() != v.find(':') + 3 || s > SECONDS_PER_DAY)
         return "--workday needs a length H:MM up to 24:00, not '" + v + "'";
-    o.months.workdayS = h * 3600 + m * 60;
+    o.months.workdayS = s;
     return {};
 }
 

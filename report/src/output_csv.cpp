@@ -5,8 +5,8 @@
 #include "civil_time.h"
 #include "cp932.h"
 #include "outputs.h"
+#include "utf8.h"
 
-static const char UTF8_BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
 static const char* const MONTH_FLAG_WORDS[MONTH_FLAG_COUNT] = {"時間外上限超過"};
 
 std::string QuoteCsvField(std::string_view text)
@@ -111,7 +111,7 @@ bool WriteCsvRecords(CsvEncoding encoding, OutputSink& sink, size_t* unmappable,
         records(text);
         FlushSink(text);
     } else {
-        sink += UTF8_BYTE_ORDER_MARK;
+        sink += UTF8_MARK;
         records(sink);
     }
     if (unmappable) *unmappable = unmapped;
@@ -125,8 +125,5 @@ bool WriteCsv(const Report& report, CsvEncoding encoding, OutputSink& sink, size
 
 std::string FormatCsv(const Report& report, CsvEncoding encoding, size_t* unmappable)
 {
-    std::string whole;
-    OutputSink sink = StringSink(whole);
-    WriteCsv(report, encoding, sink, unmappable);
-    return whole;
+    return GatherOutput([&](OutputSink& sink) { WriteCsv(report, encoding, sink, unmappable); });
 }

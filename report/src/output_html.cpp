@@ -4,7 +4,6 @@
 
 #include "civil_time.h"
 #include "cp932.h"
-#include "holidays.h"
 #include "outputs.h"
 #include "page.h"
 #include "problem_words.h"
@@ -144,14 +143,6 @@ std::string FormatDayLabel(int64_t day)
     return FormatDate(day) + "（" + WEEKDAYS[IsoWeekday(day) - 1] + "）";
 }
 
-std::string_view DayOffName(int64_t day)
-{
-    std::string_view holiday = NationalHolidayName(day);
-    if (!holiday.empty()) return holiday;
-    int weekday = IsoWeekday(day);
-    return weekday == 6 ? "土曜日" : weekday == 7 ? "日曜日" : "";
-}
-
 std::string PersonAnchor(size_t person) { return "p" + std::to_string(person); }
 std::string DayAnchor(size_t person, int64_t day) { return PersonAnchor(person) + "-" + FormatDate(day); }
 
@@ -233,11 +224,7 @@ bool WriteHtmlBesideFiles(const Report& report, OutputSink& out) { return WriteP
 
 std::string FormatHtml(const Report& report)
 {
-    std::string whole;
     // About what a day takes (its bar and its table row), so that a year's page
     // is not copied from buffer to doubled buffer on its way.
-    whole.reserve(16384 + report.rows.size() * 2560);
-    OutputSink sink = StringSink(whole);
-    WriteHtml(report, sink);
-    return whole;
+    return GatherOutput([&](OutputSink& sink) { WriteHtml(report, sink); }, 16384 + report.rows.size() * 2560);
 }

@@ -84,8 +84,5 @@ bool WriteJsonLines(const Report& report, OutputSink& out)
 
 std::string FormatJsonLines(const Report& report)
 {
-    std::string whole;
-    OutputSink sink = StringSink(whole);
-    WriteJsonLines(report, sink);
-    return whole;
+    return GatherOutput([&](OutputSink& sink) { WriteJsonLines(report, sink); });
 }

@@ -70,16 +70,10 @@ bool WriteMonthlyCsv(const Report& report, CsvEncoding encoding, OutputSink& sin
 
 std::string FormatMonthlyCsv(const Report& report, CsvEncoding encoding)
 {
-    std::string whole;
-    OutputSink sink = StringSink(whole);
-    WriteMonthlyCsv(report, encoding, sink, nullptr);
-    return whole;
+    return GatherOutput([&](OutputSink& sink) { WriteMonthlyCsv(report, encoding, sink, nullptr); });
 }
 
 std::string FormatMonthlyJsonLines(const Report& report)
 {
-    std::string whole;
-    OutputSink sink = StringSink(whole);
-    WriteMonthlyJsonLines(report, sink);
-    return whole;
+    return GatherOutput([&](OutputSink& sink) { WriteMonthlyJsonLines(report, sink); });
 }

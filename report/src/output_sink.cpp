@@ -24,12 +24,15 @@ bool FlushSink(OutputSink& sink)
     return !sink.failed;
 }
 
-OutputSink StringSink(std::string& whole)
+std::string GatherOutput(const std::function<void(OutputSink&)>& write, size_t reserve)
 {
+    std::string whole;
+    whole.reserve(reserve);
     OutputSink sink;
     sink.write = [&whole](std::string_view piece) {
         whole += piece;
         return true;
     };
-    return sink;
+    write(sink);
+    return whole;
 }

@@ -20,5 +20,6 @@ struct OutputSink {
 OutputSink& operator+=(OutputSink& sink, std::string_view text);
 // Hands on what is left; false if any piece could not be written.
 bool FlushSink(OutputSink& sink);
-// A sink that gathers everything into one string, for a caller that wants it whole.
-OutputSink StringSink(std::string& whole);
+// Everything a writer puts into its sink, as one string, for a caller that
+// wants it whole; reserve: about how much there will be.
+std::string GatherOutput(const std::function<void(OutputSink&)>& write, size_t reserve = 0);

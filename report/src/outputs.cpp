@@ -61,19 +61,9 @@ std::vector<ReportColumn> DayColumns(const Report& report)
     return columns;
 }
 
-static CellKind CellKindOf(FigureKind kind)
+static Cell KnownOr(bool known, CellKind kind, int64_t value, int64_t day = 0)
 {
-    switch (kind) {
-    case FIGURE_TIME: return CELL_TIME;
-    case FIGURE_DURATION: return CELL_DURATION;
-    case FIGURE_COUNT: break;
-    }
-    return CELL_COUNT;
-}
-
-static Cell KnownOr(bool known, CellKind kind, int64_t value)
-{
-    return known ? Cell{kind, value, 0, {}} : Cell{CELL_NONE, 0, 0, {}};
+    return known ? Cell{kind, value, day, {}} : Cell{CELL_NONE, 0, 0, {}};
 }
 
 std::vector<Cell> DayCells(const Report& report, const DayRow& row)
@@ -82,11 +72,12 @@ std::vector<Cell> DayCells(const Report& report, const DayRow& row)
                                {CELL_TEXT, 0, 0, row.place}, {CELL_DATE, row.day, 0, {}}};
     // A clocked day without PC use has no first or last.
     bool used = !(row.flags & FLAG_NO_PC_RECORD);
-    for (const Figure& figure : RowFigures(row)) {
-        Cell cell{CellKindOf(figure.kind), figure.value, row.day, {}};
-        if (!used && figure.kind == FIGURE_TIME) cell.kind = CELL_NONE;
-        cells.push_back(cell);
-    }
+    for (CivilSeconds time : {row.first, row.last}) cells.push_back(KnownOr(used, CELL_TIME, time, row.day));
+    for (int64_t duration : {row.spanS, row.activeS, row.lockedS, row.suspendedS, row.offS})
+        cells.push_back({CELL_DURATION, duration, 0, {}});
+    for (int64_t count : {row.starts, row.exits, row.locks, row.unlocks, row.suspends, row.resumes, row.badLines,
+                          row.heartbeatS})
+        cells.push_back({CELL_COUNT, count, 0, {}});
     cells.push_back({CELL_DAY_FLAGS, row.flags, 0, {}});
     cells.push_back({CELL_COUNT, row.weekday, 0, {}});
     cells.push_back({CELL_TEXT, 0, 0, row.holiday});
@@ -135,25 +126,4 @@ std::string JoinFlagWords(uint32_t flags, const char* const* names, size_t count
 std::string JoinFlagNames(uint32_t flags, const FlagNames& names, std::string_view separator)
 {
     return JoinFlagWords(flags, names, DAY_FLAG_COUNT, separator);
-}
-
-std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row)
-{
-    return {{
-        {FIGURE_TIME, row.first},        {FIGURE_TIME, row.last},          {FIGURE_DURATION, row.spanS},
-        {FIGURE_DURATION, row.activeS},  {FIGURE_DURATION, row.lockedS},   {FIGURE_DURATION, row.suspendedS},
-        {FIGURE_DURATION, row.offS},     {FIGURE_COUNT, row.starts},       {FIGURE_COUNT, row.exits},
-        {FIGURE_COUNT, row.locks},       {FIGURE_COUNT, row.unlocks},      {FIGURE_COUNT, row.suspends},
-        {FIGURE_COUNT, row.resumes},     {FIGURE_COUNT, row.badLines},     {FIGURE_COUNT, row.heartbeatS},
-    }};
-}
-
-std::string SpellFigure(const Figure& figure, int64_t day)
-{
-    switch (figure.kind) {
-    case FIGURE_TIME: return FormatBusinessTime(figure.value, day);
-    case FIGURE_DURATION: return FormatDuration(figure.value);
-    case FIGURE_COUNT: break;
-    }
-    return std::to_string(figure.value);
 }

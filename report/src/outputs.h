@@ -2,7 +2,6 @@
 // Every number is formatted by integer code and nothing depends on the clock,
 // the locale or the platform, so every build writes identical bytes.
 #pragma once
-#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -47,19 +46,6 @@ struct Cell {
 // The day rows' columns and cells, with those the report's options add.
 std::vector<ReportColumn> DayColumns(const Report& report);
 std::vector<Cell> DayCells(const Report& report, const DayRow& row);
-
-// A row's figures from first to heartbeat_s, in column order, each with how it
-// is spelt, so that every format lists them from one place.
-enum FigureKind { FIGURE_TIME, FIGURE_DURATION, FIGURE_COUNT };
-struct Figure {
-    FigureKind kind;
-    int64_t value;
-};
-constexpr size_t ROW_FIGURE_COUNT = 15;
-constexpr size_t FIRST_FIGURE_COLUMN = 4;
-std::array<Figure, ROW_FIGURE_COUNT> RowFigures(const DayRow& row);
-// As a person reads it (CSV and the page): times of the business day, h:mm:ss, numbers.
-std::string SpellFigure(const Figure& figure, int64_t day);
 
 // The month rows' columns and cells.
 std::vector<ReportColumn> MonthColumns(const Report& report);

@@ -4,7 +4,6 @@
 #pragma once
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "outputs.h"
@@ -15,9 +14,6 @@ struct PagePerson {
 };
 std::vector<PagePerson> FindPeople(const Report& report);
 
-// The flags' words on the page, in bit order.
-extern const FlagNames PAGE_FLAG_WORDS;
-
 // A table cell as the page spells it: as the CSV does, but dates with their
 // weekday and flags in the page's words; "<th>" for a date, "<td>" else.
 std::string FormatPageCell(const Cell& cell);
@@ -27,8 +23,6 @@ std::string PersonLabel(const DayRow& row);
 
 // "2026-12-07（月）"
 std::string FormatDayLabel(int64_t day);
-// What makes a day a day off: the holiday's name, 土曜日 or 日曜日; empty for a working day.
-std::string_view DayOffName(int64_t day);
 // The id of a person's section ("p3") and of a day's row in it ("p3-2026-12-07").
 std::string PersonAnchor(size_t person);
 std::string DayAnchor(size_t person, int64_t day);

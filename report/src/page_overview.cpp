@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "civil_time.h"
+#include "day_holidays.h"
 #include "page.h"
 
 // How late a day ended, by the business time of its last active second: by
@@ -44,7 +45,7 @@ static void AppendMonthGrid(OutputSink& out, const Report& report, const std::ve
 {
     // The days off: national ones and weekends, and a company's as the rows name them.
     std::vector<std::string> offNames;
-    for (int64_t day = monthBegin; day < monthEnd; ++day) offNames.emplace_back(DayOffName(day));
+    for (int64_t day = monthBegin; day < monthEnd; ++day) offNames.push_back(HolidayName(day, {}));
     for (size_t p = 0; p < people.size(); ++p)
         for (size_t i = next[p]; i < people[p].end && report.rows[i].day < monthEnd; ++i)
             if (offNames[report.rows[i].day - monthBegin].empty())

@@ -1,7 +1,5 @@
 #include "side_files.h"
 
-#include <algorithm>
-
 #include "file_error.h"
 #include "file_read.h"
 
@@ -35,11 +33,7 @@ std::vector<CompanyHoliday> ReadHolidayFiles(const std::vector<std::string>& pat
         AddLineProblems(path, read.problems, problems);
         days.insert(days.end(), read.days.begin(), read.days.end());
     }
-    std::stable_sort(days.begin(), days.end(),
-                     [](const CompanyHoliday& a, const CompanyHoliday& b) { return a.day < b.day; });
-    days.erase(std::unique(days.begin(), days.end(),
-                           [](const CompanyHoliday& a, const CompanyHoliday& b) { return a.day == b.day; }),
-               days.end());
+    KeepFirstOfEachDate(days);
     return days;
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>
 
 constexpr uint32_t REPLACEMENT_CHARACTER = 0xFFFD;
+// What Windows programs put before UTF-8 text, and the report before its CSV.
+constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
 // What ReadCodePoint gives for a malformed sequence: no code point at all.
 constexpr uint32_t MALFORMED_UTF8 = 0x110000;
 
