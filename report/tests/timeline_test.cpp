@@ -85,11 +85,6 @@ TimelineOptions Range(TimelineOptions options, int from, int to)
     return options;
 }
 
-CivilSeconds At(int day, int h, int m, int s = 0)
-{
-    return DaysFromCivil(2026, 12, day) * SECONDS_PER_DAY + h * 3600 + m * 60 + s;
-}
-
 constexpr int64_t M = 60, H = 3600;
 
 std::string Flags(uint32_t flags)
