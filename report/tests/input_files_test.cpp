@@ -49,7 +49,8 @@ std::string ReadAsAttendance(const std::string& bytes)
     Attendance attendance = ReadAttendance(bytes);
     std::string read;
     for (const ClockedDay& d : attendance.days)
-        read += d.user + " " + FormatDate(d.day) + " " + clock(d.hasStart, d.startS) + "-" + clock(d.hasEnd, d.endS) + ";";
+        read += d.user + " " + FormatDate(d.day) + " " + clock(d.hasStart, d.startS) + "-" + clock(d.hasEnd, d.endS) +
+                ";";
     return read + Shown(attendance.problems);
 }
 
@@ -59,7 +60,8 @@ std::string ReadAsPeople(const std::string& bytes)
     People people = ReadPeople(bytes);
     std::string read;
     for (const Person& p : people.people)
-        read += p.user + "/" + p.name + "/" + p.department + "/" + (p.hasDayStart ? std::to_string(p.dayStartS) : "-") + ";";
+        read += p.user + "/" + p.name + "/" + p.department + "/" +
+                (p.hasDayStart ? std::to_string(p.dayStartS) : "-") + ";";
     return read + Shown(people.problems);
 }
 

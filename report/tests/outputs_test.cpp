@@ -27,7 +27,8 @@ static DayRow MakeRow(const std::string& source, const std::string& user)
 static void ExpectPieces(const std::string& text, const std::vector<std::string>& pieces, const std::string& what,
                          bool holds = true)
 {
-    for (const std::string& piece : pieces) EXPECT_EQ(text.find(piece) != std::string::npos, holds) << what << ": " << piece;
+    for (const std::string& piece : pieces)
+        EXPECT_EQ(text.find(piece) != std::string::npos, holds) << what << ": " << piece;
 }
 
 TEST(Cp932, EncodesEveryKindOfCharacterAndCountsTheUnmappable)

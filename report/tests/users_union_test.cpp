@@ -31,8 +31,8 @@ DayRow AsleepThroughTheDay(const std::string& source)
 {
     DayRow row = SourceDay(source, {});
     row.day -= 1;
-    row.quietDays = std::make_shared<const std::vector<QuietDays>>(
-        std::vector<QuietDays>{{row.day + 1, row.day + 3, Interval{At(7, 0), At(8, 0), State::Suspended, {0, 1}, {0, 2}}}});
+    row.quietDays = std::make_shared<const std::vector<QuietDays>>(std::vector<QuietDays>{
+        {row.day + 1, row.day + 3, Interval{At(7, 0), At(8, 0), State::Suspended, {0, 1}, {0, 2}}}});
     return row;
 }
 
@@ -79,8 +79,8 @@ TEST(UsersUnion, OneRowPerUserWithTheSourcesCountsAndLines)
     std::vector<DayRow> merged = MergeUsers(days);
     std::string shown;  // "source place starts flags active;"
     for (const DayRow& m : merged)
-        shown += m.source + " " + m.place + " " + std::to_string(m.starts) + " " + JoinFlagNames(m.flags, DayFlagNames, ",") + " " +
-                 std::to_string(m.activeS) + ";";
+        shown += m.source + " " + m.place + " " + std::to_string(m.starts) + " " +
+                 JoinFlagNames(m.flags, DayFlagNames, ",") + " " + std::to_string(m.activeS) + ";";
     ASSERT_EQ(shown, "u PC2 PC3 3 two_instances 10800;v PC2 0  3600;");
     // The lines of both sources, PC2's after PC1's: the lock from 12 on is PC2's line 11.
     const DayRow& u = merged[0];
