@@ -196,7 +196,8 @@ TEST(Csv, Cp932HasNoMarkAndCountsWhatItCannotHold)
 }
 
 // A day with a day start of 05:00: locked from before first, active, asleep, off
-// after a crash, active again to 01:30 the next date, then locked; and its marks.
+// after a crash, active again to 01:30 the next date, then locked; its marks,
+// months and problems.
 static Report MakeHtmlReport()
 {
     Report report;
@@ -218,6 +219,11 @@ static Report MakeHtmlReport()
                  {At(7, 13), MarkKind::Start, {0, 42}}, {At(8, 2), MarkKind::Exit, {1, 9}}};
     row.activeS = 55800, row.suspendedS = 1200, row.offS = 2400, row.lockedS = 0;
     report.rows.push_back(row);
+    MonthRow month;  // November at the overtime limit, December a second over it
+    month.source = row.source, month.user = "tanaka", month.month = MonthIndex(2026, 11), month.overtimeS = 45 * 3600;
+    report.months = {month, month};
+    report.months[1].month = MonthIndex(2026, 12), report.months[1].flags = MONTH_FLAG_OVER_LIMIT;
+    report.months[1].overtimeS += 1;
     report.problems = {{"PC<1>/tanaka_log/20261207.txt", 17, "not a log line", ProblemKind::NotLogLine},
                        {"PC<1>/tanaka_log/20261209.txt", 0, "cannot be read", ProblemKind::FileError}};
     return report;
@@ -259,26 +265,6 @@ TEST(Html, BarsDrawTheIntervalsBetweenFirstAndLastInSeconds)
     for (size_t i = 1; i < 4; ++i) EXPECT_EQ(marks[i].rfind(starts[i], 0), 0u) << marks[i];
 }
 
-// The months come first, a month over the limit marked, each person's name a link to their sheet.
-TEST(Html, MonthsOverTheLimitStandOutAndLinkToTheirPerson)
-{
-    Report report = MakeHtmlReport();
-    MonthRow month;
-    month.source = report.rows[0].source, month.user = "tanaka", month.month = MonthIndex(2026, 11);
-    month.overtimeS = 45 * 3600;
-    report.months = {month, month};
-    report.months[1].month = MonthIndex(2026, 12), report.months[1].flags = MONTH_FLAG_OVER_LIMIT;
-    report.months[1].overtimeS += 1;
-    std::string page = FormatHtml(report);
-    // A row per person, a cell per month, the month over the limit coloured.
-    EXPECT_EQ(FindAll(page, "<tr><th><a href=\"#p0\">PC&lt;1&gt;/tanaka_log</a><td", "\n"),
-              std::vector<std::string>{"<tr><th><a href=\"#p0\">PC&lt;1&gt;/tanaka_log</a>"
-                                       "<td title=\"0 日（休日 0 日）・22 時以降 0 日・深夜 0:00:00\">45:00:00"
-                                       "<td class=\"over\" title=\"0 日（休日 0 日）・22 時以降 0 日・深夜 0:00:00\">45:00:01"});
-    EXPECT_LT(page.find("id=\"months\""), page.find("id=\"overview\""));
-    EXPECT_LT(page.find("id=\"overview\""), page.find("id=\"p0\""));
-}
-
 // Each row: a change to the day above, then what its page holds and what it never does.
 TEST(Html, APageOfItsOwnInJapanese)
 {
@@ -289,8 +275,11 @@ TEST(Html, APageOfItsOwnInJapanese)
         Change change;
         std::vector<std::string> holds, lacks;
     } rows[] = {
-        {"self-contained, each problem in Japanese words, its file escaped", nullptr,
+        // A row per person, each name a link to their sheet, a cell per month, the month over the limit coloured.
+        {"self-contained, its months, each problem in Japanese words, its file escaped", nullptr,
          {"<meta charset=\"utf-8\">", "print-color-adjust: exact", "</html>\n",
+          "<tr><th><a href=\"#p0\">PC&lt;1&gt;/tanaka_log</a><td title=\"0 日（休日 0 日）・22 時以降 0 日・深夜 0:00:00\">"
+          "45:00:00<td class=\"over\" title=\"0 日（休日 0 日）・22 時以降 0 日・深夜 0:00:00\">45:00:01\n",
           "<tr><td>PC&lt;1&gt;/tanaka_log/20261207.txt</td><td class=\"num\">17</td><td>読めない行です",
           "<tr><td>PC&lt;1&gt;/tanaka_log/20261209.txt</td><td class=\"num\"></td><td>読めません</td></tr>"},
          {"http", "src=", "//", "url(", "@import", "<script", "<link"}},
@@ -322,6 +311,8 @@ TEST(Html, APageOfItsOwnInJapanese)
         if (r.change) r.change(report);
         std::string page = FormatHtml(report);
         EXPECT_EQ(page.rfind("<!DOCTYPE html>\n<html lang=\"ja\">", 0), 0u) << r.what;
+        EXPECT_LT(page.find("id=\"months\""), page.find("id=\"overview\"")) << r.what << ": the months first";
+        EXPECT_LT(page.find("id=\"overview\""), page.find("id=\"p0\"")) << r.what;
         ExpectPieces(page, r.holds, r.what);
         ExpectPieces(page, r.lacks, r.what, false);
     }
