@@ -1,12 +1,29 @@
-// What the timeline's and the union's tests check of a day: the figures
-// expected, and that they are sound whatever the case (the sums make the
-// span, none is negative).
+// What the report's tests make and check of a day: a day of December 2026 to
+// start from, the figures expected, and that they are sound whatever the case
+// (the sums make the span, none is negative).
 #pragma once
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "civil_time.h"
 #include "report_model.h"
+
+// An instant of December 2026 (a date past the 31st runs on into the next months).
+inline CivilSeconds At(int date, int hour, int minute = 0, int second = 0)
+{
+    return DaysFromCivil(2026, 12, date) * SECONDS_PER_DAY + hour * 3600 + minute * 60 + second;
+}
+
+// A source's day ("PC1/u_log", its place the folder before the slash) from first
+// to last, dated by first; the figures beyond the span are the test's to set.
+inline DayRow Day(const std::string& source, const std::string& user, CivilSeconds first, CivilSeconds last)
+{
+    DayRow row;
+    row.source = source, row.user = user, row.place = source.substr(0, source.find('/'));
+    row.day = first / SECONDS_PER_DAY, row.first = first, row.last = last, row.spanS = last - first;
+    return row;
+}
 
 struct DayFigures {
     CivilSeconds first, last;

@@ -54,11 +54,8 @@ TEST_F(DoubleClick, WritesANewFolderOpensThePageAndWaits)
         SCOPED_TRACE(row.what);
         fs::remove_all(root_);
         fs::create_directories(root_ / "app");
-        for (const char* log : row.logs) {
-            fs::create_directories(root_ / log);
-            std::ofstream(root_ / log / "20261207.txt", std::ios::binary) << DAY;
-        }
-        for (const char* file : row.inTheWay) std::ofstream(root_ / file) << "in the way";
+        for (const char* log : row.logs) Make({(std::string(log) + "/20261207.txt").c_str()}, DAY);
+        for (const char* file : row.inTheWay) Make({file});  // in the way
         std::vector<std::string> opened;
         int waits = 0;
         LaunchActions actions{[&](const std::string& page) { return opened.push_back(page), true; },

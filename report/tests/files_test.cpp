@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "civil_time.h"
+#include "problem_checks.h"
 #include "side_files.h"
 #include "test_folder.h"
 
@@ -19,7 +20,6 @@ namespace {
 
 class Files : public TestFolder {
 protected:
-    void Make(const char* name, const std::string& bytes) { std::ofstream(root_ / name, std::ios::binary) << bytes; }
     // What the folder holds, "name=content " (a folder "name/ "), in byte order.
     std::string Held() const
     {
@@ -38,8 +38,8 @@ protected:
 
 TEST_F(Files, ReadWholeWithinTheLimitOrNotAtAll)
 {
-    Make("four.txt", "abc\n");
-    Make("empty.txt", "");
+    Make({"four.txt"}, "abc\n");
+    Make({"empty.txt"}, "");
     fs::create_directories(root_ / "folder.txt");
     const struct { const char* name; size_t limit; FileError error; const char* bytes; } rows[] = {
         {"four.txt", 100, FileError::None, "abc\n"},
@@ -89,7 +89,7 @@ TEST_F(Files, ReplacedWholeOrLeftAsItWas)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         SetUp();
-        Make("old.csv", "old");
+        Make({"old.csv"}, "old");
         std::string reason;
         EXPECT_EQ(row.act(reason), row.written);
         EXPECT_EQ(reason, row.reason);
@@ -103,20 +103,14 @@ TEST_F(Files, ReplacedWholeOrLeftAsItWas)
 // a line that cannot be read is named by file and line and the rest is used.
 TEST_F(Files, HolidayFilesMergedAndTheirProblemsNamed)
 {
-    Make("a.txt", "2026-08-13\r\n2026/8/14,\xE5\xA4\x8F\r\n2026-02-30\r\n");
-    Make("b.txt", "2026-08-14,other\n2026-01-05\n");
+    Make({"a.txt"}, "2026-08-13\r\n2026/8/14,\xE5\xA4\x8F\r\n2026-02-30\r\n");
+    Make({"b.txt"}, "2026-08-14,other\n2026-01-05\n");
     std::vector<InputProblem> problems;
-    std::vector<CompanyHoliday> days =
-        ReadHolidayFiles({Path("a.txt"), Path("missing.txt"), Path("b.txt")}, problems);
     std::string listed;
-    for (const CompanyHoliday& d : days) listed += std::to_string(d.day) + d.name + " ";
-    EXPECT_EQ(listed, std::to_string(DaysFromCivil(2026, 1, 5)) + " " + std::to_string(DaysFromCivil(2026, 8, 13)) +
-                          " " + std::to_string(DaysFromCivil(2026, 8, 14)) + "\xE5\xA4\x8F ");
-    ASSERT_EQ(problems.size(), 2u);
-    EXPECT_EQ(problems[0].problem.file + ":" + std::to_string(problems[0].problem.line), Path("a.txt") + ":3");
-    EXPECT_FALSE(problems[0].failed);
+    for (const CompanyHoliday& d : ReadHolidayFiles({Path("a.txt"), Path("missing.txt"), Path("b.txt")}, problems))
+        listed += FormatDate(d.day) + d.name + " ";
+    EXPECT_EQ(listed, "2026-01-05 2026-08-13 2026-08-14\xE5\xA4\x8F ");
+    ASSERT_EQ(Shown(problems), Path("a.txt") + ":3; " + Path("missing.txt") + ":0 failed; ");
     EXPECT_EQ(problems[0].problem.kind, ProblemKind::InputRow);
-    EXPECT_EQ(problems[1].problem.file, Path("missing.txt"));
-    EXPECT_TRUE(problems[1].failed);
     EXPECT_EQ(problems[1].problem.error, FileError::NotFound);
 }

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "civil_time.h"
+#include "day_checks.h"
 #include "outputs.h"
 
 namespace {
 
 constexpr int64_t H = 3600;
 
-struct Day {
+struct Worked {
     const char* source;
     int month, date;
     int firstHour;
@@ -23,17 +23,14 @@ struct Day {
 };
 
 // The months of the days as monthly.csv gives them (divergences counted), without its headings.
-std::string MonthlyRecords(const std::vector<Day>& days, const MonthRules& rules)
+std::string MonthlyRecords(const std::vector<Worked>& days, const MonthRules& rules)
 {
     Report report;
     report.hasAttendance = true;
-    for (const Day& d : days) {
-        DayRow row;
-        row.source = d.source, row.user = "u", row.place = "PC";
-        row.day = DaysFromCivil(2026, d.month, d.date);
-        row.first = row.day * SECONDS_PER_DAY + d.firstHour * H, row.last = row.first + d.spanS;
-        row.spanS = d.spanS, row.activeS = d.spanS - H, row.nightS = d.nightS;
-        row.holiday = d.holiday, row.flags = d.flags;
+    for (const Worked& d : days) {
+        CivilSeconds first = DaysFromCivil(2026, d.month, d.date) * SECONDS_PER_DAY + d.firstHour * H;
+        DayRow row = Day(d.source, "u", first, first + d.spanS);
+        row.activeS = d.spanS - H, row.nightS = d.nightS, row.holiday = d.holiday, row.flags = d.flags;
         report.rows.push_back(row);
     }
     report.months = ComputeMonths(report.rows, rules);
@@ -51,33 +48,33 @@ TEST(Months, ByPersonAndCalendarMonthAgainstTheLimit)
 {
     const struct {
         const char* name;
-        std::vector<Day> days;
+        std::vector<Worked> days;
         MonthRules rules;
         const char* records;
     } rows[] = {
         {"a late day on the month's last date stays in its month",
          {{"a", 11, 30, 15, 10 * H, "", 2 * H}, {"a", 12, 1, 9, 9 * H, "", 0}, {"a", 12, 5, 10, 4 * H, "土曜日", 0}},
          {},
-         "a,u,PC,2026-11,1,0,10:00:00,9:00:00,2:00:00,1,1:00:00,,0\r\n"
-         "a,u,PC,2026-12,2,1,13:00:00,11:00:00,0:00:00,0,4:00:00,,0\r\n"},
+         "a,u,a,2026-11,1,0,10:00:00,9:00:00,2:00:00,1,1:00:00,,0\r\n"
+         "a,u,a,2026-12,2,1,13:00:00,11:00:00,0:00:00,0,4:00:00,,0\r\n"},
         {"a day ending at 22:00 exactly is not late; past midnight is",
          {{"a", 12, 7, 13, 9 * H, "", 0}, {"a", 12, 8, 20, 5 * H, "", 3 * H}}, {},
-         "a,u,PC,2026-12,2,0,14:00:00,12:00:00,3:00:00,1,0:00:00,,0\r\n"},
+         "a,u,a,2026-12,2,0,14:00:00,12:00:00,3:00:00,1,0:00:00,,0\r\n"},
         {"45 hours exactly is the limit, a second more is over it",
          {{"b", 12, 1, 6, 18 * H, "", 0}, {"b", 12, 2, 6, 18 * H, "", 0}, {"b", 12, 3, 6, 18 * H, "", 0},
           {"b", 12, 4, 6, 18 * H, "", 0}, {"b", 12, 7, 6, 18 * H, "", 0},
           {"c", 12, 1, 6, 18 * H, "", 0}, {"c", 12, 2, 6, 18 * H, "", 0}, {"c", 12, 3, 6, 18 * H, "", 0},
           {"c", 12, 4, 6, 18 * H, "", 0}, {"c", 12, 7, 6, 18 * H + 1, "", 0}},
          {},
-         "b,u,PC,2026-12,5,0,90:00:00,85:00:00,0:00:00,5,45:00:00,,0\r\n"
-         "c,u,PC,2026-12,5,0,90:00:01,85:00:01,0:00:00,5,45:00:01,時間外上限超過,0\r\n"},
+         "b,u,b,2026-12,5,0,90:00:00,85:00:00,0:00:00,5,45:00:00,,0\r\n"
+         "c,u,c,2026-12,5,0,90:00:01,85:00:01,0:00:00,5,45:00:01,時間外上限超過,0\r\n"},
         {"another workday and limit",
          {{"d", 12, 1, 9, 8 * H, "", 0}, {"d", 12, 6, 9, 2 * H, "創立記念日", 0}}, {7 * H + 45 * 60, 2 * H},
-         "d,u,PC,2026-12,2,1,10:00:00,8:00:00,0:00:00,0,2:15:00,時間外上限超過,0\r\n"},
+         "d,u,d,2026-12,2,1,10:00:00,8:00:00,0:00:00,0,2:15:00,時間外上限超過,0\r\n"},
         {"divergences counted; a clocked day without PC use is no PC day",
          {{"e", 12, 1, 9, 9 * H, "", 0, FLAG_DIVERGENCE | FLAG_NO_ATTENDANCE}, {"e", 12, 2, 9, 9 * H, "", 0, FLAG_DIVERGENCE},
           {"e", 12, 3, 9, 0, "", 0, FLAG_NO_PC_RECORD}, {"e", 12, 5, 0, 0, "土曜日", 0, FLAG_NO_PC_RECORD}},
-         {}, "e,u,PC,2026-12,2,0,18:00:00,16:00:00,0:00:00,0,0:00:00,,2\r\n"},
+         {}, "e,u,e,2026-12,2,0,18:00:00,16:00:00,0:00:00,0,0:00:00,,2\r\n"},
     };
     for (const auto& r : rows) EXPECT_EQ(MonthlyRecords(r.days, r.rules), r.records) << r.name;
 }

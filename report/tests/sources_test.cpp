@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "test_folder.h"
 
@@ -11,17 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Sources : public TestFolder {
-protected:
-    // Makes the files, each path relative to the test's folder.
-    void Make(std::initializer_list<const char*> files)
-    {
-        for (const char* f : files) {
-            fs::create_directories((root_ / fs::u8path(f)).parent_path());
-            std::ofstream(root_ / fs::u8path(f)) << "x\n";
-        }
-    }
-};
+using Sources = TestFolder;
 
 // Each source as "source|user|place: its files' display names in reading order".
 std::vector<std::string> Show(const Discovery& found)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <initializer_list>
 #include <random>
 #include <string>
 
@@ -21,4 +23,13 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(root_); }
     std::string Path(const char* relative) const { return (root_ / std::filesystem::u8path(relative)).u8string(); }
+    // Writes each file, relative to the folder, with its folders.
+    void Make(std::initializer_list<const char*> files, const std::string& bytes = "x\n") const
+    {
+        for (const char* file : files) {
+            std::filesystem::path path = root_ / std::filesystem::u8path(file);
+            std::filesystem::create_directories(path.parent_path());
+            std::ofstream(path, std::ios::binary) << bytes;
+        }
+    }
 };

@@ -4,6 +4,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "civil_time.h"
 #include "day_checks.h"
@@ -31,8 +32,8 @@ const std::map<std::string, std::string> TEXTS = {
 };
 
 // "07 09:00 start; 07 10:00 lock" as the lines of December 2026's daily files:
-// day of the month (or a whole date, 2027/01/06), time (HH:MM or HH:MM:SS),
-// event. A "--" ends one file; a file is dated by its first line.
+// day of the month (or a whole date, 2027/01/06; the 7th when left out), time
+// (HH:MM or HH:MM:SS), event. A "--" ends one file; a file is dated by its first line.
 std::vector<std::pair<int64_t, std::string>> Files(const std::string& script)
 {
     std::vector<std::pair<int64_t, std::string>> files;
@@ -47,7 +48,11 @@ std::vector<std::pair<int64_t, std::string>> Files(const std::string& script)
             newFile = true;
             continue;
         }
-        parts >> time >> name;
+        if (day.find(':') != std::string::npos)
+            time = std::exchange(day, "07");
+        else
+            parts >> time;
+        parts >> name;
         if (time.size() == 5) time += ":00";
         std::string date = day.size() == 2 ? "2026/12/" + day : day;
         if (newFile) files.emplace_back(DaysFromCivil(std::stoi(date), std::stoi(date.substr(5)), std::stoi(date.substr(8))), "");
@@ -85,11 +90,6 @@ TimelineOptions Range(TimelineOptions options, int from, int to)
     return options;
 }
 
-CivilSeconds At(int day, int h, int m, int s = 0)
-{
-    return DaysFromCivil(2026, 12, day) * SECONDS_PER_DAY + h * 3600 + m * 60 + s;
-}
-
 constexpr int64_t M = 60, H = 3600;
 
 std::string Flags(uint32_t flags)
@@ -99,98 +99,71 @@ std::string Flags(uint32_t flags)
 
 }  // namespace
 
-// One day per case: first, last and the four sums, the counts that matter, the flags.
+// One day per case, each started at 09:00 on the 7th: last and the four sums, the wake-ups, the flags.
 TEST(Timeline, StatesOfOneDay)
 {
     struct Row {
         const char* name;
         std::string script;
         TimelineOptions options;
-        CivilSeconds first, last;
+        CivilSeconds last;
         int64_t active, locked, suspended, off;
-        int64_t resumes;
-        std::string flags;
+        int64_t resumes = 0;
+        std::string flags = "";
     };
     const Row rows[] = {
-        {"lock to unlock", "07 09:00 start; 07 10:00 lock; 07 11:00 unlock; 07 12:00 state", Gap(2 * H),
-         At(7, 9, 0), At(7, 12, 0), 2 * H, H, 0, 0, 0, ""},
-        {"a logon ends a lock", "07 09:00 start; 07 10:00 lock; 07 10:30 logon; 07 11:00 state", Gap(2 * H),
-         At(7, 9, 0), At(7, 11, 0), 90 * M, 30 * M, 0, 0, 0, ""},
-        {"locked and left on: the day ends at the lock",
-         "07 09:00 start; 07 18:00 lock; 07 19:00 state; 07 20:00 state; 07 23:00 state", Gap(10 * H),
-         At(7, 9, 0), At(7, 18, 0), 9 * H, 0, 0, 0, 0, ""},
+        {"a logon ends a lock", "10:00 lock; 10:30 logon; 11:00 state", Gap(2 * H), At(7, 11), 90 * M, 30 * M, 0, 0},
+        {"locked and left on: the day ends at the lock", "18:00 lock; 19:00 state; 20:00 state; 23:00 state",
+         Gap(10 * H), At(7, 18), 9 * H, 0, 0, 0},
         {"a resume brings back the lock before the suspend",
-         "07 09:00 start; 07 10:00 lock; 07 10:30 suspend; 07 11:00 resume; 07 11:30 unlock; 07 12:00 state",
-         Gap(2 * H), At(7, 9, 0), At(7, 12, 0), 90 * M, 60 * M, 30 * M, 0, 1, ""},
-        {"automatic resume then resume: one wake-up",
-         "07 09:00 start; 07 10:00 suspend; 07 11:00 resume18; 07 11:00:05 resume; 07 12:00 state", Gap(2 * H),
-         At(7, 9, 0), At(7, 12, 0), 2 * H, 0, H, 0, 1, ""},
+         "10:00 lock; 10:30 suspend; 11:00 resume; 11:30 unlock; 12:00 state", Gap(2 * H), At(7, 12), 90 * M, 60 * M,
+         30 * M, 0, 1},
         {"18 then 7 with session-state lines between: one wake-up",
-         "07 09:00 start; 07 10:00 suspend; 07 11:00 resume18; 07 11:00:02 state; 07 11:00:05 resume; 07 12:00 state",
-         Gap(2 * H), At(7, 9, 0), At(7, 12, 0), 2 * H, 0, H, 0, 1, ""},
+         "10:00 suspend; 11:00 resume18; 11:00:02 state; 11:00:05 resume; 12:00 state", Gap(2 * H), At(7, 12), 2 * H, 0,
+         H, 0, 1},
         {"a critical resume after a silence, no suspend before it: a wake-up",
-         "07 09:00 start; 07 10:00 state; 07 13:00 resume18; 07 13:00:05 resume; 07 14:00 state", Gap(H),
-         At(7, 9, 0), At(7, 14, 0), 2 * H, 0, 0, 3 * H, 1, ""},
+         "10:00 state; 13:00 resume18; 13:00:05 resume; 14:00 state", Gap(H), At(7, 14), 2 * H, 0, 0, 3 * H, 1},
         {"two sleeps, two wake-ups",
-         "07 09:00 start; 07 10:00 suspend; 07 11:00 resume; 07 11:30 lock; 07 11:40 suspend; 07 12:00 resume; "
-         "07 12:10 unlock; 07 13:00 state",
-         Gap(2 * H), At(7, 9, 0), At(7, 13, 0), 2 * H + 20 * M, 20 * M, H + 20 * M, 0, 2, ""},
-        {"a silence inside a suspension is suspended",
-         "07 09:00 start; 07 10:00 suspend; 07 14:00 resume; 07 15:00 state", Gap(H), At(7, 9, 0), At(7, 15, 0),
-         2 * H, 0, 4 * H, 0, 1, ""},
+         "10:00 suspend; 11:00 resume; 11:30 lock; 11:40 suspend; 12:00 resume; 12:10 unlock; 13:00 state", Gap(2 * H),
+         At(7, 13), 2 * H + 20 * M, 20 * M, H + 20 * M, 0, 2},
         {"no resume, but two heartbeats within the limit: awake from the first",
-         "07 09:00 start; 07 10:00 suspend; 07 11:00 state; 07 11:10 state; 07 12:00 state", Gap(H), At(7, 9, 0),
-         At(7, 12, 0), 2 * H, 0, H, 0, 0, ""},
+         "10:00 suspend; 11:00 state; 11:10 state; 12:00 state", Gap(H), At(7, 12), 2 * H, 0, H, 0},
         {"heartbeats end a suspension and the lock before it goes on",
-         "07 09:00 start; 07 09:30 lock; 07 10:00 suspend; 07 11:00 state; 07 11:10 state; 07 12:00 unlock; "
-         "07 13:00 state",
-         Gap(2 * H), At(7, 9, 0), At(7, 13, 0), 90 * M, 90 * M, H, 0, 0, ""},
+         "09:30 lock; 10:00 suspend; 11:00 state; 11:10 state; 12:00 unlock; 13:00 state", Gap(2 * H), At(7, 13),
+         90 * M, 90 * M, H, 0},
         {"heartbeats, then a late resume: one wake-up",
-         "07 09:00 start; 07 10:00 suspend; 07 11:00 state; 07 11:10 state; 07 11:30 resume; 07 12:00 state",
-         Gap(H), At(7, 9, 0), At(7, 12, 0), 2 * H, 0, H, 0, 1, ""},
+         "10:00 suspend; 11:00 state; 11:10 state; 11:30 resume; 12:00 state", Gap(H), At(7, 12), 2 * H, 0, H, 0, 1},
         {"one heartbeat just after the suspend, then silence: asleep to the resume",
-         "07 09:00 start; 07 10:00 suspend; 07 10:00:05 state; 07 14:00 resume; 07 15:00 state", Gap(H),
-         At(7, 9, 0), At(7, 15, 0), 2 * H, 0, 4 * H, 0, 1, ""},
+         "10:00 suspend; 10:00:05 state; 14:00 resume; 15:00 state", Gap(H), At(7, 15), 2 * H, 0, 4 * H, 0, 1},
         {"one heartbeat just after the suspend, silence, then heartbeats: asleep to the second",
-         "07 09:00 start; 07 10:00 suspend; 07 10:00:05 state; 07 14:00 state; 07 14:10 state; 07 15:00 state",
-         Gap(H), At(7, 9, 0), At(7, 15, 0), 2 * H, 0, 4 * H, 0, 0, ""},
+         "10:00 suspend; 10:00:05 state; 14:00 state; 14:10 state; 15:00 state", Gap(H), At(7, 15), 2 * H, 0, 4 * H, 0},
         {"off after an exit until the next line; a start after an exit is normal",
-         "07 09:00 start; 07 10:00 exit; 07 10:30 start; 07 11:00 state", Gap(2 * H), At(7, 9, 0), At(7, 11, 0),
-         90 * M, 0, 0, 30 * M, 0, ""},
-        {"off after a logoff until the next line",
-         "07 09:00 start; 07 10:00 logoff; 07 10:20 state; 07 11:00 state", Gap(2 * H), At(7, 9, 0),
-         At(7, 11, 0), 100 * M, 0, 0, 20 * M, 0, ""},
+         "10:00 exit; 10:30 start; 11:00 state", Gap(2 * H), At(7, 11), 90 * M, 0, 0, 30 * M},
+        {"off after a logoff until the next line", "10:00 logoff; 10:20 state; 11:00 state", Gap(2 * H), At(7, 11),
+         100 * M, 0, 0, 20 * M},
         {"a silence is off; a start after it without an exit is an abnormal end",
-         "07 09:00 start; 07 10:00 state; 07 12:00 start; 07 13:00 state", Gap(H), At(7, 9, 0), At(7, 13, 0),
-         2 * H, 0, 0, 2 * H, 0, "abnormal_end"},
-        {"a silence of exactly the limit is not off", "07 09:00 start; 07 10:00 state; 07 11:00 state", Gap(H),
-         At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 0, 0, ""},
-        {"a locked PC that falls silent is off",
-         "07 09:00 start; 07 10:00 lock; 07 13:00 unlock; 07 14:00 state", Gap(H), At(7, 9, 0), At(7, 14, 0),
-         2 * H, 0, 0, 3 * H, 0, ""},
-        {"a start with no exit and no silence: two instances",
-         "07 09:00 start; 07 09:30 state; 07 09:31 start; 07 10:00 state", Gap(H), At(7, 9, 0), At(7, 10, 0), H,
-         0, 0, 0, 0, "two_instances"},
-        {"a cancelled session end does not excuse a crash",
-         "07 09:00 start; 07 10:00 shutdown; 07 10:01 cancelled; 07 12:00 start; 07 13:00 state", Gap(H),
-         At(7, 9, 0), At(7, 13, 0), 2 * H + M, 0, 0, 119 * M, 0, "abnormal_end"},
-        {"a session end changes no state",
-         "07 09:00 start; 07 10:00 lock; 07 10:30 shutdown; 07 11:00 unlock; 07 12:00 state", Gap(2 * H),
-         At(7, 9, 0), At(7, 12, 0), 2 * H, H, 0, 0, 0, ""},
-        {"a line back in time: flagged, never negative",
-         "07 09:00 start; 07 10:00 state; 07 09:30 state; 07 11:00 state", Gap(2 * H), At(7, 9, 0),
-         At(7, 11, 0), 2 * H, 0, 0, 0, 0, "clock_jump"},
-        {"two seconds back is jitter", "07 09:00 start; 07 10:00 state; 07 09:59:58 power10; 07 11:00 state",
-         Gap(2 * H), At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 0, 0, ""},
+         "10:00 state; 12:00 start; 13:00 state", Gap(H), At(7, 13), 2 * H, 0, 0, 2 * H, 0, "abnormal_end"},
+        {"a silence of exactly the limit is not off", "10:00 state; 11:00 state", Gap(H), At(7, 11), 2 * H, 0, 0, 0},
+        {"a locked PC that falls silent is off", "10:00 lock; 13:00 unlock; 14:00 state", Gap(H), At(7, 14), 2 * H, 0,
+         0, 3 * H},
+        {"a start with no exit and no silence: two instances", "09:30 state; 09:31 start; 10:00 state", Gap(H),
+         At(7, 10), H, 0, 0, 0, 0, "two_instances"},
+        {"a cancelled session end does not excuse a crash", "10:00 shutdown; 10:01 cancelled; 12:00 start; 13:00 state",
+         Gap(H), At(7, 13), 2 * H + M, 0, 0, 119 * M, 0, "abnormal_end"},
+        {"a session end changes no state", "10:00 lock; 10:30 shutdown; 11:00 unlock; 12:00 state", Gap(2 * H),
+         At(7, 12), 2 * H, H, 0, 0},
+        {"a line back in time: flagged, never negative", "10:00 state; 09:30 state; 11:00 state", Gap(2 * H), At(7, 11),
+         2 * H, 0, 0, 0, 0, "clock_jump"},
+        {"two seconds back is jitter", "10:00 state; 09:59:58 power10; 11:00 state", Gap(2 * H), At(7, 11), 2 * H, 0, 0,
+         0},
         {"identical lines count once, also from a copy merged in",
-         "07 09:00 start; 07 10:00 lock; 07 10:00 lock; -- ; 07 09:00 start; 07 11:00 unlock; 07 12:00 state",
-         Gap(2 * H), At(7, 9, 0), At(7, 12, 0), 2 * H, H, 0, 0, 0, ""},
+         "10:00 lock; 10:00 lock; -- ; 09:00 start; 11:00 unlock; 12:00 state", Gap(2 * H), At(7, 12), 2 * H, H, 0, 0},
     };
     for (const Row& r : rows) {
-        std::vector<DayRow> days = RunSource(r.script, r.options);
+        std::vector<DayRow> days = RunSource("07 09:00 start; " + r.script, r.options);
         ASSERT_EQ(days.size(), 1u) << r.name;
         const DayRow& d = days[0];
-        ExpectFigures(d, {r.first, r.last, r.active, r.locked, r.suspended, r.off}, r.name);
+        ExpectFigures(d, {At(7, 9), r.last, r.active, r.locked, r.suspended, r.off}, r.name);
         EXPECT_EQ(d.resumes, r.resumes) << r.name;
         EXPECT_EQ(Flags(d.flags), r.flags) << r.name;
     }
@@ -216,48 +189,42 @@ TEST(Timeline, DaysAndTheirBoundaries)
         std::vector<Day> days;
     };
     const std::string DAY_7 = "07 09:00 start; 07 10:00 lock; 07 11:00 unlock; 07 12:00 exit; -- ; ";
-    const Day SEVENTH = {7, At(7, 9, 0), At(7, 12, 0), 2 * H, H, 0};
+    const Day SEVENTH = {7, At(7, 9), At(7, 12), 2 * H, H, 0};
     const Row rows[] = {
         {"a lock across midnight and files", "07 09:00 start; 07 23:00 lock; -- ; 08 08:00 unlock; 08 09:00 state",
-         Gap(15 * H), {{7, At(7, 9, 0), At(7, 23, 0), 14 * H, 0, 0, 0, "", H}, {8, At(8, 8, 0), At(8, 9, 0), H, 0, 0}}},
+         Gap(15 * H), {{7, At(7, 9), At(7, 23), 14 * H, 0, 0, 0, "", H}, {8, At(8, 8), At(8, 9), H, 0, 0}}},
         {"an interval across the day start is split there",
          "07 22:00 start; -- ; 08 02:00 state; 08 06:00 state", Gap(12 * H, 5 * H),
-         {{7, At(7, 22, 0), At(8, 5, 0), 7 * H, 0, 0, 0, "", 7 * H}, {8, At(8, 5, 0), At(8, 6, 0), H, 0, 0}}},
+         {{7, At(7, 22), At(8, 5), 7 * H, 0, 0, 0, "", 7 * H}, {8, At(8, 5), At(8, 6), H, 0, 0}}},
         {"night: from 22:00, a lock over midnight not counted, to a 05:00 day start",
          "07 21:00 start; 07 23:30 lock; -- ; 08 00:30 unlock; 08 06:00 state", Gap(7 * H, 5 * H),
-         {{7, At(7, 21, 0), At(8, 5, 0), 7 * H, H, 0, 0, "", 6 * H}, {8, At(8, 5, 0), At(8, 6, 0), H, 0, 0}}},
+         {{7, At(7, 21), At(8, 5), 7 * H, H, 0, 0, "", 6 * H}, {8, At(8, 5), At(8, 6), H, 0, 0}}},
         {"a shutdown at night and a start in the morning is no crash",
          "07 09:00 start; 07 17:00 shutdown; -- ; 08 09:00 start; 08 10:00 state", Gap(9 * H),
-         {{7, At(7, 9, 0), At(7, 17, 0), 8 * H, 0, 0}, {8, At(8, 9, 0), At(8, 10, 0), H, 0, 0}}},
+         {{7, At(7, 9), At(7, 17), 8 * H, 0, 0}, {8, At(8, 9), At(8, 10), H, 0, 0}}},
         {"a line in another day's file counts on its own date", "07 22:00 start; 08 02:00 state", Gap(12 * H),
-         {{7, At(7, 22, 0), At(8, 0, 0), 2 * H, 0, 0, 0, "", 2 * H}, {8, At(8, 0, 0), At(8, 2, 0), 2 * H, 0, 0, 0, "", 2 * H}}},
+         {{7, At(7, 22), At(8, 0), 2 * H, 0, 0, 0, "", 2 * H}, {8, At(8, 0), At(8, 2), 2 * H, 0, 0, 0, "", 2 * H}}},
         {"--from and --to keep their days whole, the stream before them still read",
          "06 22:00 start; 06 23:00 lock; -- ; 07 09:00 unlock; 07 10:00 state; -- ; 08 09:00 state; 08 10:00 state",
-         Range(Gap(12 * H), 7, 7), {{7, At(7, 9, 0), At(7, 10, 0), H, 0, 0}}},
+         Range(Gap(12 * H), 7, 7), {{7, At(7, 9), At(7, 10), H, 0, 0}}},
         {"asleep over midnight, no resume, heartbeats in the morning",
          "07 09:00 start; 07 22:00 suspend; -- ; 08 08:00 state; 08 08:10 state; 08 09:00 state", Gap(14 * H),
-         {{7, At(7, 9, 0), At(7, 22, 0), 13 * H, 0, 0}, {8, At(8, 8, 0), At(8, 9, 0), H, 0, 0}}},
+         {{7, At(7, 9), At(7, 22), 13 * H, 0, 0}, {8, At(8, 8), At(8, 9), H, 0, 0}}},
         // A line dated more than a day from its file is not used, but counted bad
         // on the file's day; an old copy within the day window counts once.
         {"a line two days off its file's date", "07 09:00 start; 09 10:00 lock; 07 11:00 state", Gap(2 * H),
-         {{7, At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 1, "bad_lines"}}},
-        {"a line a hundred years off", "07 09:00 start; 2126/12/07 10:00 lock; 07 11:00 state", Gap(2 * H),
-         {{7, At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 1, "bad_lines"}}},
-        {"a line thirty years back", "07 09:00 start; 1996/12/07 10:00 lock; 07 11:00 state", Gap(2 * H),
-         {{7, At(7, 9, 0), At(7, 11, 0), 2 * H, 0, 0, 1, "bad_lines"}}},
+         {{7, At(7, 9), At(7, 11), 2 * H, 0, 0, 1, "bad_lines"}}},
         {"an old copy a day later counts once", DAY_7 + "08 09:00 start; 07 10:00 lock; 08 10:00 state", Gap(2 * H),
-         {SEVENTH, {8, At(8, 9, 0), At(8, 10, 0), H, 0, 0}}},
+         {SEVENTH, {8, At(8, 9), At(8, 10), H, 0, 0}}},
         {"an old copy in a file a day later, past a line of the next day, counts once",
          DAY_7 + "08 09:00 start; 09 11:00 state; 09 11:30 state; 07 10:00 lock; 09 12:00 state", Gap(2 * H),
-         {SEVENTH, {9, At(9, 11, 0), At(9, 12, 0), H, 0, 0}}},
-        {"an old copy three days later is not applied", DAY_7 + "10 09:00 start; 07 10:00 lock; 10 10:00 state",
-         Gap(2 * H), {SEVENTH, {10, At(10, 9, 0), At(10, 10, 0), H, 0, 0, 1, "bad_lines"}}},
+         {SEVENTH, {9, At(9, 11), At(9, 12), H, 0, 0}}},
         {"an old copy thirty days later is not applied",
          DAY_7 + "2027/01/06 09:00 start; 07 10:00 lock; 2027/01/06 10:00 state", Gap(2 * H),
-         {SEVENTH, {37, At(37, 9, 0), At(37, 10, 0), H, 0, 0, 1, "bad_lines"}}},
+         {SEVENTH, {37, At(37, 9), At(37, 10), H, 0, 0, 1, "bad_lines"}}},
         {"a day without an active second has no row",
          "07 09:00 start; 07 10:00 lock; -- ; 08 09:00 state; -- ; 09 09:00 unlock; 09 10:00 state", Gap(2 * H),
-         {{7, At(7, 9, 0), At(7, 10, 0), H, 0, 0}, {9, At(9, 9, 0), At(9, 10, 0), H, 0, 0}}},
+         {{7, At(7, 9), At(7, 10), H, 0, 0}, {9, At(9, 9), At(9, 10), H, 0, 0}}},
     };
     for (const Row& r : rows) {
         std::vector<DayRow> days = RunSource(r.script, r.options);
@@ -291,8 +258,8 @@ TEST(Timeline, ALongSilenceCostsOnlyItsEnds)
     const QuietDays& quiet = days[0].quietDays->front();
     EXPECT_EQ(quiet.firstDay, DaysFromCivil(2026, 12, 8));
     EXPECT_EQ(quiet.lastDay, DaysFromCivil(2126, 12, 6));
-    EXPECT_EQ(quiet.first.begin, At(8, 0, 0));
-    EXPECT_EQ(quiet.first.end, At(9, 0, 0));
+    EXPECT_EQ(quiet.first.begin, At(8, 0));
+    EXPECT_EQ(quiet.first.end, At(9, 0));
     EXPECT_EQ(quiet.first.state, State::Off);
 }
 
