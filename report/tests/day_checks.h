@@ -9,6 +9,8 @@
 #include "civil_time.h"
 #include "report_model.h"
 
+constexpr int64_t M = 60, H = 3600;  // seconds, to write durations as 8 * H + 30 * M
+
 // An instant of December 2026 (a date past the 31st runs on into the next months).
 inline CivilSeconds At(int date, int hour, int minute = 0, int second = 0)
 {

@@ -97,8 +97,6 @@ TEST_F(Files, ReplacedWholeOrLeftAsItWas)
     }
 }
 
-}  // namespace
-
 // Several --holidays files make one list; a file that cannot be read fails,
 // a line that cannot be read is named by file and line and the rest is used.
 TEST_F(Files, HolidayFilesMergedAndTheirProblemsNamed)
@@ -114,3 +112,5 @@ TEST_F(Files, HolidayFilesMergedAndTheirProblemsNamed)
     EXPECT_EQ(problems[0].problem.kind, ProblemKind::InputRow);
     EXPECT_EQ(problems[1].problem.error, FileError::NotFound);
 }
+
+}  // namespace

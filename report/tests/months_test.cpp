@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int64_t H = 3600;
-
 struct Worked {
     const char* source;
     int month, date;

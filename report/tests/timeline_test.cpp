@@ -90,8 +90,6 @@ TimelineOptions Range(TimelineOptions options, int from, int to)
     return options;
 }
 
-constexpr int64_t M = 60, H = 3600;
-
 std::string Flags(uint32_t flags)
 {
     return JoinFlagNames(flags, DayFlagNames, " ");

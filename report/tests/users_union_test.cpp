@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int64_t H = 3600;
-
 // One source's day of December 7th: its stretches as (from hour, to hour, state),
 // each opened by line `from` of the source's only file.
 DayRow SourceDay(const std::string& source, const std::vector<std::tuple<int, int, State>>& stretches,
