@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Runs COMMAND (default: the test suite) on a fresh Debian SUITE in a chroot, as root:
-#   sudo bash scripts/test-in-debian.sh trixie [COMMAND...]
+#   sudo bash scripts/test-in-debian.sh [--turn LOCKFILE] trixie [COMMAND...]
+# With --turn, the packages are installed first and COMMAND then waits for a lock on LOCKFILE:
+# .ci/run installs in both chroots at once and runs their suites one at a time.
 # The bootstrapped base is cached outside the clone and each run starts from a clean copy of it,
 # so nothing of the host's build or of an earlier run leaks in. Delete the cached base to
 # bootstrap again. Exits with COMMAND's exit code.
 set -euo pipefail
 
-suite=${1:?usage: test-in-debian.sh SUITE [COMMAND...]}
+turn=""
+if [ "${1:-}" = --turn ]; then turn=${2:?--turn needs a lock file}; shift 2; fi
+suite=${1:?usage: test-in-debian.sh [--turn LOCKFILE] SUITE [COMMAND...]}
 shift
 [ $# -gt 0 ] || set -- bash scripts/test.sh
 [ "$(id -u)" -eq 0 ] || { echo "test-in-debian.sh: needs root (chroot, mount)" >&2; exit 2; }
@@ -78,7 +82,11 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 mkdir -p "$cache/$suite-debs/partial"
-command -v debootstrap >/dev/null || { apt-get update -qq && apt-get install -y -qq debootstrap; }
+# Two suites may start at once (.ci/run): one installs debootstrap, the other waits for it.
+(
+  flock 7
+  command -v debootstrap >/dev/null || { apt-get update -qq && apt-get install -y -qq debootstrap; }
+) 7>"$cache/host-apt.lock"
 
 if [ ! -f "$base" ]; then
   log "bootstrapping $suite from $mirror"
@@ -120,13 +128,23 @@ git -C "$src" ls-files -co --exclude-standard -z |
   while IFS= read -r -d '' f; do if [ -e "$src/$f" ] || [ -L "$src/$f" ]; then printf '%s\0' "$f"; fi; done |
   tar -C "$src" --null -T - -cf - | tar -C "$root/work/src" -xf -
 
-log "running in $suite: $*"
 # A clean environment: no DISPLAY or WINE* of the host, and no TMPDIR (Wine 10 aborts when it is set).
 # In the background so that a signal reaches our trap at once; cleanup ends what runs inside.
-env -i HOME=/root LANG=C.UTF-8 USER=root LOGNAME=root TERM="${TERM:-dumb}" \
-  PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  chroot "$root" /bin/sh -c 'cd /work/src && exec "$@"' sh "$@" </dev/null &
+inside() {
+  env -i HOME=/root LANG=C.UTF-8 USER=root LOGNAME=root TERM="${TERM:-dumb}" \
+    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    chroot "$root" /bin/sh -c 'cd /work/src && exec "$@"' sh "$@" </dev/null &
+  wait $!
+}
 rc=0
-wait $! || rc=$?
+if [ -n "$turn" ]; then
+  log "installing the packages in $suite"
+  inside bash scripts/setup-debian.sh || rc=$?
+  [ "$rc" -eq 0 ] || { log "$suite: installing failed, exit $rc"; exit "$rc"; }
+  exec 8>"$turn"
+  flock 8
+fi
+log "running in $suite: $*"
+inside "$@" || rc=$?
 log "$suite: exit $rc"
 exit "$rc"
