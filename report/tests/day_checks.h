@@ -10,6 +10,7 @@
 #include "report_model.h"
 
 constexpr int64_t M = 60, H = 3600;  // seconds, to write durations as 8 * H + 30 * M
+inline const int64_t DEC_7 = DaysFromCivil(2026, 12, 7);  // the date most cases start on
 
 // An instant of December 2026 (a date past the 31st runs on into the next months).
 inline CivilSeconds At(int date, int hour, int minute = 0, int second = 0)

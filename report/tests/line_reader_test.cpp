@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "civil_time.h"
+#include "day_checks.h"
 #include "line_reader.h"
 #include "log/event_texts.h"
 
@@ -21,7 +21,6 @@ std::string Utf16Le(std::u16string_view units)
 
 const std::string A = "2026/12/07 09:00:00 - " EVENT_TEXT_START;
 const std::string B = "2026/12/07 09:00:30 - " EVENT_PREFIX_SESSION_STATE "アクティブ";
-const int64_t DEC_7 = DaysFromCivil(2026, 12, 7);
 
 }  // namespace
 
@@ -106,7 +105,7 @@ TEST(LineReader, TimesLineNumbersAndIdentity)
 {
     FileLines file = ReadLogLines(Utf16Le(u"bad\r\n2026/12/07 09:00:30 - x\r\n2026/12/07 09:00:30 - y\r\n"), DEC_7);
     ASSERT_EQ(file.lines.size(), 2u);
-    EXPECT_EQ(file.lines[0].time, DaysFromCivil(2026, 12, 7) * SECONDS_PER_DAY + 9 * 3600 + 30);
+    EXPECT_EQ(file.lines[0].time, At(7, 9, 0, 30));
     EXPECT_EQ(file.lines[0].line, 2u);
     EXPECT_EQ(file.lines[1].line, 3u);
     // Same moment, other text: not the same line.

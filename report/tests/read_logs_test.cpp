@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "civil_time.h"
+#include "day_checks.h"
 #include "log/event_texts.h"
 #include "people_join.h"
 #include "problem_checks.h"
@@ -73,7 +73,7 @@ TEST_F(ReadingLogs, UsersOwnDayStartsAndNames)
     AddPeople(out.report.rows, people);
     std::string shown;
     for (const DayRow& r : out.report.rows)
-        shown += r.user + " " + std::to_string(r.day - DaysFromCivil(2026, 12, 7)) + " " + std::to_string(r.spanS / 3600) +
+        shown += r.user + " " + std::to_string(r.day - DEC_7) + " " + std::to_string(r.spanS / 3600) +
                  "h " + std::to_string(r.dayStartS / 3600) + " " + r.name + "|" + r.department + ";";
     EXPECT_EQ(shown, "Night 0 8h 17 夜勤 太郎|製造;day 0 2h 0 |;day 1 6h 0 |;");
 }
