@@ -126,15 +126,6 @@ TEST(Outputs, TextPieces)
     for (const auto& c : cases) EXPECT_EQ(c.f(c.input), c.expected) << c.input;
 }
 
-TEST(Outputs, BusinessDayTimesRunPastMidnight)
-{
-    const struct { CivilSeconds t; const char* expected; } cases[] = {
-        {At(7, 0), "0:00:00"}, {At(7, 9, 5, 7), "9:05:07"}, {At(8, 0), "24:00:00"},
-        {At(8, 1, 30), "25:30:00"}, {At(8, 4, 59, 59), "28:59:59"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(FormatBusinessTime(c.t, DEC_7), c.expected);
-}
-
 TEST(JsonLines, OneObjectPerRowWithTheKeysInOrderLfAndNoMark)
 {
     Report report;
