@@ -14,18 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A short run: enough lines for an active stretch, and one bad line (line 3).
-const char* const DAY = "2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\n"
-                        "2026/12/07 09:00:10 - " EVENT_TEXT_LOCK "\r\n"
-                        "not a line\r\n"
-                        "2026/12/07 09:00:20 - " EVENT_TEXT_UNLOCK "\r\n"
-                        "2026/12/07 09:00:30 - " EVENT_TEXT_EXIT "\r\n";
-
 using ReadingLogs = TestFolder;
 
 TEST_F(ReadingLogs, RowsBySourceProblemsInSourceOrderAndWhatCouldNotBeRead)
 {
-    Make({"PC002/b_log/20261207.txt", "PC001/a_log/20261207.txt", "PC001/a_log/20261208.txt"}, DAY);
+    Make({"PC002/b_log/20261207.txt", "PC001/a_log/20261207.txt", "PC001/a_log/20261208.txt"}, SHORT_DAY);
     Discovery found = DiscoverSources({Path("missing"), root_.u8string()});
     fs::remove(root_ / "PC001/a_log/20261208.txt");  // gone between the listing and the reading
     size_t lastDone = 0;
