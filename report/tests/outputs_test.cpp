@@ -91,7 +91,6 @@ TEST(Outputs, TextPieces)
         {MakeValidUtf8, "\x80\xBF", R + R},                    // stray continuations
         // UTF-16, for Windows: a pair for a code point past U+FFFF, U+FFFD for what is malformed.
         {ToUtf16Units, "a\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80", "0061 3042 FFFF D83D DE00"},
-        {ToUtf16Units, "\xED\xA0\x80" "a", "FFFD FFFD FFFD 0061"},
         {FromUtf16Units, "0061 3042 FFFF D83D DE00", "a\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80"},
         {FromUtf16Units, "D83D 0061 DE00 DBFF DFFF", R + "a" + R + "\xF4\x8F\xBF\xBF"},  // lone halves
         {FromUtf16Units, "DE00 D83D 0080 D83D", R + R + "\xC2\x80" + R},  // reversed, and a high half last
@@ -105,7 +104,6 @@ TEST(Outputs, TextPieces)
         {QuoteJsonString, "\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
         {QuoteJsonString, std::string("\x01\x1f\x00\x7f", 4), "\"\\u0001\\u001f\\u0000\x7f\""},
         {QuoteJsonString, "\xE7\x94\xB0\xE4\xB8\xAD", "\"\xE7\x94\xB0\xE4\xB8\xAD\""},
-        {QuoteJsonString, "a\xFF" "b", "\"a" + R + "b\""},
         {QuoteJsonString, "\xC2\x80\xC0\xAF\xED\xB0\x80", "\"\xC2\x80" + R + R + R + R + R + "\""},
         {QuoteCsvField, "", ""}, {QuoteCsvField, "a,b", "\"a,b\""},
         {QuoteCsvField, "PC001/tanaka_log", "PC001/tanaka_log"},
