@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "civil_time.h"
-#include "log/event_texts.h"
+#include "day_checks.h"
 #include "platform.h"
 #include "test_folder.h"
 
@@ -14,8 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const DAY = "2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\nnot a line\r\n"
-                        "2026/12/07 09:00:10 - " EVENT_TEXT_EXIT "\r\n";
 const char* const READ = u8"PC 1 台、ユーザー 1 人、ファイル 1 個、1 日分（2026-12-07 ～ 2026-12-07）";
 
 using DoubleClick = TestFolder;
@@ -37,7 +34,7 @@ TEST_F(DoubleClick, WritesANewFolderOpensThePageAndWaits)
         {"the exe among the collected logs", {"app/PC001/tanaka_log"}, {}, "app", {}, true, true,
          {"app/reports/2026-12-09_143012", "app/reports/2026-12-09_143012_2"}, 0, READ},
         {"a folder dropped on the exe", {"logs/PC001/tanaka_log"}, {}, "app", {Path("logs")}, true, true,
-         {"app/reports/2026-12-09_143012"}, 0, u8"20261207.txt（2 行目）: 読めない行です"},
+         {"app/reports/2026-12-09_143012"}, 0, u8"20261207.txt（3 行目）: 読めない行です"},
         {"no reports beside the exe", {"app/PC001/tanaka_log"}, {"app/reports"}, "app", {}, true, true,
          {"local/StillSentinel/reports/2026-12-09_143012"}, 0, READ},
         {"the exe in a log folder", {"PC001/tanaka_log"}, {}, "PC001/tanaka_log", {}, true, true,
@@ -47,14 +44,14 @@ TEST_F(DoubleClick, WritesANewFolderOpensThePageAndWaits)
         {"no logs", {}, {}, "app", {}, true, true, {}, 1, u8"ログが見つかりませんでした"},
         {"a command prompt", {"app/PC001/tanaka_log"}, {}, "app", {}, false, false, {}, 2, "give --out DIR"},
         {"a script that names its output", {"app/PC001/tanaka_log"}, {}, "app", {"--out", Path("out"), Path("app")},
-         true, false, {}, 0, "20261207.txt:2: "},
+         true, false, {}, 0, "20261207.txt:3: "},
     };
-    const CivilSeconds now = DaysFromCivil(2026, 12, 9) * SECONDS_PER_DAY + 14 * 3600 + 30 * 60 + 12;
+    const CivilSeconds now = At(9, 14, 30, 12);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         fs::remove_all(root_);
         fs::create_directories(root_ / "app");
-        for (const char* log : row.logs) Make({(std::string(log) + "/20261207.txt").c_str()}, DAY);
+        for (const char* log : row.logs) Make({(std::string(log) + "/20261207.txt").c_str()}, SHORT_DAY);
         for (const char* file : row.inTheWay) Make({file});  // in the way
         std::vector<std::string> opened;
         int waits = 0;

@@ -11,8 +11,6 @@
 #include "outputs.h"
 #include "utf8.h"
 
-static const int64_t DEC_7 = DaysFromCivil(2026, 12, 7);
-
 // A day from 09:00 to 18:00 with one of everything, so every column differs.
 static DayRow MakeRow(const std::string& source, const std::string& user)
 {
@@ -93,7 +91,6 @@ TEST(Outputs, TextPieces)
         {MakeValidUtf8, "\x80\xBF", R + R},                    // stray continuations
         // UTF-16, for Windows: a pair for a code point past U+FFFF, U+FFFD for what is malformed.
         {ToUtf16Units, "a\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80", "0061 3042 FFFF D83D DE00"},
-        {ToUtf16Units, "\xED\xA0\x80" "a", "FFFD FFFD FFFD 0061"},
         {FromUtf16Units, "0061 3042 FFFF D83D DE00", "a\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80"},
         {FromUtf16Units, "D83D 0061 DE00 DBFF DFFF", R + "a" + R + "\xF4\x8F\xBF\xBF"},  // lone halves
         {FromUtf16Units, "DE00 D83D 0080 D83D", R + R + "\xC2\x80" + R},  // reversed, and a high half last
@@ -107,7 +104,6 @@ TEST(Outputs, TextPieces)
         {QuoteJsonString, "\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
         {QuoteJsonString, std::string("\x01\x1f\x00\x7f", 4), "\"\\u0001\\u001f\\u0000\x7f\""},
         {QuoteJsonString, "\xE7\x94\xB0\xE4\xB8\xAD", "\"\xE7\x94\xB0\xE4\xB8\xAD\""},
-        {QuoteJsonString, "a\xFF" "b", "\"a" + R + "b\""},
         {QuoteJsonString, "\xC2\x80\xC0\xAF\xED\xB0\x80", "\"\xC2\x80" + R + R + R + R + R + "\""},
         {QuoteCsvField, "", ""}, {QuoteCsvField, "a,b", "\"a,b\""},
         {QuoteCsvField, "PC001/tanaka_log", "PC001/tanaka_log"},
@@ -126,15 +122,6 @@ TEST(Outputs, TextPieces)
         {QuoteCsvText, "PC001", "PC001"}, {QuoteCsvText, "e1", "e1"}, {QuoteCsvText, "PC 1-2", "PC 1-2"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.f(c.input), c.expected) << c.input;
-}
-
-TEST(Outputs, BusinessDayTimesRunPastMidnight)
-{
-    const struct { CivilSeconds t; const char* expected; } cases[] = {
-        {At(7, 0), "0:00:00"}, {At(7, 9, 5, 7), "9:05:07"}, {At(8, 0), "24:00:00"},
-        {At(8, 1, 30), "25:30:00"}, {At(8, 4, 59, 59), "28:59:59"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(FormatBusinessTime(c.t, DEC_7), c.expected);
 }
 
 TEST(JsonLines, OneObjectPerRowWithTheKeysInOrderLfAndNoMark)
@@ -159,11 +146,13 @@ TEST(JsonLines, OneObjectPerRowWithTheKeysInOrderLfAndNoMark)
                             "\"holiday\":\"会社\\\"休日\",\"night_s\":7200}\n");
 }
 
-TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLf)
+// In UTF-8 with a mark; in CP932 the same without it, what it cannot hold (〜
+// U+301C) as '?' and counted.
+TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLfOrCp932)
 {
     Report report;
     report.dayStartS = 5 * 3600;
-    DayRow row = MakeRow("=PC,1/tanaka_log", "tanaka");
+    DayRow row = MakeRow("=PC〜,1/tanaka_log", "tanaka");
     row.first = At(7, 21), row.last = At(8, 1, 30), row.spanS = 16200, row.activeS = 90061;
     row.flags = FLAG_TWO_INSTANCES | FLAG_TORN_LINE;
     row.weekday = 6, row.holiday = "土曜日", row.nightS = 12600;
@@ -171,7 +160,7 @@ TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLf)
     size_t unmappable = 99;
     std::string out = FormatCsv(report, CSV_UTF8, &unmappable);
     EXPECT_EQ(unmappable, 0u);
-    const std::string record = "\"'=PC,1/tanaka_log\",tanaka,\"'=PC,1\",2026-12-07,21:00:00,25:30:00,4:30:00,"
+    const std::string record = "\"'=PC〜,1/tanaka_log\",tanaka,\"'=PC〜,1\",2026-12-07,21:00:00,25:30:00,4:30:00,"
                                "25:01:01,1:00:00,0:20:00,0:10:00,1,2,3,4,5,6,7,10,二重起動 途切れた行,6,土曜日,3:30:00\r\n";
     ASSERT_GT(out.size(), record.size());
     EXPECT_EQ(out.substr(out.size() - record.size()), record);
@@ -181,18 +170,8 @@ TEST(Csv, Utf8WithMarkAHeadingPerColumnAndCrLf)
     EXPECT_EQ(std::count(headings.begin(), headings.end(), ','), 22);
     EXPECT_EQ(headings.find('\n'), headings.size() - 1);
     EXPECT_EQ(headings.substr(headings.size() - 2), "\r\n");
-}
-
-TEST(Csv, Cp932HasNoMarkAndCountsWhatItCannotHold)
-{
-    Report report;
-    report.rows.push_back(MakeRow("PC\xE3\x80\x9C" "1/\xE7\x94\xB0\xE4\xB8\xAD_log", "\xE7\x94\xB0\xE4\xB8\xAD"));
-    size_t unmappable = 0;
-    std::string out = FormatCsv(report, CSV_CP932, &unmappable);
+    EXPECT_EQ(FormatCsv(report, CSV_CP932, &unmappable), EncodeCp932(out.substr(3), nullptr));
     EXPECT_EQ(unmappable, 2u) << "the wave dash, twice";
-    // ログ in CP932 opens the file; 田中 survives, 〜 does not.
-    EXPECT_EQ(out.compare(0, 4, "\x83\x8D\x83\x4F"), 0);
-    EXPECT_NE(out.find("\r\nPC?1/\x93\x63\x92\x86_log,\x93\x63\x92\x86,PC?1,2026-12-07,"), std::string::npos);
 }
 
 // A day with a day start of 05:00: locked from before first, active, asleep, off
@@ -344,10 +323,7 @@ TEST(Outputs, WrittenInPiecesAsFormatted)
     for (const auto& f : formats) {
         std::vector<std::string> pieces;
         OutputSink sink;
-        sink.write = [&](std::string_view piece) {
-            pieces.emplace_back(piece);
-            return true;
-        };
+        sink.write = [&](std::string_view piece) { return pieces.emplace_back(piece), true; };
         EXPECT_TRUE(f.write(report, sink)) << f.name;
         EXPECT_GT(pieces.size(), 1u) << f.name;
         std::string joined;

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "civil_time.h"
+#include "day_checks.h"
 #include "log/event_texts.h"
 #include "people_join.h"
 #include "problem_checks.h"
@@ -14,18 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A short run: enough lines for an active stretch, and one bad line (line 3).
-const char* const DAY = "2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\n"
-                        "2026/12/07 09:00:10 - " EVENT_TEXT_LOCK "\r\n"
-                        "not a line\r\n"
-                        "2026/12/07 09:00:20 - " EVENT_TEXT_UNLOCK "\r\n"
-                        "2026/12/07 09:00:30 - " EVENT_TEXT_EXIT "\r\n";
-
 using ReadingLogs = TestFolder;
 
 TEST_F(ReadingLogs, RowsBySourceProblemsInSourceOrderAndWhatCouldNotBeRead)
 {
-    Make({"PC002/b_log/20261207.txt", "PC001/a_log/20261207.txt", "PC001/a_log/20261208.txt"}, DAY);
+    Make({"PC002/b_log/20261207.txt", "PC001/a_log/20261207.txt", "PC001/a_log/20261208.txt"}, SHORT_DAY);
     Discovery found = DiscoverSources({Path("missing"), root_.u8string()});
     fs::remove(root_ / "PC001/a_log/20261208.txt");  // gone between the listing and the reading
     size_t lastDone = 0;
@@ -73,7 +66,7 @@ TEST_F(ReadingLogs, UsersOwnDayStartsAndNames)
     AddPeople(out.report.rows, people);
     std::string shown;
     for (const DayRow& r : out.report.rows)
-        shown += r.user + " " + std::to_string(r.day - DaysFromCivil(2026, 12, 7)) + " " + std::to_string(r.spanS / 3600) +
+        shown += r.user + " " + std::to_string(r.day - DEC_7) + " " + std::to_string(r.spanS / 3600) +
                  "h " + std::to_string(r.dayStartS / 3600) + " " + r.name + "|" + r.department + ";";
     EXPECT_EQ(shown, "Night 0 8h 17 夜勤 太郎|製造;day 0 2h 0 |;day 1 6h 0 |;");
 }

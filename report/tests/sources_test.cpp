@@ -23,19 +23,22 @@ std::vector<std::string> Show(const Discovery& found)
     return shown;
 }
 
-TEST_F(Sources, CollectionsAreNamedByTheirPlaceInByteOrder)
+// A copy of the collection beside it is one source with it, read copy after copy.
+TEST_F(Sources, CollectionsAreNamedByTheirPlaceInByteOrderAndCopiesAreOne)
 {
     Make({"collected/PC001/tanaka_log/20261208.txt", "collected/PC001/tanaka_log/20261207.txt",
           "collected/PC001/tanaka_log/notes.txt", "collected/PC001/tanaka_log/2026120.txt",
           "collected/PC001/tanaka_log/20261341.txt", "collected/PC001/suzuki_log/20261207.txt",
           "collected/PC002/deep/tanaka_log/20261207.txt", "collected/tanaka_log/20261209.txt",
           "collected/a_log/20261207.txt", "collected/Z_log/20261207.txt", u8"collected/\u7530\u4e2d_log/20261207.txt",
+          "copy/PC001/tanaka_log/20261207.txt", "copy/PC001/tanaka_log/20261206.txt",
           // Not log folders: their daily-looking files are passed over.
           "collected/misc/20261207.txt", "collected/_log/20261207.txt", "collected/PC001/20261207.txt"});
-    Discovery found = DiscoverSources({Path("collected")});
-    EXPECT_EQ(Show(found), (std::vector<std::string>{
+    Discovery found = DiscoverSources({Path("collected"), Path("copy")});
+    ASSERT_EQ(Show(found), (std::vector<std::string>{
                                "PC001/suzuki_log|suzuki|PC001: PC001/suzuki_log/20261207.txt",
-                               "PC001/tanaka_log|tanaka|PC001: PC001/tanaka_log/20261207.txt "
+                               "PC001/tanaka_log|tanaka|PC001: PC001/tanaka_log/20261206.txt "
+                               "PC001/tanaka_log/20261207.txt PC001/tanaka_log/20261207.txt "
                                "PC001/tanaka_log/20261208.txt",
                                "PC002/deep/tanaka_log|tanaka|PC002/deep: PC002/deep/tanaka_log/20261207.txt",
                                // Directly in the folder given: its name is the place.
@@ -44,6 +47,10 @@ TEST_F(Sources, CollectionsAreNamedByTheirPlaceInByteOrder)
                                "tanaka_log|tanaka|collected: tanaka_log/20261209.txt",
                                u8"\u7530\u4e2d_log|\u7530\u4e2d|collected: \u7530\u4e2d_log/20261207.txt",
                            }));
+    std::string copies;  // the copy each of tanaka's files is read from
+    for (const SourceFile& f : found.sources[1].files)
+        copies += fs::u8path(f.path).lexically_relative(root_).begin()->u8string() + " ";
+    EXPECT_EQ(copies, "copy collected copy collected ");
     // The impossible date is noted, not counted as unreadable; other names pass silently.
     ASSERT_EQ(found.problems.size(), 1u);
     EXPECT_EQ(found.problems[0].problem.file, "PC001/tanaka_log/20261341.txt");
@@ -51,25 +58,10 @@ TEST_F(Sources, CollectionsAreNamedByTheirPlaceInByteOrder)
     EXPECT_FALSE(found.problems[0].failed);
 }
 
-TEST_F(Sources, TwoCopiesOfOneCollectionAreOneSourceReadCopyAfterCopy)
+TEST_F(Sources, FilesAndLogFoldersGivenDirectlyOrNamedAsUnreadable)
 {
-    Make({"copyA/PC001/tanaka_log/20261207.txt", "copyB/PC001/tanaka_log/20261207.txt",
-          "copyB/PC001/tanaka_log/20261206.txt"});
-    Discovery found = DiscoverSources({Path("copyA"), Path("copyB")});
-    ASSERT_EQ(found.sources.size(), 1u);
-    EXPECT_EQ(found.sources[0].identity.source, "PC001/tanaka_log");
-    std::vector<fs::path> paths;
-    for (const SourceFile& f : found.sources[0].files) paths.push_back(fs::u8path(f.path));
-    EXPECT_EQ(paths, (std::vector<fs::path>{fs::u8path(Path("copyB/PC001/tanaka_log/20261206.txt")),
-                                            fs::u8path(Path("copyA/PC001/tanaka_log/20261207.txt")),
-                                            fs::u8path(Path("copyB/PC001/tanaka_log/20261207.txt"))}));
-    EXPECT_TRUE(found.problems.empty());
-}
-
-TEST_F(Sources, FilesAndLogFoldersGivenDirectly)
-{
-    Make({"PC001/tanaka_log/20261207.txt", "PC001/tanaka_log/20261208.txt", "inbox/20261207.txt",
-          "inbox/readme.txt"});
+    Make({"PC001/tanaka_log/20261207.txt", "PC001/tanaka_log/20261208.txt", "inbox/20261207.txt", "inbox/readme.txt",
+          "inbox/20260230.txt", "empty/plain/x.txt"});
     // The log folder itself, one of its files again (read once), and a file in a plain folder.
     Discovery found = DiscoverSources(
         {Path("PC001/tanaka_log"), Path("PC001/tanaka_log/20261208.txt"), Path("inbox/./20261207.txt")});
@@ -82,11 +74,6 @@ TEST_F(Sources, FilesAndLogFoldersGivenDirectly)
     EXPECT_TRUE(found.problems.empty());
     EXPECT_EQ(Show(DiscoverSources({Path("PC001/")})),
               (std::vector<std::string>{"tanaka_log|tanaka|PC001: tanaka_log/20261207.txt tanaka_log/20261208.txt"}));
-}
-
-TEST_F(Sources, WhatCannotBeReadIsNamedAndFails)
-{
-    Make({"inbox/readme.txt", "inbox/20260230.txt", "empty/plain/x.txt"});
     const struct { const char *given, *shownAs; bool failed; } rows[] = {
         {"missing", "missing", true},
         {"inbox/readme.txt", "readme.txt", true},
@@ -95,10 +82,10 @@ TEST_F(Sources, WhatCannotBeReadIsNamedAndFails)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.given);
-        Discovery found = DiscoverSources({Path(row.given)});
-        EXPECT_TRUE(found.sources.empty());
-        ASSERT_EQ(found.problems.size(), 1u);
-        const InputProblem& p = found.problems[0];
+        Discovery unread = DiscoverSources({Path(row.given)});
+        EXPECT_TRUE(unread.sources.empty());
+        ASSERT_EQ(unread.problems.size(), 1u);
+        const InputProblem& p = unread.problems[0];
         EXPECT_EQ(p.path + "|" + p.problem.file + "|" + std::to_string(p.problem.line) + "|" + std::to_string(p.failed),
                   Path(row.given) + "|" + row.shownAs + "|0|" + std::to_string(row.failed));
     }

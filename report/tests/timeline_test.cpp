@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "civil_time.h"
@@ -74,19 +74,13 @@ std::vector<DayRow> RunSource(const std::string& script, TimelineOptions options
     return FinishSource(t);
 }
 
-TimelineOptions Gap(int64_t seconds, int64_t dayStart = 0)
+// A case's options: the gap limit, the day start, and when given --from and --to (dates of December 2026).
+TimelineOptions Gap(int64_t seconds, int64_t dayStart = 0, int from = 0, int to = 0)
 {
     TimelineOptions options;
-    options.gapS = seconds;
-    options.dayStartS = dayStart;
-    return options;
-}
-
-TimelineOptions Range(TimelineOptions options, int from, int to)
-{
-    options.hasFrom = options.hasTo = true;
-    options.fromDay = DaysFromCivil(2026, 12, from);
-    options.toDay = DaysFromCivil(2026, 12, to);
+    options.gapS = seconds, options.dayStartS = dayStart;
+    options.hasFrom = options.hasTo = from != 0;
+    options.fromDay = DaysFromCivil(2026, 12, from), options.toDay = DaysFromCivil(2026, 12, to);
     return options;
 }
 
@@ -204,7 +198,7 @@ TEST(Timeline, DaysAndTheirBoundaries)
          {{7, At(7, 22), At(8, 0), 2 * H, 0, 0, 0, "", 2 * H}, {8, At(8, 0), At(8, 2), 2 * H, 0, 0, 0, "", 2 * H}}},
         {"--from and --to keep their days whole, the stream before them still read",
          "06 22:00 start; 06 23:00 lock; -- ; 07 09:00 unlock; 07 10:00 state; -- ; 08 09:00 state; 08 10:00 state",
-         Range(Gap(12 * H), 7, 7), {{7, At(7, 9), At(7, 10), H, 0, 0}}},
+         Gap(12 * H, 0, 7, 7), {{7, At(7, 9), At(7, 10), H, 0, 0}}},
         {"asleep over midnight, no resume, heartbeats in the morning",
          "07 09:00 start; 07 22:00 suspend; -- ; 08 08:00 state; 08 08:10 state; 08 09:00 state", Gap(14 * H),
          {{7, At(7, 9), At(7, 22), 13 * H, 0, 0}, {8, At(8, 8), At(8, 9), H, 0, 0}}},
@@ -254,23 +248,15 @@ TEST(Timeline, ALongSilenceCostsOnlyItsEnds)
     ASSERT_TRUE(days[0].quietDays);
     ASSERT_EQ(days[0].quietDays->size(), 1u);
     const QuietDays& quiet = days[0].quietDays->front();
-    EXPECT_EQ(quiet.firstDay, DaysFromCivil(2026, 12, 8));
-    EXPECT_EQ(quiet.lastDay, DaysFromCivil(2126, 12, 6));
-    EXPECT_EQ(quiet.first.begin, At(8, 0));
-    EXPECT_EQ(quiet.first.end, At(9, 0));
-    EXPECT_EQ(quiet.first.state, State::Off);
+    EXPECT_EQ(std::make_tuple(quiet.firstDay, quiet.lastDay, quiet.first.begin, quiet.first.end, quiet.first.state),
+              std::make_tuple(DEC_7 + 1, DaysFromCivil(2126, 12, 6), At(8, 0), At(9, 0), State::Off));
 }
 
 // "; DD HH:MM:SS event" for each of `count` lines `spacing` seconds apart from `from`.
-static std::string Every(int day, CivilSeconds from, int count, int64_t spacing, const char* event)
+static std::string Every(const std::string& day, CivilSeconds from, int count, int64_t spacing, const char* event)
 {
     std::string lines;
-    for (CivilSeconds t = from; count-- > 0; t += spacing) {
-        char line[48];
-        std::snprintf(line, sizeof(line), "; %02d %02d:%02d:%02d %s", day, (int)(t / H), (int)(t / M % 60),
-                      (int)(t % 60), event);
-        lines += line;
-    }
+    for (CivilSeconds t = from; count-- > 0; t += spacing) lines += "; " + day + " " + FormatClock(t) + " " + event;
     return lines;
 }
 
@@ -279,7 +265,7 @@ static std::string Every(int day, CivilSeconds from, int count, int64_t spacing,
 TEST(Timeline, GapLimitFromTheHeartbeat)
 {
     // The day before, at a 60 s heartbeat: twenty spacings for the source.
-    const std::string DAY_AT_60 = "06 09:00 start" + Every(6, 9 * H + M, 21, 60, "state") + "; 06 10:00 exit; ";
+    const std::string DAY_AT_60 = "06 09:00 start" + Every("06", 9 * H + M, 21, 60, "state") + "; 06 10:00 exit; ";
     struct Row {
         const char* name;
         int beats;         // session-state lines 30 s apart from 09:00
@@ -297,14 +283,14 @@ TEST(Timeline, GapLimitFromTheHeartbeat)
         {"nine spacings after a day at 60 s: 190 s is off", 10, 190, 190, 60, DAY_AT_60},
     };
     for (const Row& r : rows) {
-        std::string script = r.before + "07 09:00 start" + Every(7, 9 * H, r.beats, 30, "state");
+        std::string script = r.before + "07 09:00 start" + Every("07", 9 * H, r.beats, 30, "state");
         // Then two other lines, so that the silence lies inside the day's active span.
         CivilSeconds t = 9 * H + 30 * r.beats;
-        script += Every(7, t - 30 + r.silence, 2, 30, "power10");
+        script += Every("07", t - 30 + r.silence, 2, 30, "power10");
         std::vector<DayRow> days = RunSource(script, TimelineOptions());
         ASSERT_FALSE(days.empty()) << r.name;
         const DayRow& d = days.back();
-        EXPECT_EQ(d.day, DaysFromCivil(2026, 12, 7)) << r.name;
+        EXPECT_EQ(d.day, DEC_7) << r.name;
         EXPECT_EQ(d.offS, r.off) << r.name;
         EXPECT_EQ(d.heartbeatS, r.heartbeat) << r.name;
         ExpectSound(d, r.name);
@@ -315,14 +301,12 @@ TEST(Timeline, DamageCountsOnTheFilesDay)
 {
     auto names = std::make_shared<std::vector<std::string>>(std::vector<std::string>{"a", "b"});
     SourceTimeline t = StartSource({"u_log", "u", ""}, Gap(H), names);
-    FeedFile(t, ReadLogLines("2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\nbad\r\n2026/12/07 10:00:00 - x\r\n",
-                          DaysFromCivil(2026, 12, 7)),
-             0, DaysFromCivil(2026, 12, 7));
-    std::vector<uint32_t> backInTime = FeedFile(
-        t, ReadLogLines("2026/12/08 09:00:00 - x\r\n2026/12/08 09:30:00 - x\r\n2026/12/08 09:10:00 - y\r\n2026/12/08 09:31",
-                        DaysFromCivil(2026, 12, 8)),
-        1, DaysFromCivil(2026, 12, 8));
-    EXPECT_EQ(backInTime, std::vector<uint32_t>{3});  // named, so that a person can look
+    const std::string seventh = "2026/12/07 09:00:00 - " EVENT_TEXT_START "\r\nbad\r\n2026/12/07 10:00:00 - x\r\n";
+    const std::string eighth = "2026/12/08 09:00:00 - x\r\n2026/12/08 09:30:00 - x\r\n2026/12/08 09:10:00 - y\r\n"
+                               "2026/12/08 09:31";
+    FeedFile(t, ReadLogLines(seventh, DEC_7), 0, DEC_7);
+    // The line back in time named, so that a person can look.
+    EXPECT_EQ(FeedFile(t, ReadLogLines(eighth, DEC_7 + 1), 1, DEC_7 + 1), std::vector<uint32_t>{3});
     std::vector<DayRow> days = FinishSource(t);
     ASSERT_EQ(days.size(), 2u);
     EXPECT_EQ(days[0].badLines, 1);

@@ -37,7 +37,7 @@ DayRow AsleepThroughTheDay(const std::string& source)
 }  // namespace
 
 // Each case: the sources' days, then the user's one row (no figures: none).
-TEST(UsersUnion, AUnionNeverASum)
+TEST(UsersUnion, AUnionNeverASumOneRowPerUserWithTheSourcesCountsAndLines)
 {
     const State A = State::Active, L = State::Locked, S = State::Suspended, O = State::Off;
     const struct {
@@ -65,26 +65,22 @@ TEST(UsersUnion, AUnionNeverASum)
         ASSERT_EQ(merged.size(), r.merged.size()) << r.name;
         if (!merged.empty()) ExpectFigures(merged[0], r.merged[0], r.name);
     }
-}
-
-TEST(UsersUnion, OneRowPerUserWithTheSourcesCountsAndLines)
-{
-    std::vector<DayRow> days = {SourceDay("PC1/u_log", {{9, 12, State::Active}}),
-                                SourceDay("PC2/u_log", {{10, 11, State::Active}, {11, 14, State::Locked}}),
-                                SourceDay("PC2/v_log", {{9, 10, State::Active}}, "v")};
-    days[0].place = "PC3";  // the places sorted, not in the sources' order
-    days[0].starts = 1, days[1].starts = 2, days[1].flags = FLAG_TWO_INSTANCES;
+    // The first case and another user: a row each, the places sorted (not in the sources' order), counts summed.
+    std::vector<DayRow> days = rows[0].days;
+    days.push_back(SourceDay("PC2/v_log", {{9, 10, A}}, "v"));
+    days[0].place = "PC3", days[0].starts = 1, days[0].flags = FLAG_BAD_LINES;
+    days[1].starts = 2, days[1].flags = FLAG_TWO_INSTANCES;
     std::vector<DayRow> merged = MergeUsers(days);
     std::string shown;  // "source place starts flags active;"
     for (const DayRow& m : merged)
         shown += m.source + " " + m.place + " " + std::to_string(m.starts) + " " +
                  JoinFlagNames(m.flags, DayFlagNames, ",") + " " + std::to_string(m.activeS) + ";";
-    ASSERT_EQ(shown, "u PC2 PC3 3 two_instances 10800;v PC2 0  3600;");
+    ASSERT_EQ(shown, "u PC2 PC3 3 two_instances,bad_lines 14400;v PC2 0  3600;");
     // The lines of both sources, PC2's after PC1's: the lock from 12 on is PC2's line 11.
     const DayRow& u = merged[0];
     ASSERT_TRUE(u.files);
     EXPECT_EQ(*u.files, (std::vector<std::string>{"PC1/u_log/20261207.txt", "PC2/u_log/20261207.txt"}));
-    ASSERT_EQ(u.intervals.size(), 2u);
+    ASSERT_EQ(u.intervals.size(), 3u);
     EXPECT_EQ(u.intervals[1].begin, At(7, 12));
     EXPECT_EQ(u.intervals[1].opened.file, 1u);
     EXPECT_EQ(u.intervals[1].opened.line, 11u);

@@ -1,5 +1,8 @@
 """The log report's files: what is named like a daily file but is not one, where --out may write, two runs
-on one folder, paths past MAX_PATH with the files kept beside the logs, and a start as Explorer starts it."""
+on one folder, paths past MAX_PATH with the files kept beside the logs, and a start as Explorer starts it.
+scripts/report.sh runs the native build with the arguments as given, the report alone on standard output and
+its exit code kept. (Its build from nothing is what scripts/build.sh makes build-report with, on every clean
+tree.)"""
 import os
 import re
 import shutil
@@ -8,7 +11,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import read_records, windows_path
+from conftest import ROOT, read_records, windows_path
 from ini import USER
 from log_support import BOM
 from report_support import (FILES, NATIVE, WINDOWS_EXE, make_collection, report_rows, run_native, run_windows,
@@ -29,7 +32,7 @@ TRAPS = [
 ]
 
 
-def test_report_names_and_skips_what_is_not_a_daily_file_and_reports_the_rest(tmp_path):
+def test_report_and_its_script_name_and_skip_what_is_not_a_daily_file_and_report_the_rest(tmp_path):
     make_collection(tmp_path / "collected")
     clean = run_native("--format", "jsonl", "--gap", "86400", tmp_path / "collected")
     assert clean.returncode == 0 and clean.stdout
@@ -38,12 +41,19 @@ def test_report_names_and_skips_what_is_not_a_daily_file_and_reports_the_rest(tm
     paths = [traps / f"202612{n:02d}.txt" for n in range(1, len(TRAPS) + 1)]
     for path, (_, make, _) in zip(paths, TRAPS):
         make(path)
-    # Opening a pipe or reading /dev/zero would never end: the run's time limit ends the test then.
-    result = run_native("--format", "jsonl", "--gap", "86400", tmp_path / "collected")
+
+    def script(*args):
+        return subprocess.run(["bash", str(ROOT / "scripts" / "report.sh"), "--format", "jsonl", "--gap", *args],
+                              cwd=tmp_path, stdin=subprocess.DEVNULL, capture_output=True, timeout=3 * WAIT_SECONDS)
+
+    assert script("soon", "collected").returncode == 2
+    # A path that cannot be read, with a space in its name, beside the traps. Opening a pipe or reading /dev/zero
+    # would never end: the run's time limit ends the test then.
+    result = script("86400", tmp_path / "collected", "missing folder")
     assert (result.returncode, result.stdout) == (1, clean.stdout)
     lines = result.stderr.decode().splitlines()
-    assert len(lines) == len(TRAPS), lines
-    for path, (what, _, words) in zip(paths, TRAPS):
+    assert len(lines) == len(TRAPS) + 1, lines
+    for path, (what, _, words) in [*zip(paths, TRAPS), ("missing folder", ("a missing path", None, "does not exist"))]:
         assert [line.startswith(f"{path}: {words}") for line in lines if line.startswith(f"{path}:")] == [True], what
 
 

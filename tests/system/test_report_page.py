@@ -179,22 +179,16 @@ LINKS = """[...document.querySelectorAll('.overview td a, .problem-days a')].map
 
 @pytest.fixture
 def browser(tmp_path):
-    if not CHROMIUM.exists() or not NATIVE.exists():
-        pytest.fail(f"needs {CHROMIUM} (scripts/setup-debian.sh) and the native report {NATIVE}")
+    if not CHROMIUM.exists() or not NATIVE.exists() or not shutil.which("pdftotext"):
+        pytest.fail(f"needs {CHROMIUM} and pdftotext (scripts/setup-debian.sh), and the native report {NATIVE}")
     with Browser(tmp_path / "profile") as session:
         yield session
 
 
-@pytest.fixture
-def rows(browser, tmp_path):
-    """The collection's JSON rows, its page open in the browser."""
+def test_page_draws_its_days_as_their_figures_links_them_and_prints_each_sheets_head(browser, tmp_path):
     write_collection(tmp_path / "logs", COLLECTION)
     rows = report_rows(tmp_path / "out", tmp_path / "logs")
     browser.open((tmp_path / "out" / "report.html").resolve().as_uri())
-    return rows
-
-
-def test_page_draws_each_day_as_wide_as_its_figures_with_no_error_and_no_request(browser, rows):
     days = browser.evaluate(MEASURE)
 
     assert [e for e in browser.events if e.get("method") in ("Runtime.exceptionThrown", "Runtime.consoleAPICalled")
@@ -226,15 +220,10 @@ def test_page_draws_each_day_as_wide_as_its_figures_with_no_error_and_no_request
         assert day["marks"] == {"start": row["starts"], "exit": row["exits"],
                                 "abnormal": int("abnormal_end" in row["flags"])}, where
 
-
-def test_overview_links_land_on_their_days_and_print_carries_each_sheets_head(browser, rows, tmp_path):
-    if not shutil.which("pdftotext"):
-        pytest.fail("needs pdftotext (poppler-utils, scripts/setup-debian.sh)")
     # Every day with a row has a cell, every flagged day is listed and marked, each link's target the day it says.
     links = browser.evaluate(LINKS)
     assert [link for link in links if link["target"] != link["said"]] == []
-    days = sorted(f"{row['date']} {row['source']}" for row in rows)
-    assert sorted(link["target"] for link in links if link["inGrid"]) == days
+    assert sorted(link["target"] for link in links if link["inGrid"]) == sorted(f"{d} {s}" for s, d in got)
     flagged = sorted(f"{row['date']} {row['source']}" for row in rows if row["flags"])
     assert sorted(link["target"] for link in links if not link["inGrid"]) == flagged != []
     assert sorted(link["target"] for link in links if link["flagged"]) == flagged
