@@ -253,8 +253,8 @@ def test_only_right_button_release_opens_the_menu(callback_app, lparam, opens):
                          ids=["left click", "left double click"])
 def test_real_left_clicks_on_the_icon_open_nothing(callback_app, clicks, callbacks):
     wine, app, prog = callback_app
-    icons = wait_until(lambda: tray_icons(wine), 10)
-    assert len(icons) == 1, "no icon in Wine's notification area"
+    icons = wait_until(lambda: tray_icons(wine), 10, what="the icon in Wine's notification area")
+    assert len(icons) == 1, icons
     # Any earlier click must fall out of the double-click time (500 ms) first;
     # the trace's times are the monotonic clock's.
     trace = app.trace()
@@ -293,8 +293,8 @@ def test_exit_from_the_menu_writes_the_exit_line_then_removes_the_icon(wine, cho
         wine.managed()
     app, folder, prog = start_traced(wine, QUIET)
     hwnd = app.hwnd
-    icons = wait_until(lambda: tray_icons(wine), 10)
-    assert len(icons) == 1, "no icon in Wine's notification area"
+    icons = wait_until(lambda: tray_icons(wine), 10, what="the icon in Wine's notification area")
+    assert len(icons) == 1, icons
 
     # A real right-click on the icon, then the exit item.
     x, y = centre(icons[0])
