@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs COMMAND (default: the test suite) on a fresh Debian SUITE in a chroot, as root:
 #   sudo bash scripts/test-in-debian.sh [--turn LOCKFILE] trixie [COMMAND...]
-# With --turn, the packages are installed first and COMMAND then waits for a lock on LOCKFILE:
-# .ci/run installs in both chroots at once and runs their suites one at a time.
+# With --turn, the packages are installed and the tree built first (scripts/build.sh), and COMMAND
+# then waits for a lock on LOCKFILE: .ci/run readies both chroots at once and runs their suites one
+# at a time.
 # The bootstrapped base is cached outside the clone and each run starts from a clean copy of it,
 # so nothing of the host's build or of an earlier run leaks in. Delete the cached base to
 # bootstrap again. Exits with COMMAND's exit code.
@@ -138,9 +139,9 @@ inside() {
 }
 rc=0
 if [ -n "$turn" ]; then
-  log "installing the packages in $suite"
-  inside bash scripts/setup-debian.sh || rc=$?
-  [ "$rc" -eq 0 ] || { log "$suite: installing failed, exit $rc"; exit "$rc"; }
+  log "installing the packages in $suite and building"
+  inside bash -c 'bash scripts/setup-debian.sh && bash scripts/build.sh' || rc=$?
+  [ "$rc" -eq 0 ] || { log "$suite: installing or building failed, exit $rc"; exit "$rc"; }
   exec 8>"$turn"
   flock 8
 fi
