@@ -1,8 +1,6 @@
-"""The log report's files: what is named like a daily file but is not one, where --out may write, two runs
-on one folder, paths past MAX_PATH with the files kept beside the logs, and a start as Explorer starts it.
-scripts/report.sh runs the native build with the arguments as given, the report alone on standard output and
-its exit code kept. (Its build from nothing is what scripts/build.sh makes build-report with, on every clean
-tree.)"""
+"""The log report's files: what is named like a daily file but is not one (read through scripts/report.sh,
+whose build from nothing scripts/build.sh uses), where --out may write, two runs on one folder, paths past
+MAX_PATH with the files kept beside the logs, and a start as Explorer starts it."""
 import os
 import re
 import shutil
