@@ -6,9 +6,9 @@
 
 namespace {
 
-enum { COLUMN_USER, COLUMN_DATE, COLUMN_START, COLUMN_END };
+enum { ATTENDANCE_USER, ATTENDANCE_DATE, ATTENDANCE_START, ATTENDANCE_END };
 
-const std::vector<CsvColumn> ATTENDANCE_COLUMNS = {
+const std::vector<CsvColumn> ATTENDANCE_FILE_COLUMNS = {
     {{"ユーザー", "user"}, true},
     {{"日付", "date"}, true},
     {{"出勤", "start"}, true},
@@ -25,10 +25,10 @@ bool ReadClock(std::string_view cell, bool& has, int64_t& seconds)
 // Reads one row into day; the reason it cannot, otherwise.
 std::string ReadRow(const CsvRow& row, const std::vector<int>& at, ClockedDay& day)
 {
-    day.user = std::string(CellAt(row, at[COLUMN_USER]));
+    day.user = std::string(CellAt(row, at[ATTENDANCE_USER]));
     day.line = row.line;
-    std::string_view date = CellAt(row, at[COLUMN_DATE]);
-    std::string_view start = CellAt(row, at[COLUMN_START]), end = CellAt(row, at[COLUMN_END]);
+    std::string_view date = CellAt(row, at[ATTENDANCE_DATE]);
+    std::string_view start = CellAt(row, at[ATTENDANCE_START]), end = CellAt(row, at[ATTENDANCE_END]);
     if (day.user.empty()) return "ユーザーがありません";
     if (!ParseCellDate(date, day.day)) return DescribeBadDate(date);
     if (!ReadClock(start, day.hasStart, day.startS)) return DescribeBadTime("出勤", start);
@@ -55,7 +55,7 @@ void Join(ClockedDay& into, const ClockedDay& other)
 
 Attendance ReadAttendance(std::string_view bytes)
 {
-    CsvTable table = ReadCsvTable(bytes, ATTENDANCE_COLUMNS);
+    CsvTable table = ReadCsvTable(bytes, ATTENDANCE_FILE_COLUMNS);
     Attendance result;
     result.problems = std::move(table.problems);
     for (const CsvRow& row : table.rows) {

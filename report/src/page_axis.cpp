@@ -2,11 +2,10 @@
 #include <vector>
 
 #include "civil_time.h"
+#include "night_time.h"
 #include "page.h"
 
 static const int64_t LABEL_EVERY_S = 3 * 3600;
-static const int64_t NIGHT_BEGINS_S = 22 * 3600;
-static const int64_t NIGHT_ENDS_S = 5 * 3600;
 
 // A share of the day as a percentage with three decimals, for CSS positions.
 static std::string FormatPercentOfDay(int64_t seconds)

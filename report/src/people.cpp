@@ -7,9 +7,9 @@
 
 namespace {
 
-enum { COLUMN_USER, COLUMN_NAME, COLUMN_DEPARTMENT, COLUMN_DAY_STARTS };
+enum { PEOPLE_USER, PEOPLE_NAME, PEOPLE_DEPARTMENT, PEOPLE_DAY_STARTS };
 
-const std::vector<CsvColumn> PEOPLE_COLUMNS = {
+const std::vector<CsvColumn> PEOPLE_FILE_COLUMNS = {
     {{"ユーザー", "user"}, true},
     {{"氏名", "name"}, false},
     {{"部署", "department"}, false},
@@ -25,16 +25,16 @@ bool ByUser(const Person& a, const Person& b)
 
 People ReadPeople(std::string_view bytes)
 {
-    CsvTable table = ReadCsvTable(bytes, PEOPLE_COLUMNS);
+    CsvTable table = ReadCsvTable(bytes, PEOPLE_FILE_COLUMNS);
     People result;
     result.problems = std::move(table.problems);
     for (const CsvRow& row : table.rows) {
         Person person;
         person.line = row.line;
-        person.user = std::string(CellAt(row, table.columns[COLUMN_USER]));
-        person.name = std::string(CellAt(row, table.columns[COLUMN_NAME]));
-        person.department = std::string(CellAt(row, table.columns[COLUMN_DEPARTMENT]));
-        std::string_view dayStarts = CellAt(row, table.columns[COLUMN_DAY_STARTS]);
+        person.user = std::string(CellAt(row, table.columns[PEOPLE_USER]));
+        person.name = std::string(CellAt(row, table.columns[PEOPLE_NAME]));
+        person.department = std::string(CellAt(row, table.columns[PEOPLE_DEPARTMENT]));
+        std::string_view dayStarts = CellAt(row, table.columns[PEOPLE_DAY_STARTS]);
         person.hasDayStart = !dayStarts.empty();
         if (person.user.empty()) {
             result.problems.push_back({row.line, "ユーザーがありません"});
