@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake make g++
   g++-mingw-w64-x86-64-posix mingw-w64-tools
-  googletest
+  googletest libgtest-dev  # sources for the Windows build; the native one links the built library
   wine wine64
   xvfb xauth x11-utils xdotool imagemagick
   fonts-ipafont-gothic
