@@ -131,10 +131,11 @@ git -C "$src" ls-files -co --exclude-standard -z |
 
 # A clean environment: no DISPLAY or WINE* of the host, and no TMPDIR (Wine 10 aborts when it is set).
 # In the background so that a signal reaches our trap at once; cleanup ends what runs inside.
+# Nothing inside holds the turn (fd 8): a daemon left running must not keep it from the next suite.
 inside() {
   env -i HOME=/root LANG=C.UTF-8 USER=root LOGNAME=root TERM="${TERM:-dumb}" \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    chroot "$root" /bin/sh -c 'cd /work/src && exec "$@"' sh "$@" </dev/null &
+    chroot "$root" /bin/sh -c 'cd /work/src && exec "$@"' sh "$@" </dev/null 8>&- &
   wait $!
 }
 rc=0
@@ -148,4 +149,6 @@ fi
 log "running in $suite: $*"
 inside "$@" || rc=$?
 log "$suite: exit $rc"
+# The turn is the next suite's while this chroot is taken down.
+[ -z "$turn" ] || exec 8>&-
 exit "$rc"
