@@ -428,6 +428,14 @@ class Wine:
         """Real X input on the test's display through xdotool."""
         return run_checked(["xdotool", *args], {**os.environ, "DISPLAY": self.xvfb.display}, WAIT_SECONDS)
 
+    def shown_windows(self, name):
+        """The X windows shown with this name; none while the search fails: xdotool ends with an X
+        error when a window it lists goes away before it is asked about (the shell's passing ones)."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name], capture_output=True,
+                               stdin=subprocess.DEVNULL, env={**os.environ, "DISPLAY": self.xvfb.display},
+                               timeout=WAIT_SECONDS)
+        return found.stdout.decode().split() if found.returncode == 0 else []
+
     def screenshot(self, path="-", rect=None, fmt="png"):
         """The screen, or the part rect (left, top, right, bottom), as a file, or as bytes for path '-'."""
         crop = []

@@ -174,7 +174,7 @@ def test_report_started_from_explorer_writes_a_dated_folder_opens_the_page_and_w
             # Held open until Enter is pressed in its own console window, the one shown (waited
             # for: it may come after the page); a click makes that Wine's active window too, past
             # the hidden ones the shell made.
-            (console,) = wine.x("search", "--sync", "--onlyvisible", "--name", WINDOWS_EXE.name).stdout.decode().split()
+            (console,) = wait_until(lambda: wine.shown_windows(WINDOWS_EXE.name), what="the console window")
             stays(lambda: proc.poll() is None, 1, "the window waiting for Enter")
             wine.x("windowfocus", "--sync", console)
             wine.x("mousemove", "--window", console, 100, 100, "click", 1)
